@@ -1,0 +1,12 @@
+# Fails when a portable core file includes <windows.h> (or another Win32 header).
+separate_arguments(files NATIVE_COMMAND "${FILES}")
+set(bad "")
+foreach(f IN LISTS files)
+    file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](windows|winbase|winuser|windef|shlobj|commctrl|shellapi)\\.h[>\"]")
+    if(lines)
+        list(APPEND bad "${f}")
+    endif()
+endforeach()
+if(bad)
+    message(FATAL_ERROR "Portable core files include Win32 headers (move the code into a *_win.cpp file):\n  ${bad}")
+endif()

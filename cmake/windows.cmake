@@ -1,0 +1,75 @@
+# Windows build (MinGW-w64 i686): Tarvask.exe, the tool simulator and the
+# Windows test programs, which ctest runs under Wine.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(KESTRO_WIN_DEFINES UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00 STRICT)
+set(KESTRO_WIN_LINK -static -static-libgcc -static-libstdc++ -municode)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
+
+target_compile_definitions(refindor_core PUBLIC ${KESTRO_WIN_DEFINES})
+
+file(GLOB_RECURSE KESTRO_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*_win.cpp ${CMAKE_SOURCE_DIR}/src/*_win.h)
+list(FILTER KESTRO_WIN_SOURCES EXCLUDE REGEX "winmain_win\\.cpp$")
+add_library(refindor_win STATIC ${KESTRO_WIN_SOURCES})
+target_compile_options(refindor_win PRIVATE ${KESTRO_WARNINGS})
+target_link_libraries(refindor_win PUBLIC refindor_core comctl32 shell32 ole32 oleaut32 uuid gdi32 user32 advapi32 uxtheme shlwapi)
+
+# Resources (manifest, version, icons, pictures, string table) as one object
+# library, linked into the program and into every Windows test program.
+add_library(refindor_res OBJECT ${CMAKE_SOURCE_DIR}/resources/tarvask.rc)
+target_include_directories(refindor_res PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources)
+file(GLOB KESTRO_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/* ${CMAKE_SOURCE_DIR}/src/global/texts.def)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/tarvask.rc PROPERTIES OBJECT_DEPENDS "${KESTRO_RES_FILES}")
+
+add_executable(Tarvask WIN32 ${CMAKE_SOURCE_DIR}/src/app/winmain_win.cpp $<TARGET_OBJECTS:refindor_res>)
+target_compile_options(Tarvask PRIVATE ${KESTRO_WARNINGS})
+target_link_libraries(Tarvask PRIVATE refindor_win)
+target_link_options(Tarvask PRIVATE ${KESTRO_WIN_LINK} -s)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/winfr-sim/CMakeLists.txt)
+    add_subdirectory(tools/winfr-sim)
+endif()
+
+# GoogleTest, built from Debian's sources for MinGW.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(KESTRO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(KESTRO_WINE_ENV WINEPREFIX=${KESTRO_WINEPREFIX} WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+add_test(NAME wine_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} start)
+add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} stop)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP WINE TIMEOUT 300)
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP WINE)
+
+function(kestro_wine_test name)
+    add_test(NAME ${name} COMMAND ${name} ${ARGN} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED WINE ENVIRONMENT "${KESTRO_WINE_ENV}" TIMEOUT 600
+        RESOURCE_LOCK wine_display)
+endfunction()
+
+# The portable core's tests, also run as a Windows program.
+file(GLOB KESTRO_CORE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/core/*.cpp)
+add_executable(core_tests ${KESTRO_CORE_TESTS})
+target_include_directories(core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(core_tests PRIVATE KESTRO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
+target_link_libraries(core_tests PRIVATE refindor_core gtest gtest_main gmock)
+target_link_options(core_tests PRIVATE -static -static-libgcc -static-libstdc++)
+kestro_wine_test(core_tests)
+
+# One Windows test program per module: tests/win/<module>_tests.cpp.
+file(GLOB KESTRO_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_tests.cpp)
+file(GLOB KESTRO_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
+add_library(win_test_support STATIC ${KESTRO_WIN_TEST_SUPPORT})
+target_include_directories(win_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tests/win)
+target_compile_definitions(win_test_support PUBLIC KESTRO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data"
+    KESTRO_BUILD_DIR="Z:${CMAKE_BINARY_DIR}")
+target_link_libraries(win_test_support PUBLIC refindor_win gtest gmock)
+foreach(src IN LISTS KESTRO_WIN_TESTS)
+    get_filename_component(base ${src} NAME_WE)
+    set(name win_${base})
+    add_executable(${name} ${src} $<TARGET_OBJECTS:refindor_res>)
+    target_compile_options(${name} PRIVATE ${KESTRO_WARNINGS})
+    target_link_libraries(${name} PRIVATE win_test_support)
+    target_link_options(${name} PRIVATE ${KESTRO_WIN_LINK})
+    kestro_wine_test(${name})
+endforeach()

@@ -1,0 +1,118 @@
+#include "global/text.h"
+
+namespace kestro {
+
+std::string_view TextAfterView(std::string_view s, std::string_view marker) {
+    if (marker.empty()) {
+        return {};
+    }
+    const auto at = s.find(marker);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    return s.substr(at + marker.size());
+}
+
+std::string_view TextBeforeView(std::string_view s, std::string_view marker) {
+    if (marker.empty()) {
+        return {};
+    }
+    const auto at = s.find(marker);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    return s.substr(0, at);
+}
+
+std::string_view TextBetweenView(std::string_view s, std::string_view first, std::string_view second) {
+    return TextBeforeView(TextAfterView(s, first), second);
+}
+
+std::string TextAfter(std::string_view s, std::string_view marker) { return std::string(TextAfterView(s, marker)); }
+
+std::string TextBefore(std::string_view s, std::string_view marker) { return std::string(TextBeforeView(s, marker)); }
+
+std::string TextBetween(std::string_view s, std::string_view first, std::string_view second) {
+    return std::string(TextBetweenView(s, first, second));
+}
+
+std::string TextAfterLast(std::string_view s, std::string_view marker, bool keepMarker) {
+    if (marker.empty()) {
+        return {};
+    }
+    // Step one character past the start of each occurrence, so overlapping
+    // occurrences count: the last one found may start inside the previous one.
+    auto last = std::string_view::npos;
+    for (auto at = s.find(marker); at != std::string_view::npos; at = s.find(marker, at + 1)) {
+        last = at;
+    }
+    if (last == std::string_view::npos) {
+        return {};
+    }
+    std::string result;
+    if (keepMarker) {
+        result.assign(marker);
+    }
+    result.append(s.substr(last + marker.size()));
+    return result;
+}
+
+std::string QuoteIfSpaced(std::string_view s) {
+    if (s.find(' ') == std::string_view::npos) {
+        return std::string(s);
+    }
+    std::string quoted;
+    quoted.reserve(s.size() + 2);
+    quoted.push_back('"');
+    quoted.append(s);
+    quoted.push_back('"');
+    return quoted;
+}
+
+std::string_view TrimView(std::string_view s) {
+    std::size_t begin = 0;
+    std::size_t end = s.size();
+    while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) {
+        ++begin;
+    }
+    while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) {
+        --end;
+    }
+    return s.substr(begin, end - begin);
+}
+
+void AsciiLowerInto(std::string_view s, std::string& out) {
+    out.resize(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        out[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+}
+
+std::string AsciiLower(std::string_view s) {
+    std::string out;
+    AsciiLowerInto(s, out);
+    return out;
+}
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z') {
+            x = static_cast<char>(x - 'A' + 'a');
+        }
+        if (y >= 'A' && y <= 'Z') {
+            y = static_cast<char>(y - 'A' + 'a');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace kestro

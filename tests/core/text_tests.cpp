@@ -1,0 +1,88 @@
+#include "global/text.h"
+#include "global/texts.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestro;
+
+TEST(TextAfter, CutsAtTheFirstOccurrence) {
+    EXPECT_EQ(TextAfter("System (C:)", "("), "C:)");
+    EXPECT_EQ(TextAfter("a,b,c", ","), "b,c");
+    EXPECT_EQ(TextAfter("abc", "c"), "");
+    EXPECT_EQ(TextAfter("abc", "x"), "");
+    EXPECT_EQ(TextAfter("abc", ""), "") << "an empty marker never occurs";
+    EXPECT_EQ(TextAfter("", "a"), "");
+    EXPECT_EQ(TextAfter("Files recovered: 3", "files recovered:"), "") << "the search is case-sensitive";
+}
+
+TEST(TextBefore, CutsAtTheFirstOccurrence) {
+    EXPECT_EQ(TextBefore("C:\\Users\\Me", ":"), "C");
+    EXPECT_EQ(TextBefore("a,b,c", ","), "a");
+    EXPECT_EQ(TextBefore(",abc", ","), "") << "s begins with the marker";
+    EXPECT_EQ(TextBefore("abc", "x"), "") << "the marker does not occur";
+    EXPECT_EQ(TextBefore("abc", ""), "");
+    EXPECT_EQ(TextBefore("C:)", ")"), "C:");
+}
+
+TEST(TextAfterLast, FindsTheLastOccurrence) {
+    EXPECT_EQ(TextAfterLast("Data (old) (E:)", "(", false), "E:)");
+    EXPECT_EQ(TextAfterLast("Data (old) (E:)", "(", true), "(E:)");
+    EXPECT_EQ(TextAfterLast("a/b/c", "/", false), "c");
+    EXPECT_EQ(TextAfterLast("abc", "x", false), "");
+    EXPECT_EQ(TextAfterLast("abc", "x", true), "") << "no marker is added when it does not occur";
+    EXPECT_EQ(TextAfterLast("abc", "", true), "");
+    EXPECT_EQ(TextAfterLast("abc/", "/", true), "/");
+}
+
+TEST(TextAfterLast, CountsOverlappingOccurrences) {
+    // "aa" occurs at 0, 1 and 2 of "aaaa": the last starts at 2, leaving nothing.
+    EXPECT_EQ(TextAfterLast("aaaa", "aa", false), "");
+    EXPECT_EQ(TextAfterLast("aaab", "aa", false), "b");
+    EXPECT_EQ(TextAfterLast("xaaa", "aa", true), "aa");
+    EXPECT_EQ(TextAfterLast("abababX", "aba", false), "bX");
+}
+
+TEST(TextBetween, IsTextBeforeOfTextAfter) {
+    EXPECT_EQ(TextBetween("Files recovered: 25, total files: 100", "Files recovered:", ","), " 25");
+    EXPECT_EQ(TextBetween(".dll, .ini", ".", ","), "dll");
+    EXPECT_EQ(TextBetween(".log", ".", ","), "") << "no second marker after the first";
+    EXPECT_EQ(TextBetween("a,b.c", ".", ","), "") << "the second marker must follow the first";
+    EXPECT_EQ(TextBetween("x", "", "x"), "");
+}
+
+TEST(QuoteIfSpaced, WrapsOnlyTextWithABlank) {
+    EXPECT_EQ(QuoteIfSpaced("D:\\Rescue"), "D:\\Rescue");
+    EXPECT_EQ(QuoteIfSpaced("D:\\My Files"), "\"D:\\My Files\"");
+    EXPECT_EQ(QuoteIfSpaced("tab\there"), "tab\there") << "only character 32 counts as a blank";
+    EXPECT_EQ(QuoteIfSpaced(""), "");
+    EXPECT_EQ(QuoteIfSpaced("\"a b\""), "\"\"a b\"\"") << "quoted text with a blank is wrapped once more";
+}
+
+TEST(TextRoutines, KeepUtf8CharactersWhole) {
+    const std::string path = "E:\\Rettung\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024";
+    EXPECT_EQ(TextAfter(path, ":"), "\\Rettung\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024");
+    EXPECT_EQ(TextAfterLast(path, "\\", false), "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024");
+    EXPECT_EQ(QuoteIfSpaced(path), "\"" + path + "\"");
+}
+
+TEST(TrimAndCase, TrimControlCharactersAndLowerOnlyAscii) {
+    EXPECT_EQ(Trim(" \t\b 45 \r\n"), "45");
+    EXPECT_EQ(Trim("   "), "");
+    EXPECT_EQ(AsciiLower("Scanning DISK: \xC3\x84"), "scanning disk: \xC3\x84");
+    EXPECT_TRUE(SameTextAscii("ntfs", "NTFS"));
+    EXPECT_FALSE(SameTextAscii("NTFS", "NTFS "));
+}
+
+TEST(StringTable, HoldsEachTextOnce) {
+    int count = 0;
+    const TextEntry* entries = AllTexts(count);
+    ASSERT_GT(count, 20);
+    for (int i = 0; i < count; ++i) {
+        for (int j = i + 1; j < count; ++j) {
+            EXPECT_NE(entries[i].id, entries[j].id) << entries[i].text;
+        }
+    }
+    EXPECT_EQ(Text(IDS_PRODUCT_NAME), "Kestro Refindor");
+    EXPECT_EQ(Text(IDS_OUTPUT_NOT_EXIST), " the output directory does not exist.");
+    EXPECT_EQ(Text(static_cast<TextId>(-5)), "");
+}
