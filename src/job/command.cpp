@@ -1,0 +1,172 @@
+#include "job/command.h"
+
+#include "global/sizes.h"
+#include "global/text.h"
+#include "global/texts.h"
+#include "job/cmdline.h"
+
+#include <string_view>
+
+namespace kestro {
+
+namespace {
+
+// The entry the source box stands for, nullptr when none. Text typed into the box counts
+// only when it is one of the listed entries: anything else names no drive the list offers.
+const std::string* ChosenEntry(const JobChoices& choices) {
+    const auto& entries = choices.sourceEntries;
+    if (choices.sourceIndex >= 0 && static_cast<std::size_t>(choices.sourceIndex) < entries.size()) {
+        return &entries[static_cast<std::size_t>(choices.sourceIndex)];
+    }
+    for (const auto& entry : entries) {
+        if (entry == choices.sourceText) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// "D:" from "D:\Rescue"; ":" when the path has no colon (a network or relative path), which
+// matches no drive.
+std::string DriveOfPath(std::string_view path) {
+    return TextBefore(path, ":") + ":";
+}
+
+bool HasQuote(std::string_view s) {
+    return s.find('"') != std::string_view::npos;
+}
+
+JobResult Refused(std::string message) {
+    JobResult result;
+    result.message = std::move(message);
+    return result;
+}
+
+// A double quote cannot be part of a Windows file name, and inside an argument it would end
+// the quoting early and hand the tool different arguments than the ones shown on screen.
+// Only the fields the chosen filter uses are looked at.
+const std::string* FieldWithQuote(const JobChoices& choices) {
+    if (HasQuote(choices.destination)) {
+        return &Text(IDS_FIELD_DESTINATION);
+    }
+    if (choices.useSourcePath && HasQuote(choices.sourcePath)) {
+        return &Text(IDS_FIELD_SOURCE_PATH);
+    }
+    if (choices.filter == 1 && HasQuote(choices.fileName)) {
+        return &Text(IDS_FIELD_FILE_NAME);
+    }
+    if (choices.filter == 2 && HasQuote(choices.wildcard)) {
+        return &Text(IDS_FIELD_WILDCARD);
+    }
+    if (choices.filter == 3 && choices.types.custom && HasQuote(choices.types.customText)) {
+        return &Text(IDS_FIELD_CUSTOM_TYPES);
+    }
+    return nullptr;
+}
+
+void AddFilter(std::vector<std::string>& args, std::string value) {
+    args.emplace_back("/n");
+    args.push_back(std::move(value));
+}
+
+} // namespace
+
+JobResult CheckAndBuild(const JobChoices& choices, JobSystem& system) {
+    if (choices.sourceText.empty()) {
+        return Refused(Text(IDS_SELECT_SOURCE));
+    }
+    // An entry without its "(X:)" part would hand the tool an empty source drive.
+    const std::string* entry = ChosenEntry(choices);
+    const std::string sourceDrive = entry != nullptr ? DriveOfEntry(*entry) : std::string();
+    if (sourceDrive.empty()) {
+        return Refused(Text(IDS_SELECT_SOURCE));
+    }
+
+    if (!system.IsDirectory(choices.destination)) {
+        return Refused(choices.destination + "," + Text(IDS_OUTPUT_NOT_EXIST));
+    }
+
+    if (SameTextAscii(DriveOfPath(choices.destination), sourceDrive)) {
+        return Refused(Text(IDS_SAME_PARTITION));
+    }
+    // Letters alone miss a relative destination, a subst drive and a folder on which the
+    // source volume is mounted; the tool would then write onto the disk it recovers from
+    // and overwrite the very files being looked for.
+    const std::string destinationVolume = system.VolumeOf(choices.destination);
+    if (!destinationVolume.empty() && SameTextAscii(destinationVolume, system.VolumeOf(sourceDrive + "\\"))) {
+        return Refused(Text(IDS_SAME_PARTITION));
+    }
+
+    std::string folderPart;
+    if (choices.useSourcePath) {
+        std::string folder = choices.sourcePath;
+        if (folder.empty() || folder.back() != '\\') {
+            folder.push_back('\\');
+        }
+        if (!SameTextAscii(DriveOfPath(folder), sourceDrive)) {
+            return Refused(Text(IDS_CHECK_DRIVE) + choices.sourcePath);
+        }
+        folderPart = TextAfter(folder, ":");
+    }
+
+    if (choices.filter == 3 && choices.types.custom &&
+        (choices.types.customText.empty() || choices.types.customText.front() != '.')) {
+        return Refused(Text(IDS_CHECK_CUSTOM_TYPE));
+    }
+
+    if (const std::string* field = FieldWithQuote(choices)) {
+        return Refused(Text(IDS_NO_QUOTES_IN) + *field);
+    }
+
+    JobResult result;
+    auto& args = result.expectedArgs;
+    args.push_back(sourceDrive);
+    args.push_back(choices.destination);
+    if (choices.recoveryMode != 0) {
+        args.emplace_back("/extensive");
+    } else {
+        args.emplace_back("/regular");
+        // The regular mode works on NTFS alone; on any other file system, or one that cannot
+        // be read, the tool needs the extensive mode to find anything.
+        if (!SameTextAscii(system.FileSystemName(sourceDrive.front()), "NTFS")) {
+            args.emplace_back("/extensive");
+            result.switchToDeepScan = true;
+        }
+    }
+    args.emplace_back("/o:b");
+    args.emplace_back("/a");
+    args.emplace_back("/e:*.mm1");
+
+    switch (choices.filter) {
+    case 0:
+        if (choices.useSourcePath) {
+            AddFilter(args, folderPart);
+        }
+        break;
+    case 1:
+    case 2: {
+        const std::string& name = choices.filter == 1 ? choices.fileName : choices.wildcard;
+        // Without a name there is nothing to narrow, so not even the folder is passed.
+        if (!name.empty()) {
+            AddFilter(args, folderPart + name);
+        }
+        break;
+    }
+    case 3:
+        for (const auto& pattern : BuildPatternList(choices.types)) {
+            AddFilter(args, folderPart + pattern);
+        }
+        break;
+    default:
+        break;
+    }
+
+    for (const auto& arg : args) {
+        result.arguments += QuoteArgument(arg);
+        result.arguments += ' ';
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace kestro

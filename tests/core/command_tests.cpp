@@ -1,0 +1,256 @@
+#include "job/command.h"
+
+#include "global/texts.h"
+#include "job/cmdline.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace kestro;
+
+namespace {
+
+// Every path is an existing directory unless it is empty or names "Nope".
+class FakeSystem : public JobSystem {
+public:
+    std::map<char, std::string> fileSystems = {{'C', "NTFS"}, {'E', "FAT32"}, {'F', "NTFS"}};
+    std::map<std::string, std::string> volumes;
+    std::string lettersAsked;
+
+    bool IsDirectory(const std::string& path) override {
+        return !path.empty() && path.find("Nope") == std::string::npos;
+    }
+    std::string FileSystemName(char driveLetter) override {
+        lettersAsked.push_back(driveLetter);
+        const auto it = fileSystems.find(driveLetter);
+        return it == fileSystems.end() ? std::string() : it->second;
+    }
+    std::string VolumeOf(const std::string& path) override {
+        const auto it = volumes.find(path);
+        return it == volumes.end() ? std::string() : it->second;
+    }
+};
+
+const std::vector<std::string> kEntries = {"System (C:)", " (D:)", "Stick (E:)", "Data (old) (F:)"};
+constexpr int kC = 0, kD = 1, kE = 2, kF = 3;
+constexpr int kTyped = -1;
+constexpr unsigned kWebPages = 1u << static_cast<int>(Category::WebPages);
+
+struct Row {
+    const char* name;
+    int entry;              // selected entry, or kTyped
+    const char* sourceText; // the combo box text; nullptr: the selected entry's
+    const char* destination;
+    const char* folder; // nullptr: the source-folder box is clear
+    int mode;
+    int filter;
+    const char* text;     // the filter's own field: file name, wildcard or custom types (ticking them)
+    unsigned ticks;       // categories ticked, bit per Category
+    std::string expected; // the argument string, or the message of a refusal
+};
+
+JobChoices ChoicesOf(const Row& row) {
+    JobChoices c;
+    c.sourceEntries = kEntries;
+    c.sourceIndex = row.entry;
+    c.sourceText = row.sourceText != nullptr ? row.sourceText : kEntries[static_cast<std::size_t>(row.entry)];
+    c.destination = row.destination;
+    c.useSourcePath = row.folder != nullptr;
+    c.sourcePath = row.folder != nullptr ? row.folder : "";
+    c.recoveryMode = row.mode;
+    c.filter = row.filter;
+    const std::string text = row.text != nullptr ? row.text : "";
+    (row.filter == 1 ? c.fileName : c.wildcard) = text;
+    if (row.filter == 3 && row.text != nullptr) {
+        c.types.custom = true;
+        c.types.customText = text;
+    }
+    for (int i = 0; i < kCategoryCount; ++i) {
+        c.types.ticked[i] = (row.ticks >> i & 1u) != 0;
+    }
+    return c;
+}
+
+// An accepted row must also read back, through the system's parsing rules, as exactly the
+// arguments that were meant.
+void Expect(const JobResult& result, bool accepted, const std::string& expected, const char* name) {
+    EXPECT_EQ(result.ok, accepted) << name;
+    if (accepted) {
+        EXPECT_EQ(result.arguments, expected) << name;
+        EXPECT_EQ(ParseArguments(result.arguments), result.expectedArgs) << name;
+    } else {
+        EXPECT_EQ(result.message, expected) << name;
+        EXPECT_TRUE(result.arguments.empty()) << name;
+        EXPECT_FALSE(result.switchToDeepScan) << name;
+    }
+}
+
+void RunRows(const std::vector<Row>& rows, bool accepted) {
+    for (const auto& row : rows) {
+        FakeSystem system;
+        Expect(CheckAndBuild(ChoicesOf(row), system), accepted, row.expected, row.name);
+    }
+}
+
+const std::string kHead = "C: D:\\Rescue /regular /o:b /a /e:*.mm1 ";
+const std::string kPhoto = "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE"; // Cyrillic "Foto"
+
+} // namespace
+
+// clang-format off
+TEST(ArgumentString, WorkedExamples) {
+    RunRows({
+        {"all deleted files", kC, nullptr, "D:\\Rescue", nullptr, 0, 0, nullptr, 0, kHead},
+        {"source folder", kC, nullptr, "D:\\Rescue", "C:\\Users\\Me\\Documents", 0, 0, nullptr, 0,
+         kHead + "/n \\Users\\Me\\Documents\\ "},
+        {"spaced destination, deep scan, wildcard", kC, nullptr, "D:\\My Files", nullptr, 1, 2, "*invoice*", 0,
+         "C: \"D:\\My Files\" /extensive /o:b /a /e:*.mm1 /n *invoice* "},
+        {"FAT32 stick, specific file in a spaced folder", kE, nullptr, "D:\\Rescue", "E:\\Old Work", 0, 1,
+         "my plan.docx", 0, "E: D:\\Rescue /regular /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\my plan.docx\" "},
+        {"web pages and custom types in a folder", kC, nullptr, "D:\\Rescue", "C:\\Temp", 1, 3, ".dll, .ini", kWebPages,
+         "C: D:\\Rescue /extensive /o:b /a /e:*.mm1 /n \\Temp\\*.xhtml /n \\Temp\\*.htm /n \\Temp\\*.html "
+         "/n \\Temp\\*.mht /n \\Temp\\*.mhtml /n \\Temp\\*.asp /n \\Temp\\*.aspx /n \\Temp\\*.lab "
+         "/n \\Temp\\*.dll /n \\Temp\\*.ini "},
+    }, true);
+}
+
+TEST(ArgumentString, QuotesEachArgumentSoTheToolReadsItBack) {
+    RunRows({
+        {"spaced folder, all deleted files", kE, nullptr, "D:\\Rescue", "E:\\Old Work", 1, 0, nullptr, 0,
+         "E: D:\\Rescue /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\\\\" "},
+        {"spaced folder, file types", kE, nullptr, "D:\\Rescue", "E:\\Old Work\\", 1, 3, ".txt,.my ext", 0,
+         "E: D:\\Rescue /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\*.txt\" /n \"\\Old Work\\*.my ext\" "},
+        {"spaced wildcard", kC, nullptr, "D:\\Rescue", nullptr, 0, 2, "* report*", 0, kHead + "/n \"* report*\" "},
+        {"destination ending in a backslash", kC, nullptr, "D:\\My Files\\", nullptr, 0, 0, nullptr, 0,
+         "C: \"D:\\My Files\\\\\" /regular /o:b /a /e:*.mm1 "},
+        {"network destination", kC, nullptr, "\\\\server\\share", nullptr, 0, 0, nullptr, 0,
+         "C: \\\\server\\share /regular /o:b /a /e:*.mm1 "},
+        {"non-ASCII names", kC, nullptr, ("D:\\" + kPhoto).c_str(), ("C:\\" + kPhoto + " 2024").c_str(), 0, 1,
+         (kPhoto + ".jpg").c_str(), 0,
+         "C: D:\\" + kPhoto + " /regular /o:b /a /e:*.mm1 /n \"\\" + kPhoto + " 2024\\" + kPhoto + ".jpg\" "},
+    }, true);
+
+    FakeSystem system;
+    const JobResult result = CheckAndBuild(
+        ChoicesOf({"", kE, nullptr, "D:\\Rescue", "E:\\Old Work", 0, 1, "my plan.docx", 0, ""}), system);
+    const std::vector<std::string> meant = {
+        "E:", "D:\\Rescue", "/regular", "/extensive", "/o:b", "/a", "/e:*.mm1", "/n", "\\Old Work\\my plan.docx"};
+    EXPECT_EQ(ParseArguments(result.arguments), meant);
+}
+
+TEST(ArgumentString, EmptyNamesAndListsPassNoFilterAtAll) {
+    RunRows({
+        {"empty file name", kC, nullptr, "D:\\Rescue", "C:\\Temp", 0, 1, "", 0, kHead},
+        {"empty wildcard", kC, nullptr, "D:\\Rescue", "C:\\Temp", 0, 2, "", 0, kHead},
+        {"nothing ticked", kC, nullptr, "D:\\Rescue", "C:\\Temp", 0, 3, nullptr, 0, kHead},
+        {"no filter chosen", kC, nullptr, "D:\\Rescue", "C:\\Temp", 0, -1, nullptr, 0, kHead},
+    }, true);
+}
+
+TEST(Checks, RefuseInTheirFixedOrder) {
+    const std::string drive = Text(IDS_CHECK_DRIVE);
+    RunRows({
+        {"empty source text before a bad destination", kTyped, "", "Q:\\Nope", nullptr, 0, 0, nullptr, 0,
+         Text(IDS_SELECT_SOURCE)},
+        {"typed text that is no entry", kTyped, "C:", "D:\\Rescue", nullptr, 0, 0, nullptr, 0, Text(IDS_SELECT_SOURCE)},
+        {"missing destination", kC, nullptr, "D:\\Nope", nullptr, 0, 0, nullptr, 0,
+         "D:\\Nope, the output directory does not exist."},
+        {"missing destination on the source drive", kC, nullptr, "C:\\Nope", nullptr, 0, 0, nullptr, 0,
+         "C:\\Nope, the output directory does not exist."},
+        {"empty destination", kC, nullptr, "", nullptr, 0, 0, nullptr, 0, ", the output directory does not exist."},
+        {"same drive in another letter case", kD, nullptr, "d:\\x", nullptr, 0, 0, nullptr, 0, Text(IDS_SAME_PARTITION)},
+        {"same drive before a bad folder", kD, nullptr, "D:\\x", "Q:\\x", 0, 0, nullptr, 0, Text(IDS_SAME_PARTITION)},
+        {"folder on another drive", kC, nullptr, "D:\\Rescue", "E:\\Docs", 0, 0, nullptr, 0, drive + "E:\\Docs"},
+        {"relative folder", kC, nullptr, "D:\\Rescue", "Docs", 0, 0, nullptr, 0, drive + "Docs"},
+        {"empty folder", kC, nullptr, "D:\\Rescue", "", 0, 0, nullptr, 0, drive},
+        {"bad folder before bad custom types", kC, nullptr, "D:\\Rescue", "E:\\", 0, 3, "", 0, drive + "E:\\"},
+        {"custom types without a leading dot", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, "dll, .ini", 0,
+         Text(IDS_CHECK_CUSTOM_TYPE)},
+        {"empty custom types", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, "", 0, Text(IDS_CHECK_CUSTOM_TYPE)},
+        {"bad custom types before a quote", kC, nullptr, "D:\\\"x\"", nullptr, 0, 3, "", 0, Text(IDS_CHECK_CUSTOM_TYPE)},
+    }, false);
+}
+
+TEST(Checks, RefuseQuotesInTheFieldsUsed) {
+    const std::string refused = Text(IDS_NO_QUOTES_IN);
+    RunRows({
+        {"destination", kC, nullptr, "D:\\\"Rescue\"", nullptr, 0, 0, nullptr, 0, refused + Text(IDS_FIELD_DESTINATION)},
+        {"source folder", kC, nullptr, "D:\\Rescue", "C:\\Old\" Work", 0, 0, nullptr, 0,
+         refused + Text(IDS_FIELD_SOURCE_PATH)},
+        {"file name", kC, nullptr, "D:\\Rescue", nullptr, 0, 1, "\"plan\".docx", 0, refused + Text(IDS_FIELD_FILE_NAME)},
+        {"wildcard", kC, nullptr, "D:\\Rescue", nullptr, 0, 2, "*\" *", 0, refused + Text(IDS_FIELD_WILDCARD)},
+        {"custom types", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, ".a\", .b", 0, refused + Text(IDS_FIELD_CUSTOM_TYPES)},
+    }, false);
+}
+// clang-format on
+
+TEST(Checks, IgnoreFieldsTheChoicesDoNotUse) {
+    JobChoices c = ChoicesOf({"", kTyped, "Data (old) (F:)", "D:\\Rescue", nullptr, 0, 2, "*.doc", 0, ""});
+    c.sourcePath = "E:\\\"x"; // the box is clear
+    c.fileName = "\"";
+    c.types.custom = true; // another filter is chosen
+    c.types.customText = "bad\"";
+    FakeSystem system;
+    Expect(CheckAndBuild(c, system), true, "F: D:\\Rescue /regular /o:b /a /e:*.mm1 /n *.doc ", "typed entry");
+
+    c.filter = 1;
+    c.fileName = "a.txt";
+    c.wildcard = "\"";
+    Expect(CheckAndBuild(c, system), true, "F: D:\\Rescue /regular /o:b /a /e:*.mm1 /n a.txt ", "file name");
+}
+
+TEST(Checks, RefuseADestinationOnTheSourceVolume) {
+    const std::string sourceVolume = "\\\\?\\Volume{c}\\";
+    struct Case {
+        const char* name;
+        const char* destination;
+        std::string destinationVolume;
+        std::string sourceRootVolume;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"relative destination", "Rescue", sourceVolume, sourceVolume, true},
+        {"subst drive", "S:\\Rescue", sourceVolume, sourceVolume, true},
+        {"folder the source is mounted on", "G:\\Mounted", "\\\\?\\VOLUME{C}\\", sourceVolume, true},
+        {"another volume", "S:\\Rescue", "\\\\?\\Volume{d}\\", sourceVolume, false},
+        {"destination volume unknown", "Rescue", "", sourceVolume, false},
+        {"source volume unknown", "Rescue", sourceVolume, "", false},
+    };
+    for (const auto& c : cases) {
+        FakeSystem system;
+        system.volumes = {{c.destination, c.destinationVolume}, {"C:\\", c.sourceRootVolume}};
+        const JobChoices choices = ChoicesOf({"", kC, nullptr, c.destination, nullptr, 0, 0, nullptr, 0, ""});
+        Expect(CheckAndBuild(choices, system), !c.refused,
+               c.refused ? Text(IDS_SAME_PARTITION)
+                         : "C: " + std::string(c.destination) + " /regular /o:b /a /e:*.mm1 ",
+               c.name);
+    }
+}
+
+TEST(ArgumentString, QuickScanOutsideNtfsAddsTheExtensiveMode) {
+    struct Case {
+        const char* fileSystem;
+        int mode;
+        const char* switches;
+        bool deep;
+    };
+    const Case cases[] = {
+        {"NTFS", 0, "/regular", false},
+        {"ntfs", 0, "/regular", false},
+        {"FAT32", 0, "/regular /extensive", true},
+        {"exFAT", 0, "/regular /extensive", true},
+        {"", 0, "/regular /extensive", true},
+        {"FAT32", 1, "/extensive", false},
+    };
+    for (const auto& c : cases) {
+        FakeSystem system;
+        system.fileSystems['F'] = c.fileSystem;
+        // "Data (old) (F:)": the parentheses of the label must not change the drive asked about.
+        const JobResult result =
+            CheckAndBuild(ChoicesOf({"", kF, nullptr, "D:\\Rescue", nullptr, c.mode, 0, nullptr, 0, ""}), system);
+        EXPECT_EQ(result.arguments, std::string("F: D:\\Rescue ") + c.switches + " /o:b /a /e:*.mm1 ") << c.fileSystem;
+        EXPECT_EQ(result.switchToDeepScan, c.deep) << c.fileSystem;
+        EXPECT_EQ(system.lettersAsked, c.mode == 0 ? "F" : "");
+    }
+}
