@@ -1,5 +1,33 @@
+// The entry routine: the application object with its title, the main window,
+// and the message loop until the main window closes.
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return 0;
+#include "app/main_window_win.h"
+#include "global/application_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The program runs elevated: load system libraries only from the system folder.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+
+    kestro::Application& app = kestro::Application::Get();
+    app.Initialize(instance);
+    app.SetTitle("Kestro Refindor");
+    int exitCode = 0;
+    {
+        kestro::TfrmMain main;
+        app.SetMainForm(&main);
+        main.Show();
+        exitCode = app.Run();
+        app.SetMainForm(nullptr);
+    }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return exitCode;
 }

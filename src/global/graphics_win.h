@@ -1,0 +1,144 @@
+#pragma once
+// Windowless controls, drawn on their parent and hit-tested by it: pictures and
+// labels of the title band, the menu image and the clickable labels.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "global/handles_win.h"
+#include "global/window_win.h"
+
+namespace kestro {
+
+// An immutable picture: a 32-bit bitmap (decoded JPEG) or an icon. Copies share
+// the same pixels.
+class Picture {
+public:
+    Picture() = default;
+    static Picture FromJpegResource(int resourceId);
+    static Picture FromJpegBytes(const unsigned char* data, std::size_t size);
+    static Picture FromIconResource(int resourceId, int width, int height);
+
+    bool Empty() const noexcept { return !data_; }
+    int Width() const noexcept;
+    int Height() const noexcept;
+    // Draws the picture into dest, stretched smoothly when the sizes differ.
+    void Draw(HDC dc, const RECT& dest) const;
+    // Identity of the shared pixels (for tests: which picture is shown).
+    const void* Id() const noexcept { return data_.get(); }
+
+private:
+    struct Data {
+        UniqueBitmap bitmap;
+        UniqueIcon icon;
+        int width = 0;
+        int height = 0;
+    };
+    std::shared_ptr<const Data> data_;
+};
+
+class GraphicControl {
+public:
+    explicit GraphicControl(Container& parent);
+    virtual ~GraphicControl();
+    GraphicControl(const GraphicControl&) = delete;
+    GraphicControl& operator=(const GraphicControl&) = delete;
+
+    Container& Parent() const noexcept { return parent_; }
+
+    // Place in 96-DPI pixels within the parent's client area.
+    void SetBounds(int left, int top, int width, int height);
+    void SetLeft(int left) { SetBounds(left, top_, width_, height_); }
+    void SetTop(int top) { SetBounds(left_, top, width_, height_); }
+    int Left() const noexcept { return left_; }
+    int Top() const noexcept { return top_; }
+    int Width() const noexcept { return width_; }
+    int Height() const noexcept { return height_; }
+    // The place in the parent's client pixels (scaled).
+    RECT ClientRect() const;
+
+    bool Visible() const noexcept { return visible_; }
+    void SetVisible(bool visible);
+    bool Enabled() const noexcept { return enabled_; }
+    void SetEnabled(bool enabled);
+    HCURSOR Cursor() const noexcept { return cursor_; }
+    void SetCursor(HCURSOR cursor) noexcept { cursor_ = cursor; }
+
+    void Invalidate() const;
+
+    // Events, as the toolkit raises them.
+    std::function<void(GraphicControl&)> OnClick;
+    std::function<void(GraphicControl&, int button, POINT point)> OnMouseDown;
+    std::function<void(GraphicControl&, int button, POINT point)> OnMouseUp;
+
+    // Notifications from the parent. Buttons: 0 left, 1 right, 2 middle.
+    virtual void Paint(HDC dc) = 0;
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
+    virtual void MouseDown(int button, POINT point);
+    virtual void MouseUp(int button, POINT point);
+    virtual void Click();
+
+protected:
+    int S(int value) const;
+
+private:
+    Container& parent_;
+    int left_ = 0;
+    int top_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    bool visible_ = true;
+    bool enabled_ = true;
+    HCURSOR cursor_ = nullptr;
+};
+
+class TImage : public GraphicControl {
+public:
+    using GraphicControl::GraphicControl;
+
+    const Picture& GetPicture() const noexcept { return picture_; }
+    void SetPicture(const Picture& picture);
+    bool Stretch() const noexcept { return stretch_; }
+    void SetStretch(bool stretch);
+    // Sizes the control to its picture whenever the picture changes.
+    void SetAutoSize(bool autoSize);
+
+    void Paint(HDC dc) override;
+
+private:
+    Picture picture_;
+    bool stretch_ = false;
+    bool autoSize_ = false;
+};
+
+class TLabel : public GraphicControl {
+public:
+    explicit TLabel(Container& parent);
+
+    const std::string& Caption() const noexcept { return caption_; }
+    void SetCaption(const std::string& caption);
+    // The label's font: height in 96-DPI pixels, bold, underline; face "MS Sans Serif".
+    void SetFont(int height96, bool bold, bool underline);
+    Color FontColor() const noexcept { return color_; }
+    void SetFontColor(Color color);
+    void SetTransparent(bool transparent) noexcept { transparent_ = transparent; }
+    // Sizes the label to its text (the default).
+    void SetAutoSize(bool autoSize);
+
+    void Paint(HDC dc) override;
+
+private:
+    void ApplyAutoSize();
+    HFONT ActiveFont() const;
+
+    std::string caption_;
+    UniqueFont font_;
+    Color color_ = GetSysColor(COLOR_WINDOWTEXT);
+    bool transparent_ = false;
+    bool autoSize_ = true;
+};
+
+} // namespace kestro
