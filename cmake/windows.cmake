@@ -1,9 +1,23 @@
 # Windows build (MinGW-w64 i686): Tarvask.exe, the tool simulator and the
 # Windows test programs, which ctest runs under Wine.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# Unix paths handed to programs under Wine need the Z: drive in front.
+if(CMAKE_CROSSCOMPILING)
+    set(KESTRO_PATH_PREFIX "Z:")
+else()
+    set(KESTRO_PATH_PREFIX "")
+endif()
 set(KESTRO_WIN_DEFINES UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00 STRICT)
-set(KESTRO_WIN_LINK -static -static-libgcc -static-libstdc++ -municode)
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
+if(MSVC)
+    set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+    set(KESTRO_WARNINGS /W4 /utf-8 $<$<BOOL:${KESTRO_WERROR}>:/WX>)
+    set(KESTRO_WIN_LINK /ENTRY:wWinMainCRTStartup)
+    set(KESTRO_TEST_LINK "")
+else()
+    set(KESTRO_WIN_LINK -static -static-libgcc -static-libstdc++ -municode)
+    set(KESTRO_TEST_LINK -static -static-libgcc -static-libstdc++ -municode)
+    set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
+endif()
 
 target_compile_definitions(refindor_core PUBLIC ${KESTRO_WIN_DEFINES})
 
@@ -24,37 +38,51 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/tarvask.rc PROPERTIES 
 add_executable(Tarvask WIN32 ${CMAKE_SOURCE_DIR}/src/app/winmain_win.cpp $<TARGET_OBJECTS:refindor_res>)
 target_compile_options(Tarvask PRIVATE ${KESTRO_WARNINGS})
 target_link_libraries(Tarvask PRIVATE refindor_win)
-target_link_options(Tarvask PRIVATE ${KESTRO_WIN_LINK} -s)
+target_link_options(Tarvask PRIVATE ${KESTRO_WIN_LINK} $<$<NOT:$<BOOL:${MSVC}>>:-s>)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/winfr-sim/CMakeLists.txt)
     add_subdirectory(tools/winfr-sim)
 endif()
 
-# GoogleTest, built from Debian's sources for MinGW.
-set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# GoogleTest: built from Debian's sources when cross-compiling, found otherwise.
+if(CMAKE_CROSSCOMPILING AND EXISTS /usr/src/googletest)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+    find_package(GTest REQUIRED)
+    add_library(gtest ALIAS GTest::gtest)
+    add_library(gtest_main ALIAS GTest::gtest_main)
+    add_library(gmock ALIAS GTest::gmock)
+endif()
 
-set(KESTRO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(KESTRO_WINE_ENV WINEPREFIX=${KESTRO_WINEPREFIX} WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
-add_test(NAME wine_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} start)
-add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} stop)
-set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP WINE TIMEOUT 300)
-set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP WINE)
+if(CMAKE_CROSSCOMPILING)
+    # Under Wine: one prefix for the whole run, its wineserver kept alive by a fixture.
+    set(KESTRO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(KESTRO_WINE_ENV WINEPREFIX=${KESTRO_WINEPREFIX} WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+    add_test(NAME wine_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} start)
+    add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} stop)
+    set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP WINE TIMEOUT 300)
+    set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP WINE)
+endif()
 
 function(kestro_wine_test name)
     add_test(NAME ${name} COMMAND ${name} ${ARGN} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED WINE ENVIRONMENT "${KESTRO_WINE_ENV}" TIMEOUT 600
-        RESOURCE_LOCK wine_display)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK wine_display)
+    if(CMAKE_CROSSCOMPILING)
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED WINE ENVIRONMENT "${KESTRO_WINE_ENV}")
+    endif()
 endfunction()
 
 # The portable core's tests, also run as a Windows program.
 file(GLOB KESTRO_CORE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/core/*.cpp)
 add_executable(core_tests ${KESTRO_CORE_TESTS})
 target_include_directories(core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_compile_definitions(core_tests PRIVATE KESTRO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
+target_compile_definitions(core_tests PRIVATE KESTRO_TEST_DATA="${KESTRO_PATH_PREFIX}${CMAKE_SOURCE_DIR}/tests/data")
 target_link_libraries(core_tests PRIVATE refindor_core gtest gtest_main gmock)
-target_link_options(core_tests PRIVATE -static -static-libgcc -static-libstdc++)
+if(NOT MSVC)
+    target_link_options(core_tests PRIVATE -static -static-libgcc -static-libstdc++)
+endif()
 kestro_wine_test(core_tests)
 
 # One Windows test program per module: tests/win/<module>_tests.cpp.
@@ -62,8 +90,8 @@ file(GLOB KESTRO_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_tes
 file(GLOB KESTRO_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
 add_library(win_test_support STATIC ${KESTRO_WIN_TEST_SUPPORT})
 target_include_directories(win_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tests/win)
-target_compile_definitions(win_test_support PUBLIC KESTRO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data"
-    KESTRO_BUILD_DIR="Z:${CMAKE_BINARY_DIR}")
+target_compile_definitions(win_test_support PUBLIC KESTRO_TEST_DATA="${KESTRO_PATH_PREFIX}${CMAKE_SOURCE_DIR}/tests/data"
+    KESTRO_BUILD_DIR="${KESTRO_PATH_PREFIX}${CMAKE_BINARY_DIR}")
 target_link_libraries(win_test_support PUBLIC refindor_win gtest gmock)
 foreach(src IN LISTS KESTRO_WIN_TESTS)
     get_filename_component(base ${src} NAME_WE)
@@ -71,6 +99,6 @@ foreach(src IN LISTS KESTRO_WIN_TESTS)
     add_executable(${name} ${src} $<TARGET_OBJECTS:refindor_res>)
     target_compile_options(${name} PRIVATE ${KESTRO_WARNINGS})
     target_link_libraries(${name} PRIVATE win_test_support)
-    target_link_options(${name} PRIVATE ${KESTRO_WIN_LINK})
+    target_link_options(${name} PRIVATE ${KESTRO_TEST_LINK})
     kestro_wine_test(${name})
 endforeach()

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "global/application_win.h"
 #include "global/winstr_win.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -17,6 +18,9 @@ int wmain(int argc, wchar_t** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
+
+    kestro::Application::Get().Initialize(GetModuleHandleW(nullptr));
+    kestro::Application::Get().SetTitle("Kestro Refindor");
 
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) {

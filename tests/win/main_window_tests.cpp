@@ -1,0 +1,646 @@
+// The main window, built for real under Wine with fake drives, boxes and shell.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "app/main_window_win.h"
+#include "global/application_win.h"
+#include "global/fpu.h"
+#include "global/texts.h"
+#include "global/winstr_win.h"
+#include "job/command.h"
+#include "runner/runner_win.h"
+#include "support/fakes.h"
+#include "support/wine_helpers.h"
+#include "widgets/shift_image_win.h"
+#include "widgets/url_label_win.h"
+
+using namespace kestro;
+using namespace kestro::testing_win;
+
+namespace {
+
+class FakeJobSystem final : public JobSystem {
+public:
+    bool IsDirectory(const std::string& path) override { return directories.count(path) != 0; }
+    std::string FileSystemName(char letter) override {
+        const auto it = fileSystems.find(letter);
+        return it == fileSystems.end() ? std::string() : it->second;
+    }
+    std::string VolumeOf(const std::string& path) override {
+        const auto it = volumes.find(path);
+        return it == volumes.end() ? std::string() : it->second;
+    }
+    std::set<std::string> directories;
+    std::map<char, std::string> fileSystems;
+    std::map<std::string, std::string> volumes;
+};
+
+// A control's place in its parent's client area.
+RECT PlaceOf(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+SIZE ClientOf(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}, {"E:\\", "Stick", "FAT32"}};
+        settingsPath = (settingsDir.Path() / L"settings.ini").wstring();
+    }
+
+    void WriteSetting(const wchar_t* key, const wchar_t* value) {
+        WritePrivateProfileStringW(L"Options", key, value, settingsPath.c_str());
+    }
+
+    TfrmMain& Open() {
+        MainWindowServices services;
+        services.drives = &drives;
+        services.jobSystem = &system;
+        services.runScan = [this](HWND, const std::string& arguments) { scans.push_back(arguments); };
+        services.selectFolder = [this](const std::string& title, std::string& folder) {
+            pickerTitles.push_back(title);
+            if (pickerAnswer.empty()) {
+                return false;
+            }
+            folder = pickerAnswer;
+            return true;
+        };
+        services.settingsFile = [this] { return Narrow(settingsPath); };
+        services.workArea = [] { return RECT{0, 0, 1280, 1040}; };
+        window = std::make_unique<TfrmMain>(std::move(services));
+        window->Show();
+        PumpUntil([] { return false; }, 50);
+        return *window;
+    }
+
+    std::string EditText(HWND edit) { return GetText(edit); }
+
+    TempDir settingsDir{L"main-window"};
+    std::wstring settingsPath;
+    FakeDrives drives;
+    FakeJobSystem system;
+    RecordingBoxes boxes;
+    RecordingShell shell;
+    std::vector<std::string> scans;
+    std::vector<std::string> pickerTitles;
+    std::string pickerAnswer;
+    std::unique_ptr<TfrmMain> window;
+};
+
+// ---------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, WindowIdentityAndFrame) {
+    TfrmMain& w = Open();
+    EXPECT_EQ(GetText(w.Handle()), "Kestro Refindor 2.0");
+    wchar_t name[128] = {};
+    GetClassNameW(w.Handle(), name, 128);
+    EXPECT_STREQ(name, L"Kestro Refindor Made by Kestro Software");
+    const LONG_PTR style = GetWindowLongPtrW(w.Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    // The taskbar button belongs to the application window, titled with the product name.
+    EXPECT_EQ(GetWindow(w.Handle(), GW_OWNER), Application::Get().Handle());
+    EXPECT_EQ(GetText(Application::Get().Handle()), "Kestro Refindor");
+    EXPECT_EQ(frmMain, &w);
+    EXPECT_EQ(GetFpuControlWord() & 0x1F3F, 0x133F & 0x1F3F);
+}
+
+TEST_F(MainWindowTest, EveryControlInPlace) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    struct Expect {
+        HWND control;
+        const char* text;
+        RECT place; // left, top, width, height
+    };
+    const Expect expected[] = {
+        {c.cbSource, nullptr, {79, 8, 130, 21}},
+        {c.cbRecoveryMode, "Quick Scan", {344, 4, 92, 21}},
+        {c.eOutputFolder, nullptr, {51, 2, 278, 20}},
+        {c.bSaveto, "Browser...", {350, 0, 80, 23}},
+        {c.Panel2, "", {0, 74, 439, 2}},
+        {c.eSourcePath, "", {106, 3, 222, 20}},
+        {c.bSourcePath, "Browser...", {350, 1, 80, 23}},
+        {c.rgFileType->Handle(), nullptr, {8, 127, 430, 57}},
+        {c.Panel1->Handle(), nullptr, {8, 39, 433, 34}},
+        {c.Panel3->Handle(), nullptr, {8, 88, 473, 34}},
+        {c.bStart, "Start...", {158, 204, 80, 23}},
+        {c.bShowFiles, "Show Files...", {254, 204, 80, 23}},
+        {c.bExit, "Exit", {351, 204, 80, 23}},
+        {c.seFileName, "myfile.docx", {76, 52, 188, 19}},
+        {c.seWildcard, "", {69, 52, 188, 19}},
+        {c.seCustomFileType, ".dll, .ini, .sys", {123, 210, 185, 19}},
+    };
+    for (const auto& e : expected) {
+        const RECT r = PlaceOf(e.control);
+        EXPECT_EQ(r.left, e.place.left) << (e.text ? e.text : "");
+        EXPECT_EQ(r.top, e.place.top) << (e.text ? e.text : "");
+        EXPECT_EQ(r.right, e.place.right) << (e.text ? e.text : "");
+        EXPECT_EQ(r.bottom, e.place.bottom) << (e.text ? e.text : "");
+        if (e.text != nullptr) {
+            EXPECT_EQ(GetText(e.control), e.text);
+        }
+    }
+    EXPECT_EQ(PlaceOf(c.pSingleMode->Handle()).left, 8);
+    EXPECT_EQ(PlaceOf(c.pSingleMode->Handle()).top, 56);
+    EXPECT_EQ(GetText(c.Label8), "Source drive:");
+    EXPECT_EQ(PlaceOf(c.Label8).left, 8);
+    EXPECT_EQ(PlaceOf(c.Label8).top, 11);
+    EXPECT_EQ(GetText(c.lOutputFolder), "Save to:");
+    EXPECT_EQ(GetText(c.cbSourceFilePath), "Source file path:");
+    EXPECT_EQ(GetText(c.rgFrame), "Select the filter");
+    EXPECT_EQ(GetText(c.rgItems[3]), "Deleted file type");
+    EXPECT_FALSE(IsWindowEnabled(c.seCustomFileType));
+    const int tops[7] = {24, 54, 85, 116, 147, 178, 209};
+    for (std::size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(PlaceOf(c.suiCheckBox[i]).left, 16);
+        EXPECT_EQ(PlaceOf(c.suiCheckBox[i]).top, tops[i]);
+        EXPECT_EQ(SendMessageW(c.suiCheckBox[i], BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    }
+    EXPECT_EQ(GetText(c.suiCheckBox[6]), "Custom file types");
+    EXPECT_EQ(c.lTitle->Caption(), "Windows File Recovery Gui");
+    EXPECT_EQ(c.lTitleHint->Caption(), "Recover lost files from your local storage device");
+    EXPECT_EQ(c.lUpdate->Caption(), "Check for updates...");
+    EXPECT_EQ(c.lUpdate->FontColor(), RGB(255, 255, 255)) << "made white when the window is created";
+    EXPECT_EQ(c.lbEAddress->Caption(), "Menu");
+    EXPECT_EQ(c.imgTitle->Width(), 460);
+    EXPECT_EQ(c.imgTitle->Height(), 50);
+    EXPECT_EQ(c.lUpdate->Left(), 460 - c.lUpdate->Width() - 10);
+    EXPECT_EQ(c.iUpdate->Left(), c.lUpdate->Left() - 20);
+    EXPECT_EQ(c.KestroHomepage->Width(), 32);
+    EXPECT_FALSE(c.imgTitle->GetPicture().Empty()) << "the JPEG title picture decodes";
+}
+
+TEST_F(MainWindowTest, KeyboardOrderFollowsTheRows) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    SetFocus(c.cbSource);
+    std::vector<HWND> order;
+    HWND at = GetFocus();
+    for (int i = 0; i < 10; ++i) {
+        order.push_back(at);
+        at = GetNextDlgTabItem(w.Handle(), at, FALSE);
+    }
+    // The edit part of a drop-down combo box holds the focus.
+    auto is = [](HWND focus, HWND control) { return focus == control || GetParent(focus) == control; };
+    EXPECT_TRUE(is(order[0], c.cbSource));
+    EXPECT_TRUE(is(order[1], c.cbRecoveryMode));
+    EXPECT_EQ(order[2], c.bSaveto);
+    EXPECT_EQ(order[3], c.eOutputFolder);
+    EXPECT_EQ(order[4], c.cbSourceFilePath);
+    EXPECT_EQ(order[5], c.eSourcePath);
+    EXPECT_EQ(order[6], c.bSourcePath);
+    EXPECT_EQ(order[7], c.rgItems[0]);
+    EXPECT_EQ(order[8], c.bStart);
+    EXPECT_EQ(order[9], c.bShowFiles);
+}
+
+struct LayoutCase {
+    int filter;
+    int rowTop;
+    int clientHeight;
+};
+
+TEST_F(MainWindowTest, FilterPanelsResizeTheWindow) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    const LayoutCase cases[] = {{0, 204, 299}, {1, 303, 398}, {2, 303, 398}, {3, 458, 553},
+                                {1, 303, 398}, {0, 204, 299}, {3, 458, 553}, {2, 303, 398}};
+    for (const auto& k : cases) {
+        // A real click on the radio item, as the user makes it.
+        SendMessageW(c.rgItems[static_cast<std::size_t>(k.filter)], BM_CLICK, 0, 0);
+        ASSERT_EQ(w.FilterIndex(), k.filter);
+        EXPECT_EQ(ClientOf(w.Handle()).cx, 460) << k.filter;
+        EXPECT_EQ(ClientOf(w.Handle()).cy, k.clientHeight) << k.filter;
+        EXPECT_EQ(PlaceOf(c.bStart).top, k.rowTop) << k.filter;
+        EXPECT_EQ(PlaceOf(c.bShowFiles).top, k.rowTop);
+        EXPECT_EQ(PlaceOf(c.bExit).top, k.rowTop);
+        EXPECT_EQ(c.WlmShiftImage1->Top(), k.rowTop - 9);
+        EXPECT_EQ(c.lbEAddress->Top(), k.rowTop + 8);
+        EXPECT_EQ(IsWindowVisible(c.gbFileName->Handle()) != FALSE, k.filter == 1);
+        EXPECT_EQ(IsWindowVisible(c.gbWildcard->Handle()) != FALSE, k.filter == 2);
+        EXPECT_EQ(IsWindowVisible(c.gbFileType->Handle()) != FALSE, k.filter == 3);
+        if (k.filter != 0) {
+            HWND group = k.filter == 1 ? c.gbFileName->Handle()
+                                       : (k.filter == 2 ? c.gbWildcard->Handle() : c.gbFileType->Handle());
+            EXPECT_EQ(PlaceOf(group).top, 194);
+            EXPECT_EQ(PlaceOf(group).left, 8);
+        }
+        EXPECT_EQ(c.imgTitle->Width(), 460);
+    }
+}
+
+TEST_F(MainWindowTest, DeletedFileTypeCentresForA510PixelWindowAndTheTopStays) {
+    TfrmMain& w = Open();
+    RECT before{};
+    GetWindowRect(w.Handle(), &before);
+    w.SetFilter(3);
+    RECT after{};
+    GetWindowRect(w.Handle(), &after);
+    EXPECT_EQ(after.top, (1040 - 510) / 2) << "a work area 1040 high gives 265";
+    EXPECT_EQ(after.left, before.left) << "the left is not changed";
+    w.SetFilter(0);
+    RECT back{};
+    GetWindowRect(w.Handle(), &back);
+    EXPECT_EQ(back.top, 265);
+    EXPECT_EQ(ClientOf(w.Handle()).cy, 299);
+    // Choosing the item already chosen raises nothing.
+    SendMessageW(w.Ctl().rgItems[0], BM_CLICK, 0, 0);
+    EXPECT_EQ(ClientOf(w.Handle()).cy, 299);
+}
+
+TEST_F(MainWindowTest, ScreenshotsOfEachFilter) {
+    TfrmMain& w = Open();
+    const std::filesystem::path folder = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
+    std::filesystem::create_directories(folder);
+    for (int filter : {0, 1, 2, 3}) {
+        w.SetFilter(filter);
+        RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        PumpUntil([] { return false; }, 50);
+        const auto path = folder / (L"main-filter-" + std::to_wstring(filter) + L".bmp");
+        EXPECT_TRUE(SaveWindowBitmap(w.Handle(), path.wstring()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// First showing
+
+TEST_F(MainWindowTest, DefaultDestinationIsAnotherDrive) {
+    // Entry 0 selected: entry 1's drive.
+    TfrmMain& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "D:");
+    EXPECT_EQ(w.Fields().FOutputDirectory, "") << "the remembered value stays empty";
+}
+
+TEST_F(MainWindowTest, DefaultDestinationWhenAnotherEntryIsTheSource) {
+    WriteSetting(L"SourceDrive", L"2");
+    TfrmMain& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "C:");
+}
+
+TEST_F(MainWindowTest, NoDefaultDestinationWithOneDrive) {
+    drives.drives = {{"C:\\", "System", "NTFS"}};
+    TfrmMain& w = Open();
+    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "");
+}
+
+TEST_F(MainWindowTest, SavedDestinationIsShownAsSaved) {
+    WriteSetting(L"OutputDirectory", L"Q:\\Gone \u0424\u043e\u0442\u043e");
+    TfrmMain& w = Open();
+    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "Q:\\Gone \xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE");
+}
+
+TEST_F(MainWindowTest, SourceDriveOutOfRangeKeepsEntryZero) {
+    for (const wchar_t* value : {L"-1", L"3", L"99"}) {
+        WriteSetting(L"SourceDrive", value);
+        TfrmMain& w = Open();
+        EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), 0) << Narrow(value);
+        window.reset();
+    }
+}
+
+TEST_F(MainWindowTest, EmptySourceListLeavesNoSelection) {
+    drives.drives.clear();
+    TfrmMain& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "");
+}
+
+TEST_F(MainWindowTest, RecoveryModeOutOfRangeLeavesNoSelection) {
+    WriteSetting(L"RecoveryMode", L"7");
+    TfrmMain& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().cbRecoveryMode, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(GetText(w.Ctl().cbRecoveryMode), "");
+    window.reset();
+    WriteSetting(L"RecoveryMode", L"1");
+    TfrmMain& again = Open();
+    EXPECT_EQ(GetText(again.Ctl().cbRecoveryMode), "Deep Scan");
+}
+
+TEST_F(MainWindowTest, SavedChoicesAreApplied) {
+    WriteSetting(L"SourcePath", L"C:\\Users\\Public");
+    WriteSetting(L"IsUseSourcePath", L"2");
+    TfrmMain& w = Open();
+    EXPECT_EQ(EditText(w.Ctl().eSourcePath), "C:\\Users\\Public");
+    EXPECT_EQ(SendMessageW(w.Ctl().cbSourceFilePath, BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST_F(MainWindowTest, SourceListSkipsDrivesWithoutFileSystemOrTooLarge) {
+    drives.drives = {{"C:\\", "System", "NTFS"},
+                     {"D:\\", "", ""},
+                     {"E:\\", "Data (old)", "exFAT"},
+                     {"F:\\", "Huge", "NTFS", 1000002ull << 30}};
+    TfrmMain& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCOUNT, 0, 0), 2);
+    SendMessageW(w.Ctl().cbSource, CB_SETCURSEL, 1, 0);
+    EXPECT_EQ(GetText(w.Ctl().cbSource), "Data (old) (E:)");
+}
+
+TEST_F(MainWindowTest, DropDownRefillsAndKeepsThePosition) {
+    TfrmMain& w = Open();
+    HWND combo = w.Ctl().cbSource;
+    SendMessageW(combo, CB_SETCURSEL, 2, 0);
+    drives.drives = {{"C:\\", "System", "NTFS"}, {"E:\\", "Stick", "FAT32"}};
+    w.cbSourceDropDown();
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR) << "index 2 is outside the new list";
+    drives.drives = {{"A:\\", "Disk", "FAT"}, {"C:\\", "System", "NTFS"}, {"E:\\", "Stick", "FAT32"}};
+    SendMessageW(combo, CB_SETCURSEL, 1, 0);
+    w.cbSourceDropDown();
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
+    // Dropping the list down for real refills it too.
+    drives.drives.push_back({"G:\\", "New", "NTFS"});
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 4);
+}
+
+// ---------------------------------------------------------------------------
+// Inputs
+
+void Click(HWND control) {
+    SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+TEST_F(MainWindowTest, FileNamePlaceholderClearsOnTheFirstMouseClickOnly) {
+    TfrmMain& w = Open();
+    HWND edit = w.Ctl().seFileName;
+    w.SetFilter(1);
+    EXPECT_EQ(w.TextColor(edit), RGB(192, 192, 192));
+    Click(edit);
+    EXPECT_EQ(EditText(edit), "");
+    EXPECT_EQ(w.TextColor(edit), GetSysColor(COLOR_WINDOWTEXT));
+    SetText(edit, "report.docx");
+    Click(edit);
+    EXPECT_EQ(EditText(edit), "report.docx");
+}
+
+TEST_F(MainWindowTest, TextTypedWhileSilverIsErasedByTheFirstClick) {
+    TfrmMain& w = Open();
+    HWND edit = w.Ctl().seFileName;
+    w.SetFilter(1);
+    SetFocus(edit);
+    SendMessageW(edit, WM_CHAR, 'x', 0);
+    EXPECT_NE(EditText(edit), "");
+    Click(edit);
+    EXPECT_EQ(EditText(edit), "");
+}
+
+TEST_F(MainWindowTest, CustomFileTypesCheckBox) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    w.SetFilter(3);
+    SendMessageW(c.suiCheckBox[6], BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsWindowEnabled(c.seCustomFileType));
+    EXPECT_EQ(EditText(c.seCustomFileType), "") << "the first tick clears the example";
+    EXPECT_EQ(GetFocus(), c.seCustomFileType);
+    SetText(c.seCustomFileType, ".log");
+    SendMessageW(c.suiCheckBox[6], BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(c.suiCheckBox[6], BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_TRUE(IsWindowEnabled(c.seCustomFileType)) << "unticking never disables it again";
+    EXPECT_EQ(EditText(c.seCustomFileType), ".log");
+    SetFocus(c.bStart);
+    SendMessageW(c.suiCheckBox[6], BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.seCustomFileType), ".log");
+    EXPECT_EQ(GetFocus(), c.seCustomFileType);
+}
+
+TEST_F(MainWindowTest, ShowFilesWithoutAnExistingFolder) {
+    TfrmMain& w = Open();
+    SetText(w.Ctl().eOutputFolder, "");
+    w.bShowFilesClick();
+    SetText(w.Ctl().eOutputFolder, "Q:\\Out");
+    w.bShowFilesClick();
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text, ", the output directory does not exist.");
+    EXPECT_EQ(boxes.boxes[1].text, "Q:\\Out, the output directory does not exist.");
+    for (const auto& box : boxes.boxes) {
+        EXPECT_EQ(box.caption, "Kestro Refindor");
+        EXPECT_EQ(box.Icon(), static_cast<UINT>(MB_ICONERROR));
+    }
+    EXPECT_EQ(w.Fields().FOutputDirectory, "Q:\\Out") << "remembered even when it does not exist";
+    EXPECT_TRUE(shell.calls.empty());
+}
+
+TEST_F(MainWindowTest, ShowFilesOpensAnExistingFolder) {
+    TempDir out(L"\u0424\u043e\u0442\u043e out");
+    TfrmMain& w = Open();
+    SetText(w.Ctl().eOutputFolder, out.Utf8());
+    SendMessageW(w.Ctl().bShowFiles, BM_CLICK, 0, 0);
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].verb, "Open");
+    EXPECT_EQ(shell.calls[0].file, out.Utf8());
+    EXPECT_EQ(shell.calls[0].owner, w.Handle());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(MainWindowTest, FolderPickersFillTheirEdits) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    pickerAnswer = "E:\\Rettung\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024";
+    SendMessageW(c.bSaveto, BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.eOutputFolder), pickerAnswer);
+    EXPECT_EQ(w.Fields().FOutputDirectory, pickerAnswer);
+    pickerAnswer = "C:\\Users";
+    SendMessageW(c.bSourcePath, BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.eSourcePath), "C:\\Users");
+    EXPECT_EQ(w.Fields().FSourcePath, "C:\\Users");
+    EXPECT_EQ(SendMessageW(c.cbSourceFilePath, BM_GETCHECK, 0, 0), BST_UNCHECKED) << "the box is not ticked";
+    pickerAnswer.clear(); // cancelled
+    SendMessageW(c.bSaveto, BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.eOutputFolder), "E:\\Rettung\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024");
+    ASSERT_EQ(pickerTitles.size(), 3u);
+    EXPECT_EQ(pickerTitles[0], "Please select the directory to add");
+}
+
+// ---------------------------------------------------------------------------
+// Start
+
+TEST_F(MainWindowTest, StartHandsTheArgumentStringToTheScanningDialog) {
+    system.directories = {"D:\\Rescue"};
+    system.fileSystems = {{'C', "NTFS"}, {'E', "FAT32"}};
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    SetText(c.eOutputFolder, "D:\\Rescue");
+    SendMessageW(c.bStart, BM_CLICK, 0, 0);
+    ASSERT_EQ(scans.size(), 1u);
+    EXPECT_EQ(scans[0], "C: D:\\Rescue /regular /o:b /a /e:*.mm1 ");
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // Quick Scan on FAT32 switches the mode list to Deep Scan.
+    SendMessageW(c.cbSource, CB_SETCURSEL, 2, 0);
+    SendMessageW(c.rgItems[1], BM_CLICK, 0, 0);
+    Click(c.seFileName);
+    SetText(c.seFileName, "my plan.docx");
+    SendMessageW(c.cbSourceFilePath, BM_SETCHECK, BST_CHECKED, 0);
+    SetText(c.eSourcePath, "E:\\Old Work");
+    SendMessageW(c.bStart, BM_CLICK, 0, 0);
+    ASSERT_EQ(scans.size(), 2u);
+    EXPECT_EQ(scans[1], "E: D:\\Rescue /regular /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\my plan.docx\" ");
+    EXPECT_EQ(GetText(c.cbRecoveryMode), "Deep Scan");
+    SendMessageW(c.bStart, BM_CLICK, 0, 0);
+    ASSERT_EQ(scans.size(), 3u);
+    EXPECT_EQ(scans[2], "E: D:\\Rescue /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\my plan.docx\" ");
+}
+
+TEST_F(MainWindowTest, StartShowsTheFirstFailingCheck) {
+    system.directories = {"D:\\Rescue", "C:\\Temp"};
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    SetText(c.eOutputFolder, "D:\\Nope");
+    SendMessageW(c.cbSource, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetText(c.cbSource, "");
+    w.bStartClick();
+    SendMessageW(c.cbSource, CB_SETCURSEL, 0, 0);
+    w.bStartClick();
+    SetText(c.eOutputFolder, "C:\\Temp");
+    w.bStartClick();
+    SetText(c.eOutputFolder, "D:\\Rescue");
+    SendMessageW(c.cbSourceFilePath, BM_SETCHECK, BST_CHECKED, 0);
+    SetText(c.eSourcePath, "E:\\Elsewhere");
+    w.bStartClick();
+    ASSERT_EQ(boxes.boxes.size(), 4u);
+    EXPECT_EQ(boxes.boxes[0].text, "Please select the source drive.");
+    EXPECT_EQ(boxes.boxes[1].text, "D:\\Nope, the output directory does not exist.");
+    EXPECT_EQ(boxes.boxes[2].text, "Source and Destination cannot refer to the same physical partition.");
+    EXPECT_EQ(boxes.boxes[3].text, "Please check if the drive is correct: E:\\Elsewhere");
+    for (const auto& box : boxes.boxes) {
+        EXPECT_EQ(box.caption, "Kestro Refindor");
+        EXPECT_EQ(box.Icon(), static_cast<UINT>(MB_ICONERROR));
+    }
+    EXPECT_TRUE(scans.empty());
+    EXPECT_EQ(GetText(c.cbRecoveryMode), "Quick Scan") << "a failed check changes nothing";
+}
+
+TEST_F(MainWindowTest, TypedSourceTextIsRefused) {
+    system.directories = {"D:\\Rescue"};
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    SetText(c.eOutputFolder, "D:\\Rescue");
+    SendMessageW(c.cbSource, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetText(c.cbSource, "C:");
+    w.bStartClick();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Please select the source drive.");
+    EXPECT_TRUE(scans.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Activation, WM_SHOWMAIN, closing
+
+TEST_F(MainWindowTest, NoVersionWarningOnWindows10) {
+    Open();
+    PumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(MainWindowTest, ShowMainRestoresAMinimisedProgram) {
+    TfrmMain& w = Open();
+    ShowWindow(Application::Get().Handle(), SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(Application::Get().Handle()));
+    SendMessageW(w.Handle(), WM_SHOWMAIN, 0, 0);
+    EXPECT_FALSE(IsIconic(Application::Get().Handle()));
+    EXPECT_TRUE(IsWindowVisible(w.Handle()));
+}
+
+TEST_F(MainWindowTest, MinimiseBoxMinimisesTheProgram) {
+    TfrmMain& w = Open();
+    SendMessageW(w.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(Application::Get().Handle()));
+    SendMessageW(w.Handle(), WM_SHOWMAIN, 0, 0);
+    EXPECT_FALSE(IsIconic(Application::Get().Handle()));
+}
+
+TEST_F(MainWindowTest, ClosingWritesTheSettingsAndFreesTheRunner) {
+    TempDir out(L"close-out");
+    TfrmMain& w = Open();
+    ASSERT_NE(RecoveryRunner, nullptr);
+    SetText(w.Ctl().eOutputFolder, out.Utf8());
+    SendMessageW(w.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(w.Handle()));
+    EXPECT_EQ(RecoveryRunner, nullptr);
+    wchar_t value[512] = {};
+    GetPrivateProfileStringW(L"Options", L"OutputDirectory", L"", value, 512, settingsPath.c_str());
+    EXPECT_EQ(Narrow(value), out.Utf8());
+    GetPrivateProfileStringW(L"Options", L"SourceDrive", L"", value, 512, settingsPath.c_str());
+    EXPECT_STREQ(value, L"0");
+}
+
+TEST_F(MainWindowTest, AFailedSettingsWriteStillFreesTheRunner) {
+    // A settings file inside a folder that does not exist cannot be written.
+    settingsPath = (settingsDir.Path() / L"missing" / L"deeper" / L"settings.ini").wstring();
+    TfrmMain& w = Open();
+    SendMessageW(w.Ctl().bExit, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(w.Handle()));
+    EXPECT_EQ(RecoveryRunner, nullptr);
+    EXPECT_TRUE(boxes.boxes.empty()) << "the failure is swallowed";
+}
+
+TEST_F(MainWindowTest, MenuItemsOpenTheirPages) {
+    TfrmMain& w = Open();
+    w.Homepage1Click();
+    w.Donate1Click();
+    w.KestroHomepageClick();
+    w.lTitleClick();
+    w.lUpdateClick();
+    ASSERT_EQ(shell.calls.size(), 5u);
+    EXPECT_EQ(shell.calls[0].file, LoadText(IDS_URL_PRODUCT));
+    EXPECT_EQ(shell.calls[1].file, LoadText(IDS_URL_DONATE));
+    EXPECT_EQ(shell.calls[2].file, LoadText(IDS_URL_HOME));
+    EXPECT_NE(shell.calls[3].file.find("support.microsoft.com"), std::string::npos);
+    EXPECT_EQ(shell.calls[4].file, LoadText(IDS_URL_UPDATE));
+    for (const auto& call : shell.calls) {
+        EXPECT_EQ(call.verb, "Open");
+        EXPECT_EQ(call.owner, w.Handle());
+    }
+}
+
+TEST_F(MainWindowTest, TitleBandClicksGoThroughTheWindow) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    auto clickAt = [&](GraphicControl& control) {
+        const RECT r = control.ClientRect();
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(control.Parent().Handle(), WM_MOUSEMOVE, 0, at);
+        SendMessageW(control.Parent().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(control.Parent().Handle(), WM_LBUTTONUP, 0, at);
+    };
+    clickAt(*c.KestroHomepage);
+    clickAt(*c.lTitle);
+    clickAt(*c.lTitleHint);
+    clickAt(*c.lUpdate);
+    ASSERT_EQ(shell.calls.size(), 4u);
+    EXPECT_EQ(shell.calls[0].file, LoadText(IDS_URL_HOME));
+    EXPECT_NE(shell.calls[1].file.find("support.microsoft.com"), std::string::npos);
+    EXPECT_EQ(shell.calls[2].file, LoadText(IDS_URL_HOME));
+    EXPECT_EQ(shell.calls[3].file, LoadText(IDS_URL_UPDATE)) << "one click, one page: no link target of its own";
+}
+
+} // namespace
+
+TEST(StringTable, MatchesThePortableCopy) {
+    int count = 0;
+    const TextEntry* entries = AllTexts(count);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(LoadText(entries[i].id), entries[i].text) << entries[i].id;
+    }
+}

@@ -1,0 +1,83 @@
+#pragma once
+// Fakes for the services the windows use: message boxes, the shell, drives.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "global/application_win.h"
+#include "global/drives_win.h"
+#include "global/services_win.h"
+
+namespace kestro::testing_win {
+
+struct ShownBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT flags;
+    UINT Icon() const { return flags & MB_ICONMASK; }
+};
+
+// Records every message box instead of showing it; answers OK.
+class RecordingBoxes final : public MessageBoxes {
+public:
+    RecordingBoxes() { Application::Get().SetBoxes(this); }
+    ~RecordingBoxes() override { Application::Get().SetBoxes(nullptr); }
+    int Show(HWND owner, const std::string& text, const std::string& caption, UINT flags) override {
+        boxes.push_back({owner, text, caption, flags});
+        return IDOK;
+    }
+    std::vector<ShownBox> boxes;
+};
+
+struct ShellCall {
+    HWND owner;
+    std::string verb;
+    std::string file;
+};
+
+class RecordingShell final : public ShellOpener {
+public:
+    RecordingShell() { Application::Get().SetShell(this); }
+    ~RecordingShell() override { Application::Get().SetShell(nullptr); }
+    void Open(HWND owner, const std::string& verb, const std::string& file) override {
+        calls.push_back({owner, verb, file});
+    }
+    std::vector<ShellCall> calls;
+};
+
+struct FakeDrive {
+    std::string root;       // "C:\"
+    std::string label;
+    std::string fileSystem; // "" when unreadable
+    unsigned long long totalBytes = 500ull << 30;
+};
+
+class FakeDrives final : public DriveSource {
+public:
+    std::vector<std::string> LogicalDrives() override {
+        std::vector<std::string> roots;
+        for (const auto& d : drives) {
+            roots.push_back(d.root);
+        }
+        return roots;
+    }
+    DriveInfo Query(char letter) override {
+        DriveInfo info;
+        for (const auto& d : drives) {
+            if (!d.root.empty() && d.root[0] == letter) {
+                info.label = d.label;
+                info.fileSystem = d.fileSystem;
+                info.totalBytes = d.totalBytes;
+            }
+        }
+        return info;
+    }
+    std::vector<FakeDrive> drives;
+};
+
+// Saves the client area of a window as a 24-bit BMP file.
+bool SaveWindowBitmap(HWND window, const std::wstring& path);
+
+} // namespace kestro::testing_win
