@@ -1,0 +1,64 @@
+#pragma once
+// Reads the tool's console output and turns the lines it recognises into TProcessInfo events:
+// scanning and recovering progress, the outcomes (nothing found, destination full, an abort
+// prompt, missing rights, completed) and the finished event of a run.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runner/decoder.h"
+#include "runner/process_info.h"
+
+namespace kestro {
+
+class OutputInterpreter : private LineReceiver {
+public:
+    explicit OutputInterpreter(ProcessInfoSink& sink);
+
+    // A new run: FLastPermille and FProgressSeen back to 0, nothing carried from the last run.
+    void Reset();
+
+    // One read from the pipe. A failure while a piece is interpreted drops the lines that the
+    // rest of this piece completes; the events already posted stay posted.
+    void Feed(const unsigned char* bytes, std::size_t count) noexcept;
+
+    // The pipe went quiet or the run ended: interpret the carried incomplete line now, so that
+    // a prompt the tool writes without a line end still acts.
+    void Flush() noexcept;
+
+    // The finished event: Position 2000, Code pcProgress, or pcNoProgress when the run never
+    // reported any progress.
+    void PostFinished();
+
+    std::int32_t FLastPermille() const { return lastPermille_; }
+    bool FProgressSeen() const { return progressSeen_; }
+
+    // 8-bit output (not UTF-16LE) is turned into UTF-8 line by line with this; the default keeps
+    // valid UTF-8 and reads other bytes as Windows-1252. The Win32 side installs the OEM code page.
+    void SetNarrowDecoder(std::function<std::string(std::string_view)> decode);
+
+private:
+    void Line(std::string_view line) override;
+    void Interpret(std::string_view line);
+    void Post(std::int32_t position, std::string_view caption, std::int32_t code, std::string_view currentFile = {},
+              std::int32_t totalFiles = 0);
+
+    ProcessInfoSink& sink_;
+    OutputDecoder decoder_;
+    std::string lower_;
+    std::int32_t lastPermille_ = 0;
+    bool progressSeen_ = false;
+    bool dropRestOfPiece_ = false;
+};
+
+// The text (already trimmed) read as a signed 32-bit integer: an optional sign, then decimal
+// digits, or up to eight hexadecimal digits after "$", "x", "X", "0x" or "0X" taken as a 32-bit
+// pattern. Anything else, a decimal value out of range and a longer hexadecimal value give 0.
+std::int32_t WholeNumber(std::string_view text);
+
+// The trimmed text between the last two "%" signs of line, or start when line holds fewer than two.
+std::string_view LastPercentNumber(std::string_view line, std::string_view start);
+
+} // namespace kestro

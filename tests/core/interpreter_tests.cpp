@@ -1,0 +1,538 @@
+#include "runner/interpreter.h"
+
+#include "global/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <ostream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Counts heap allocations while a test asks for it, to hold the interpreter to its promise of no
+// allocation per line on the common path. One replacement serves the whole test program.
+namespace {
+std::atomic<bool> gCountAllocations{false};
+std::atomic<long> gAllocations{0};
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (gCountAllocations.load(std::memory_order_relaxed)) {
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return ::operator new(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+using namespace kestro;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+struct Event {
+    std::int32_t position = 0;
+    std::string caption;
+    std::int32_t code = 0;
+    std::string currentFile;
+    std::int32_t totalFiles = 0;
+    bool operator==(const Event&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+    return os << e.position << "|" << e.caption << "|" << e.code << "|" << e.currentFile << "|" << e.totalFiles;
+}
+
+using Events = std::vector<Event>;
+
+const std::string kScan = "Scanning and processing disk";
+const std::string kRecover = "Recovering files";
+
+class CollectingSink : public ProcessInfoSink {
+public:
+    Events events;
+    int throwOnPost = -1; // index of the post that fails, or -1
+    int posts = 0;
+    void Post(std::unique_ptr<TProcessInfo> info) override {
+        if (posts++ == throwOnPost) {
+            throw std::runtime_error("window gone");
+        }
+        events.push_back({info->Position, info->Caption, info->Code, info->CurrentFile, info->TotalFiles});
+    }
+};
+
+Bytes Le(std::u16string_view text) {
+    Bytes bytes;
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    return bytes;
+}
+
+void Feed(OutputInterpreter& interpreter, const Bytes& bytes) {
+    interpreter.Feed(bytes.data(), bytes.size());
+}
+
+// The UTF-16LE form of one line with its line end, as the tool writes it.
+Events EventsOfLine(std::u16string_view line) {
+    CollectingSink sink;
+    OutputInterpreter interpreter(sink);
+    std::u16string text(line);
+    text += u"\r\n";
+    Feed(interpreter, Le(text));
+    return sink.events;
+}
+
+} // namespace
+
+TEST(WholeNumber, ReadsSignedDecimalAndHexadecimalForms) {
+    struct Case {
+        const char* text;
+        std::int32_t value;
+    };
+    const Case cases[] = {
+        {"45", 45},
+        {"+45", 45},
+        {"-45", -45},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"2147483648", 0},
+        {"-2147483649", 0},
+        {"99999999999999999999", 0},
+        {"$1F", 31},
+        {"x1f", 31},
+        {"X10", 16},
+        {"0x10", 16},
+        {"0X10", 16},
+        {"-$10", -16},
+        {"$FFFFFFFF", -1},
+        {"$80000000", -2147483647 - 1},
+        {"-$FFFFFFFF", 1},
+        {"$123456789", 0},
+        {"$", 0},
+        {"0x", 0},
+        {"$G", 0},
+        {"", 0},
+        {"-", 0},
+        {"4 5", 0},
+        {"45a", 0},
+        {"1e3", 0},
+        {"--4", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WholeNumber(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(OutputInterpreter, RulesOnSingleLines) {
+    const std::string file = "E:\\out\\Recovery_1\\a.txt";
+    struct Case {
+        std::u16string line;
+        Events events;
+    };
+    const Case cases[] = {
+        {u"Scanning disk: 45%", {{450, kScan, pcProgress, "", 0}}},
+        {u"Scanning disk: 0%", {{0, kScan, pcProgress, "", 0}}},
+        {u"Scanning disk: 10%  11%", {{110, kScan, pcProgress, "", 0}, {110, "", pcProgress, "", 0}}},
+        {u"Scanning disk: $1F%", {{310, kScan, pcProgress, "", 0}}},
+        {u"Scanning disk: -5%", {}},
+        // The phrase is found in any letter case, the number only after the exact marker.
+        {u"SCANNING DISK: 45%", {{0, kScan, pcProgress, "", 0}}},
+        {u"Scanning disk: 45", {{0, kScan, pcProgress, "", 0}}},
+        {u"50%", {{500, "", pcProgress, "", 0}}},
+        {u"100%", {{1000, "", pcProgress, "", 0}}},
+        {u"  7 % ", {{70, "", pcProgress, "", 0}}},
+        {u"150%", {}},
+        {u"0%", {}},
+        {u"-5%", {}},
+        {u"45%\b\b\b46%", {{460, "", pcProgress, "", 0}}},
+        {u"Progress: 100%", {{1000, "", pcCompleted, "", 0}}},
+        {u"progress: 100% done", {{1000, "", pcCompleted, "", 0}}},
+        {u"Pass 2: Recovering files", {{0, kRecover, pcProgress, "", 0}}},
+        {u"Pass 2: Recovering files 30%", {{0, kRecover, pcProgress, "", 0}}},
+        {u"Pass 2: Recovering files, 30% 40%", {{0, kRecover, pcProgress, "", 0}, {400, "", pcProgress, "", 0}}},
+        {u"No recoverable files were found with this mode.", {{-1, "", pcNothingFound, "", 0}}},
+        {u"No recoverable files were found with this mode", {}},
+        {u"DESTINATION DISK IS FULL", {{-1, "", pcDiskFull, "", 0}}},
+        {u"Destination disk is full: (r)etry, (s)kip, or (a)bort", {{-1, "", pcDiskFull, "", 0}}},
+        {u"File exists. (o)verwrite, (s)kip, or (A)bort", {{-1, "", pcAbortPrompt, "", 0}}},
+        {u"Winfr requires admin privileges to run.", {{-1, "", pcNeedsAdmin, "", 0}}},
+        {u"Files recovered: 25, total files: 100, current filename: E:\\out\\Recovery_1\\a.txt",
+         {{250, kRecover, pcProgress, file, 100}}},
+        {u"Files recovered: 0, total files: 100, 50%", {}},
+        {u"files recovered: 25, total files: 100, current filename: x, 50%", {}},
+        {u"Files recovered: 25, total files: 0, current filename: x", {}},
+        {u"Files recovered: 25, total files: 100", {}},
+        {u"Files recovered: 2000000, total files: 3000000, current filename: b",
+         {{666, kRecover, pcProgress, "b", 3000000}}},
+        {u"Files recovered: -5, total files: 100, current filename: c", {{-50, kRecover, pcProgress, "c", 100}}},
+        {u"Files recovered: 1, total files: 3000, current filename: d", {}},
+        {u" \t ", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EventsOfLine(c.line), c.events) << std::string(c.line.begin(), c.line.end());
+    }
+}
+
+TEST(OutputInterpreter, NoLineProducesTheFinishedPosition) {
+    // The dialog ends the run on Position 2000, and 32-bit arithmetic could wrap a huge number
+    // back into the bar's range; both are kept to a full bar instead.
+    const struct {
+        std::u16string line;
+        Events events;
+    } cases[] = {
+        {u"Scanning disk: 200%", {{1000, kScan, pcProgress, "", 0}}},
+        {u"Scanning disk: 429496730%", {{1000, kScan, pcProgress, "", 0}}},
+        {u"429496730%", {}},
+        {u"Files recovered: 200, total files: 100, current filename: e", {{1000, kRecover, pcProgress, "e", 100}}},
+        {u"Files recovered: 2147483647, total files: 1, current filename: f", {{1000, kRecover, pcProgress, "f", 1}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EventsOfLine(c.line), c.events) << std::string(c.line.begin(), c.line.end());
+    }
+}
+
+TEST(OutputInterpreter, ProgressSeenDecidesTheFinishedCode) {
+    const struct {
+        std::u16string output;
+        bool seen;
+    } cases[] = {
+        {u"Scanning disk: 1%\r\n", true},
+        {u"Scanning disk: 0%\r\n", false},
+        {u"Progress: 100%\r\n", true},
+        {u"20%\r\n", true},
+        {u"Pass 2: Recovering files\r\nFiles recovered: 1, total files: 2, current filename: a\r\n", false},
+        {u"No recoverable files were found with this mode.\r\n", false},
+        {u"", false},
+    };
+    for (const auto& c : cases) {
+        CollectingSink sink;
+        OutputInterpreter interpreter(sink);
+        Feed(interpreter, Le(c.output));
+        interpreter.Flush();
+        EXPECT_EQ(interpreter.FProgressSeen(), c.seen);
+        interpreter.PostFinished();
+        ASSERT_FALSE(sink.events.empty());
+        EXPECT_EQ(sink.events.back(), (Event{2000, "", c.seen ? pcProgress : pcNoProgress, "", 0}));
+    }
+}
+
+TEST(OutputInterpreter, ResetStartsANewRun) {
+    CollectingSink sink;
+    OutputInterpreter interpreter(sink);
+    Feed(interpreter, Le(u"Scanning disk: 50%\r\nFiles recovered: 1, total files: 2, current filename: a\r\nhalf"));
+    EXPECT_EQ(interpreter.FLastPermille(), 500);
+    EXPECT_TRUE(interpreter.FProgressSeen());
+
+    interpreter.Reset();
+    EXPECT_EQ(interpreter.FLastPermille(), 0);
+    EXPECT_FALSE(interpreter.FProgressSeen());
+    sink.events.clear();
+    // The same ratio posts again in the new run; nothing of the old run's half line is left, and
+    // the new run may choose another encoding.
+    const std::string again = "Files recovered: 1, total files: 2, current filename: a\n";
+    interpreter.Feed(reinterpret_cast<const unsigned char*>(again.data()), again.size());
+    interpreter.Flush();
+    EXPECT_EQ(sink.events, (Events{{500, kRecover, pcProgress, "a", 2}}));
+}
+
+TEST(OutputInterpreter, FlushActsOnAPromptWithoutLineEnd) {
+    CollectingSink sink;
+    OutputInterpreter interpreter(sink);
+    Feed(interpreter, Le(u"Destination disk is full. (r)etry, (s)kip, or (a)bort: "));
+    EXPECT_TRUE(sink.events.empty());
+    interpreter.Flush();
+    EXPECT_EQ(sink.events, (Events{{-1, "", pcDiskFull, "", 0}}));
+    interpreter.Flush();
+    EXPECT_EQ(sink.events.size(), 1u) << "the prompt acts once";
+}
+
+TEST(OutputInterpreter, AFailureDropsOnlyTheRestOfItsPiece) {
+    CollectingSink sink;
+    sink.throwOnPost = 0;
+    OutputInterpreter interpreter(sink);
+    // An odd-sized piece: the failure must not cost the alignment of the UTF-16 that follows.
+    Bytes first = Le(u"50%\r\n60%\r\n70%\r\n8");
+    first.pop_back();
+    EXPECT_NO_THROW(Feed(interpreter, first));
+    EXPECT_TRUE(sink.events.empty()) << "the lines after the failing one in the same piece are dropped";
+    const Bytes second = Le(u"80%\r\n90%\r\n");
+    interpreter.Feed(second.data() + 1, second.size() - 1);
+    EXPECT_EQ(sink.events, (Events{{800, "", pcProgress, "", 0}, {900, "", pcProgress, "", 0}}));
+
+    // A narrow decoder that throws costs neither its line (the built-in conversion steps in) nor
+    // the rest of the piece.
+    CollectingSink narrowSink;
+    OutputInterpreter narrow(narrowSink);
+    narrow.SetNarrowDecoder([](std::string_view) -> std::string { throw std::runtime_error("no code page"); });
+    const std::string text = "50% caf\xE9\n60%\n";
+    narrow.Feed(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    EXPECT_EQ(narrowSink.events, (Events{{500, "", pcProgress, "", 0}, {600, "", pcProgress, "", 0}}));
+}
+
+TEST(OutputInterpreter, InterpretsLinesWithoutAllocatingUnlessItPosts) {
+    CollectingSink sink;
+    sink.events.reserve(16);
+    OutputInterpreter interpreter(sink);
+    std::u16string text;
+    text +=
+        u"Files recovered: 1, total files: 1000000, current filename: "
+        u"E:\\out\\Recovery_20240105_101500\\Users\\Me\\Documents\\\u043E\u0442\u0447\u0451\u0442 \U0001F600.docx\r\n";
+    for (int i = 2; i < 200; ++i) {
+        text += u"Files recovered: " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) +
+                u", total files: 1000000, current filename: "
+                u"E:\\out\\Recovery_20240105_101500\\Users\\Me\\Documents\\\u043E\u0442\u0447\u0451\u0442 long file "
+                u"name.docx\r\n";
+        text += u"Sector count: 0x00000000076e0000 \u2500\u2500\u2500\r\n";
+    }
+    const Bytes bytes = Le(text);
+    Feed(interpreter, Le(u"warm up the buffers\r\n"));
+    Feed(interpreter, bytes); // first pass grows the line buffers once
+    interpreter.Reset();
+    sink.events.clear();
+
+    gAllocations = 0;
+    gCountAllocations = true;
+    for (std::size_t at = 0; at < bytes.size(); at += 97) {
+        interpreter.Feed(bytes.data() + at, std::min<std::size_t>(97, bytes.size() - at));
+    }
+    gCountAllocations = false;
+    // None of these lines posts: fewer than 1000 of 1000000 files is 0 per mille.
+    ASSERT_EQ(sink.events.size(), 0u);
+    EXPECT_EQ(gAllocations.load(), 0);
+
+    const std::string plain = "Scanning disk: x\nFiles recovered: 3, total files: 0, current filename: y\n";
+    interpreter.Reset();
+    interpreter.Feed(reinterpret_cast<const unsigned char*>(plain.data()), plain.size());
+    sink.events.clear();
+    gAllocations = 0;
+    gCountAllocations = true;
+    for (int i = 0; i < 50; ++i) {
+        interpreter.Feed(reinterpret_cast<const unsigned char*>(plain.data()) + 17, plain.size() - 17);
+    }
+    gCountAllocations = false;
+    EXPECT_EQ(gAllocations.load(), 0) << "8-bit lines";
+}
+
+// Golden transcripts: whole runs of tool output with the events they must post.
+
+namespace {
+
+std::u16string Utf16Of(std::string_view utf8) {
+    std::u16string units;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i++]);
+        const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        char32_t cp = lead & (0x7Fu >> more);
+        for (int k = 0; k < more && i < utf8.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3Fu);
+        }
+        if (cp >= 0x10000) {
+            units.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return units;
+}
+
+struct Transcript {
+    Bytes bytes;
+    Events events;
+};
+
+void PutUnit(unsigned unit, Bytes& out) {
+    out.push_back(static_cast<unsigned char>(unit & 0xFF));
+    out.push_back(static_cast<unsigned char>(unit >> 8));
+}
+
+// One output line of a transcript file (UTF-8 with <...> tokens) in the transcript's encoding.
+void EncodeLine(std::string_view line, bool utf16, std::string_view lineEnd, Bytes& out) {
+    if (line.ends_with("<NOEOL>")) {
+        line.remove_suffix(7);
+        lineEnd = {};
+    }
+    const std::pair<std::string_view, char> controls[] = {
+        {"<CR>", '\r'}, {"<LF>", '\n'}, {"<BS>", '\b'}, {"<NUL>", '\0'}};
+    std::string text; // UTF-8, or the raw bytes of an 8-bit transcript
+    for (std::size_t i = 0; i < line.size();) {
+        const std::string_view rest = line.substr(i);
+        const auto control = std::find_if(std::begin(controls), std::end(controls),
+                                          [&](const auto& c) { return rest.starts_with(c.first); });
+        if (control != std::end(controls)) {
+            text.push_back(control->second);
+            i += control->first.size();
+        } else if (utf16 && rest.starts_with("<U+") && rest.size() >= 8 && rest[7] == '>') {
+            // A code unit as it is, lone surrogates included: flush the text before it.
+            for (const char16_t unit : Utf16Of(text)) {
+                PutUnit(unit, out);
+            }
+            text.clear();
+            PutUnit(static_cast<unsigned>(std::stoul(std::string(rest.substr(3, 4)), nullptr, 16)), out);
+            i += 8;
+        } else if (!utf16 && rest.starts_with("<x") && rest.size() >= 5 && rest[4] == '>') {
+            text.push_back(static_cast<char>(std::stoul(std::string(rest.substr(2, 2)), nullptr, 16)));
+            i += 5;
+        } else {
+            text.push_back(line[i++]);
+        }
+    }
+    text.append(lineEnd);
+    if (utf16) {
+        for (const char16_t unit : Utf16Of(text)) {
+            PutUnit(unit, out);
+        }
+    } else {
+        out.insert(out.end(), text.begin(), text.end());
+    }
+}
+
+Event ParseEvent(const std::string& text) {
+    std::vector<std::string> fields(1);
+    for (const char c : text) {
+        if (c == '|') {
+            fields.emplace_back();
+        } else {
+            fields.back().push_back(c);
+        }
+    }
+    if (fields.size() != 5) {
+        throw std::runtime_error("an event needs 5 fields: " + text);
+    }
+    return {std::stoi(fields[0]), fields[1], std::stoi(fields[2]), fields[3], std::stoi(fields[4])};
+}
+
+std::filesystem::path TranscriptFolder() {
+    return std::filesystem::path(KESTRO_TEST_DATA) / "transcripts";
+}
+
+Transcript LoadTranscript(const std::string& name) {
+    std::ifstream file(TranscriptFolder() / (name + ".transcript"), std::ios::binary);
+    if (!file) {
+        throw std::runtime_error("cannot open transcript " + name);
+    }
+    Transcript t;
+    enum { Head, Output, Tail } part = Head;
+    bool utf16 = true;
+    std::string lineEnd = "\r\n";
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (part == Output) {
+            if (line == "events:") {
+                part = Tail;
+            } else {
+                EncodeLine(line, utf16, lineEnd, t.bytes);
+            }
+            continue;
+        }
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        if (part == Tail) {
+            t.events.push_back(ParseEvent(line));
+        } else if (line == "output:") {
+            part = Output;
+        } else if (line == "encoding utf16le" || line == "encoding utf16le-bom") {
+            if (line.ends_with("-bom")) {
+                t.bytes = {0xFF, 0xFE};
+            }
+        } else if (line == "encoding narrow") {
+            utf16 = false;
+        } else if (line.starts_with("lineend ")) {
+            const std::string kind = line.substr(8);
+            lineEnd = kind == "lf" ? "\n" : kind == "cr" ? "\r" : "\r\n";
+        } else {
+            throw std::runtime_error("unknown transcript header: " + line);
+        }
+    }
+    if (part != Tail) {
+        throw std::runtime_error("transcript without events: " + name);
+    }
+    return t;
+}
+
+std::vector<std::string> TranscriptNames() {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(TranscriptFolder(), ec)) {
+        if (entry.path().extension() == ".transcript") {
+            names.push_back(entry.path().stem().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Events Play(const Bytes& bytes, const std::vector<std::size_t>& pieces) {
+    CollectingSink sink;
+    OutputInterpreter interpreter(sink);
+    std::size_t at = 0;
+    for (const std::size_t n : pieces) {
+        interpreter.Feed(bytes.data() + at, n);
+        at += n;
+    }
+    interpreter.Flush();
+    interpreter.PostFinished();
+    return sink.events;
+}
+
+std::vector<std::size_t> RandomPieces(std::size_t total, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::size_t> size(0, seed % 2 ? 9 : 70);
+    std::vector<std::size_t> pieces;
+    for (std::size_t left = total; left > 0;) {
+        const std::size_t n = std::min(size(random), left);
+        pieces.push_back(n);
+        left -= n;
+    }
+    return pieces;
+}
+
+class GoldenTranscript : public ::testing::TestWithParam<std::string> {};
+
+} // namespace
+
+TEST(GoldenTranscripts, AreThere) {
+    EXPECT_GE(TranscriptNames().size(), 10u) << TranscriptFolder();
+}
+
+TEST_P(GoldenTranscript, GivesTheSameEventsWhateverThePieces) {
+    const Transcript t = LoadTranscript(GetParam());
+    EXPECT_EQ(Play(t.bytes, {t.bytes.size()}), t.events) << "whole";
+    EXPECT_EQ(Play(t.bytes, std::vector<std::size_t>(t.bytes.size(), 1)), t.events) << "byte by byte";
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        EXPECT_EQ(Play(t.bytes, RandomPieces(t.bytes.size(), seed)), t.events) << "pieces, seed " << seed;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Transcripts, GoldenTranscript, ::testing::ValuesIn(TranscriptNames()),
+                         [](const ::testing::TestParamInfo<std::string>& param) { return param.param; });

@@ -1,0 +1,576 @@
+// winfr-sim: a stand-in for Microsoft's Windows File Recovery (winfr) that the tests and the demo
+// put beside Tarvask.exe as winfr.exe. It accepts the tool's command line, plays a scenario
+// (scenario.cpp describes the script language) writing UTF-16LE to standard output like the real
+// tool, and creates the files it reports under destination\Recovery_YYYYMMDD_HHMMSS.
+//
+// Environment:
+//   WINFR_SIM_SCENARIO       name of a built-in scenario (default quick)
+//   WINFR_SIM_SCENARIO_FILE  a script file; wins over WINFR_SIM_SCENARIO
+//   WINFR_SIM_DELAY_MS       pause after each line in ms, for every line (0 for tests)
+//   WINFR_SIM_FILES          count for every "files" directive
+//   WINFR_SIM_FLOOD_LINES    count for "flood" without a count (default 200000)
+//   WINFR_SIM_RECORD         file that receives the command line and the parsed arguments
+//
+// Exit codes: the scenario's (0 by default); 1 for a bad command line or scenario; 2 when the
+// destination is on the source drive; 0xC0000005 for the crash scenario.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwctype>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+namespace {
+
+using winfrsim::Directive;
+using winfrsim::Op;
+
+constexpr int kExitUsage = 1;
+constexpr int kExitSameVolume = 2;
+constexpr DWORD kExitCrash = 0xC0000005;
+constexpr std::int64_t kDefaultFloodLines = 200000;
+constexpr std::int64_t kFloodFilesWritten = 10;
+
+const wchar_t kUsage[] = L"Usage: winfr source-drive: destination-folder [/regular] [/extensive] [/n filter]... "
+                         L"[/o:a|n|b] [/a] [/e[:extensions]] [/k] [/u]";
+
+std::string ToUtf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), needed);
+    return out;
+}
+
+std::optional<std::wstring> Env(const wchar_t* name) {
+    const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+    if (needed == 0) {
+        return std::nullopt;
+    }
+    std::wstring value(needed, L'\0');
+    const DWORD got = GetEnvironmentVariableW(name, value.data(), needed);
+    value.resize(got < needed ? got : 0);
+    return value;
+}
+
+std::optional<std::int64_t> EnvNumber(const wchar_t* name) {
+    const auto text = Env(name);
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    try {
+        std::size_t used = 0;
+        const long long value = std::stoll(*text, &used, 10);
+        if (used == text->size() && value >= 0) {
+            return value;
+        }
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& content) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof(buffer), &got, nullptr) != FALSE) && got > 0) {
+        content.append(buffer, got);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+bool WriteWholeFile(const std::wstring& path, std::string_view content) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) != FALSE;
+    CloseHandle(file);
+    return ok && written == content.size();
+}
+
+// Standard output as the tool writes it: UTF-16LE bytes with WriteFile (or 8-bit text in a code
+// page), optionally in small pieces, with a pause after each line. A real console gets the text
+// through WriteConsoleW so that a person can read it.
+class Output {
+public:
+    Output() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+        DWORD mode = 0;
+        usable_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
+        console_ = usable_ && GetConsoleMode(handle_, &mode) != FALSE;
+        if (const auto delay = EnvNumber(L"WINFR_SIM_DELAY_MS")) {
+            fixedDelay_ = true;
+            delayMin_ = delayMax_ = static_cast<DWORD>(*delay);
+        }
+        random_ = GetTickCount() | 1u;
+    }
+
+    void SetUtf16(bool on, UINT codePage) {
+        utf16_ = on;
+        codePage_ = codePage == 0 ? CP_OEMCP : codePage;
+    }
+    void SetSplit(std::size_t bytes) { split_ = bytes; }
+    void SetDelay(DWORD least, DWORD most) {
+        if (!fixedDelay_) {
+            delayMin_ = least;
+            delayMax_ = most;
+        }
+    }
+    void Line(std::wstring_view text, std::wstring_view end = L"\r\n") {
+        std::wstring line(text);
+        line += end;
+        Text(line);
+        Pause();
+    }
+
+    void Text(std::wstring_view text) {
+        if (utf16_ && console_) {
+            DWORD written = 0;
+            WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            return;
+        }
+        if (utf16_) {
+            Write(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+            return;
+        }
+        const int size = static_cast<int>(text.size());
+        const int needed = WideCharToMultiByte(codePage_, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+        std::string narrow(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
+        WideCharToMultiByte(codePage_, 0, text.data(), size, narrow.data(), needed, nullptr, nullptr);
+        Write(narrow.data(), narrow.size());
+    }
+
+    void Bytes(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+
+    void Pause() {
+        if (delayMax_ == 0) {
+            return;
+        }
+        random_ = random_ * 1103515245u + 12345u;
+        const DWORD span = delayMax_ - delayMin_ + 1;
+        Sleep(delayMin_ + (random_ >> 8) % span);
+    }
+
+private:
+    void Write(const char* data, std::size_t size) {
+        if (!usable_) {
+            return;
+        }
+        const std::size_t piece = split_ == 0 ? size : split_;
+        for (std::size_t at = 0; at < size; at += piece) {
+            const DWORD n = static_cast<DWORD>(size - at < piece ? size - at : piece);
+            DWORD written = 0;
+            if (!WriteFile(handle_, data + at, n, &written, nullptr)) {
+                // Whoever read the output has gone: there is nobody left to play to.
+                ExitProcess(kExitUsage);
+            }
+            if (split_ != 0 && delayMax_ > 0) {
+                Sleep(1); // lets the reader see the pieces one by one
+            }
+        }
+    }
+
+    HANDLE handle_;
+    bool usable_ = false;
+    bool console_ = false;
+    bool utf16_ = true;
+    UINT codePage_ = CP_OEMCP;
+    std::size_t split_ = 0;
+    bool fixedDelay_ = false;
+    DWORD delayMin_ = 20;
+    DWORD delayMax_ = 50;
+    unsigned random_ = 1;
+};
+
+struct Options {
+    std::wstring source;      // "D:"
+    std::wstring destination; // as given
+    bool regular = false;
+    bool extensive = false;
+    std::vector<std::wstring> filters;
+    wchar_t overwrite = L'p';
+    std::wstring extensions;
+};
+
+bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(a[i]) != std::towlower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseArguments(const std::vector<std::wstring>& args, Options& options, std::wstring& problem) {
+    std::vector<std::wstring> positional;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (arg.empty() || arg[0] != L'/') {
+            positional.push_back(arg);
+            continue;
+        }
+        const std::wstring_view sw = arg;
+        if (SameTextIgnoringCase(sw, L"/regular")) {
+            options.regular = true;
+        } else if (SameTextIgnoringCase(sw, L"/extensive")) {
+            options.extensive = true;
+        } else if (SameTextIgnoringCase(sw, L"/n")) {
+            if (i + 1 >= args.size()) {
+                problem = L"The /n switch needs a filter.";
+                return false;
+            }
+            options.filters.push_back(args[++i]);
+        } else if (sw.size() == 4 && SameTextIgnoringCase(sw.substr(0, 3), L"/o:") &&
+                   std::wstring_view(L"anbANB").find(sw[3]) != std::wstring_view::npos) {
+            options.overwrite = static_cast<wchar_t>(std::towlower(sw[3]));
+        } else if (SameTextIgnoringCase(sw, L"/a") || SameTextIgnoringCase(sw, L"/k") ||
+                   SameTextIgnoringCase(sw, L"/u")) {
+        } else if (SameTextIgnoringCase(sw, L"/e") ||
+                   (sw.size() > 3 && SameTextIgnoringCase(sw.substr(0, 3), L"/e:"))) {
+            options.extensions = sw.size() > 3 ? std::wstring(sw.substr(3)) : std::wstring();
+        } else {
+            problem = L"Unknown switch: " + arg;
+            return false;
+        }
+    }
+    if (positional.size() < 2) {
+        problem = positional.empty() ? L"The source drive is missing." : L"The destination folder is missing.";
+        return false;
+    }
+    if (positional.size() > 2) {
+        problem = L"Unexpected argument: " + positional[2];
+        return false;
+    }
+    const std::wstring& source = positional[0];
+    const bool letter = !source.empty() && std::iswalpha(source[0]) && source[0] < 128;
+    if (!letter || source.size() < 2 || source[1] != L':' || source.size() > 3 ||
+        (source.size() == 3 && source[2] != L'\\')) {
+        problem = L"The source must be a drive letter followed by a colon, such as C:, not " + source;
+        return false;
+    }
+    options.source = source.substr(0, 2);
+    options.destination = positional[1];
+    return true;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return path;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    full.resize(got < needed ? got : 0);
+    // A root keeps its backslash; any other folder loses a trailing one.
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
+        full.pop_back();
+    }
+    return full;
+}
+
+// The source drive and the destination are compared as volumes where the system can name them
+// (a folder can be a mount point of another volume), and by drive letter otherwise.
+bool OnSameVolume(const std::wstring& sourceDrive, const std::wstring& destinationFull) {
+    const std::wstring sourceRoot = sourceDrive + L"\\";
+    std::wstring destinationRoot(MAX_PATH + 1, L'\0');
+    if (GetVolumePathNameW(destinationFull.c_str(), destinationRoot.data(), MAX_PATH + 1)) {
+        destinationRoot.resize(wcslen(destinationRoot.c_str()));
+    } else {
+        destinationRoot = destinationFull.substr(0, 3);
+    }
+    wchar_t sourceVolume[64] = {};
+    wchar_t destinationVolume[64] = {};
+    if (GetVolumeNameForVolumeMountPointW(sourceRoot.c_str(), sourceVolume, 64) &&
+        GetVolumeNameForVolumeMountPointW(destinationRoot.c_str(), destinationVolume, 64)) {
+        return SameTextIgnoringCase(sourceVolume, destinationVolume);
+    }
+    return destinationRoot.size() >= 2 && destinationRoot[1] == L':' &&
+           std::towupper(destinationRoot[0]) == std::towupper(sourceRoot[0]);
+}
+
+std::wstring RecoveryFolderName() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t name[40];
+    swprintf(name, 40, L"Recovery_%04u%02u%02u_%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+             now.wSecond);
+    return name;
+}
+
+void Record(const wchar_t* commandLine, const std::vector<std::wstring>& args) {
+    const auto path = Env(L"WINFR_SIM_RECORD");
+    if (!path || path->empty()) {
+        return;
+    }
+    std::string text = ToUtf8(commandLine) + "\n";
+    for (const auto& arg : args) {
+        text += ToUtf8(arg) + "\n";
+    }
+    WriteWholeFile(*path, text);
+}
+
+class Player {
+public:
+    Player(Output& out, const Options& options, std::wstring destinationFull)
+        : out_(out), options_(options), destination_(std::move(destinationFull)) {
+        const bool root = destination_.size() == 3 && destination_[1] == L':';
+        recovery_ = destination_ + (root ? L"" : L"\\") + RecoveryFolderName();
+    }
+
+    int Play(const winfrsim::Script& script) {
+        const auto filesOverride = EnvNumber(L"WINFR_SIM_FILES");
+        total_ = 0;
+        for (const Directive& d : script.directives) {
+            total_ += d.op == Op::File ? 1 : d.op == Op::Files ? filesOverride.value_or(d.a) : 0;
+        }
+        for (const Directive& d : script.directives) {
+            switch (d.op) {
+            case Op::Header:
+                Header();
+                break;
+            case Op::Line:
+                out_.Line(Expand(d.text));
+                break;
+            case Op::Raw:
+                out_.Text(Expand(d.text));
+                out_.Pause();
+                break;
+            case Op::Bytes:
+                out_.Bytes(d.bytes);
+                break;
+            case Op::Utf16:
+                out_.SetUtf16(d.a != 0, static_cast<UINT>(d.b));
+                break;
+            case Op::Split:
+                out_.SetSplit(static_cast<std::size_t>(d.a));
+                break;
+            case Op::Delay:
+                out_.SetDelay(static_cast<DWORD>(d.a), static_cast<DWORD>(d.b));
+                break;
+            case Op::Sleep:
+                Sleep(static_cast<DWORD>(d.a));
+                break;
+            case Op::Scan:
+                Scan(d.a, d.b, d.c, d.flag);
+                break;
+            case Op::Total:
+                total_ = d.a;
+                break;
+            case Op::File:
+                Recover(Expand(d.text));
+                break;
+            case Op::Files:
+                for (std::int64_t i = 0, n = filesOverride.value_or(d.a); i < n; ++i) {
+                    Recover(winfrsim::GeneratedName(options_.filters, generated_++));
+                }
+                break;
+            case Op::Flood:
+                Flood(d.flag ? d.a : EnvNumber(L"WINFR_SIM_FLOOD_LINES").value_or(kDefaultFloodLines));
+                break;
+            case Op::Exit:
+                return static_cast<int>(static_cast<DWORD>(d.a));
+            case Op::Hang:
+                for (;;) {
+                    Sleep(INFINITE);
+                }
+            case Op::Crash:
+                TerminateProcess(GetCurrentProcess(), kExitCrash);
+                return static_cast<int>(kExitCrash);
+            }
+        }
+        return 0;
+    }
+
+private:
+    std::wstring Expand(std::wstring text) const {
+        winfrsim::ReplaceAll(text, L"{source}", options_.source);
+        winfrsim::ReplaceAll(text, L"{destination}", destination_);
+        winfrsim::ReplaceAll(text, L"{recovery}", recovery_);
+        return text;
+    }
+
+    void Header() {
+        // The banner comes out at once, as one block; the pause follows it.
+        const auto line = [&](std::wstring_view text) { out_.Text(std::wstring(text) + L"\r\n"); };
+        line(L"");
+        line(L"Windows File Recovery");
+        line(L"Copyright (c) Microsoft Corporation. All rights reserved");
+        line(L"Version:            0.1.20151.0 (winfr-sim, a stand-in for tests and demonstrations)");
+        line(L"");
+        line(L"");
+        line(L"Source drive:       " + options_.source);
+        line(L"Destination folder: " + recovery_);
+        for (const auto& filter : options_.filters) {
+            line(L"Filter:             " + filter);
+        }
+        if (!options_.extensions.empty()) {
+            line(L"Excluded types:     " + options_.extensions);
+        }
+        line(L"");
+        line(L"Sector count:       0x00000000076e0000");
+        line(L"Cluster size:       0x00001000");
+        line(L"Sector size:        0x00000200");
+        const wchar_t* overwrite = options_.overwrite == L'a'   ? L"Always"
+                                   : options_.overwrite == L'n' ? L"Never"
+                                   : options_.overwrite == L'b' ? L"Keep both"
+                                                                : L"Prompt";
+        line(std::wstring(L"Overwrite:          ") + overwrite);
+        const wchar_t* mode = options_.regular && options_.extensive ? L"Regular, Extensive"
+                              : options_.extensive                   ? L"Extensive"
+                                                                     : L"Regular";
+        line(std::wstring(L"Mode:               ") + mode);
+        line(L"");
+        line(L"");
+        out_.Pause();
+    }
+
+    void Scan(std::int64_t from, std::int64_t to, std::int64_t step, bool crOnly) {
+        const wchar_t* end = crOnly ? L"\r" : L"\r\n";
+        std::int64_t last = from - 1;
+        for (std::int64_t v = from; v <= to; v += step) {
+            out_.Line(L"Scanning disk: " + std::to_wstring(v) + L"%", end);
+            last = v;
+        }
+        if (last != to && from <= to) {
+            out_.Line(L"Scanning disk: " + std::to_wstring(to) + L"%", end);
+        }
+    }
+
+    std::wstring FilesLine(std::int64_t recovered, std::int64_t total, const std::wstring& path) const {
+        return L"Files recovered: " + std::to_wstring(recovered) + L", total files: " + std::to_wstring(total) +
+               L", current filename: " + path;
+    }
+
+    std::wstring WriteRecoveredFile(const std::wstring& relative) {
+        const std::wstring safe = winfrsim::SafeRelativePath(relative);
+        const std::wstring path = recovery_ + L"\\" + (safe.empty() ? std::wstring(L"file") : safe);
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        WriteWholeFile(path, "Recovered by winfr-sim: " + ToUtf8(safe) + "\r\n");
+        return path;
+    }
+
+    void Recover(const std::wstring& relative) {
+        const std::wstring path = WriteRecoveredFile(relative);
+        ++recovered_;
+        out_.Line(FilesLine(recovered_, total_ > recovered_ ? total_ : recovered_, path));
+    }
+
+    void Flood(std::int64_t count) {
+        std::wstring chunk;
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::wstring name = winfrsim::GeneratedName(options_.filters, i);
+            const std::wstring path = i < kFloodFilesWritten ? WriteRecoveredFile(name)
+                                                             : recovery_ + L"\\" + winfrsim::SafeRelativePath(name);
+            chunk += FilesLine(i + 1, count, path);
+            chunk += L"\r\n";
+            if (chunk.size() >= 32 * 1024) {
+                out_.Text(chunk);
+                chunk.clear();
+            }
+        }
+        out_.Text(chunk);
+    }
+
+    Output& out_;
+    const Options& options_;
+    std::wstring destination_;
+    std::wstring recovery_;
+    std::int64_t total_ = 0;
+    std::int64_t recovered_ = 0;
+    std::int64_t generated_ = 0;
+};
+
+int Fail(Output& out, const std::wstring& message, int code, bool usage) {
+    out.Text(message + L"\r\n");
+    if (usage) {
+        out.Text(std::wstring(kUsage) + L"\r\n");
+    }
+    return code;
+}
+
+} // namespace
+
+int wmain() {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    const wchar_t* commandLine = GetCommandLineW();
+    std::vector<std::wstring> args;
+    int argc = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(commandLine, &argc)) {
+        args.assign(argv, argv + argc);
+        LocalFree(argv);
+    }
+    Record(commandLine, args);
+
+    Output out;
+    Options options;
+    std::wstring problem;
+    if (!ParseArguments(args, options, problem)) {
+        return Fail(out, problem, kExitUsage, true);
+    }
+
+    std::string scriptText;
+    if (const auto file = Env(L"WINFR_SIM_SCENARIO_FILE"); file && !file->empty()) {
+        if (!ReadWholeFile(*file, scriptText)) {
+            return Fail(out, L"winfr-sim: cannot read the scenario file " + *file, kExitUsage, false);
+        }
+    } else {
+        std::wstring name = Env(L"WINFR_SIM_SCENARIO").value_or(L"");
+        if (name.empty()) {
+            name = L"quick";
+        }
+        const char* builtIn = winfrsim::BuiltInScenario(ToUtf8(name));
+        if (builtIn == nullptr) {
+            return Fail(out,
+                        L"winfr-sim: unknown scenario " + name + L" (known: " +
+                            FromUtf8(winfrsim::BuiltInScenarioNames()) + L")",
+                        kExitUsage, false);
+        }
+        scriptText = builtIn;
+    }
+    std::string error;
+    const auto script = winfrsim::ParseScript(scriptText, error);
+    if (!script) {
+        return Fail(out, L"winfr-sim: scenario " + FromUtf8(error), kExitUsage, false);
+    }
+
+    const std::wstring destination = FullPath(options.destination);
+    if (OnSameVolume(options.source, destination)) {
+        return Fail(out,
+                    L"The destination folder " + destination + L" is on the source drive " + options.source +
+                        L". Please choose a destination on another drive.",
+                    kExitSameVolume, false);
+    }
+
+    Player player(out, options, destination);
+    return player.Play(*script);
+}
