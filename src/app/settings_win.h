@@ -1,6 +1,7 @@
 #pragma once
 // The settings file: five remembered choices of the main window in settings.ini.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kestro {
@@ -27,9 +28,24 @@ std::string GetAppDataFolder();
 // The settings file: <app data>\Kestro\Refindor\settings.ini, the folder created
 // when missing, or the program's own folder when that fails.
 std::string SettingsFile();
+// The same for a given application-data folder (empty: the shell could not tell).
+std::string SettingsFile(const std::string& appDataFolder);
 
+// Fills all five fields: the stored values, or the defaults for what is missing
+// or unreadable. A file that cannot be opened, or is too large or binary, gives
+// the defaults throughout.
 void ReadSettings(const std::string& file, RememberedChoices& fields);
 // Writes the choices by the saving rules and updates the fields that saving updates.
+// A missing file is created as UTF-16LE first, and an 8-bit file of an earlier
+// version converted, so that paths in any language survive. Throws std::runtime_error
+// at the first key the system refuses; the keys before it stay written.
 void WriteSettings(const std::string& file, const ChoicesAtClose& now, RememberedChoices& fields);
+
+// Writes one key of the settings section; throws std::runtime_error when refused.
+void WriteSettingsKey(const std::string& file, const std::string& key, const std::string& value);
+// The saving rules with the keys going to writeKey, in order; what writeKey
+// throws ends the save there.
+using SettingsKeyWriter = std::function<void(const std::string& key, const std::string& value)>;
+void WriteSettings(const SettingsKeyWriter& writeKey, const ChoicesAtClose& now, RememberedChoices& fields);
 
 } // namespace kestro

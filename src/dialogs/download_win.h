@@ -1,5 +1,7 @@
 #pragma once
 // TfrmDownload: the modal Scanning dialog in which a recovery run lives.
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "global/window_win.h"
@@ -7,6 +9,7 @@
 namespace kestro {
 
 class TDownloadProcess;
+struct TProcessInfo;
 
 // What the dialog reads from the main window.
 class ScanContext {
@@ -23,10 +26,36 @@ public:
 
     std::string Arguments;
 
+    // The Stop button; also what the events that end a run do.
+    void bStopClick();
+
+    // The controls, for tests and outside readers.
+    HWND ProcessHint() const;
+    HWND ProgressBar() const;
+    HWND StopButton() const;
+
+    std::int32_t FilesFound() const noexcept { return FFilesFound; }
+    const std::string& SavedFolder() const noexcept { return FSavedFolder; }
+
     struct Controls;
 
+protected:
+    void FormShow() override;
+    void FormClose() override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
 private:
+    void ProcessInfo(const TProcessInfo& info);
+    void ShowBox(const std::string& text, UINT icon);
+    std::string CompletedMessage() const;
+    void DrainQueuedEvents() noexcept;
+
     std::unique_ptr<Controls> controls_;
+    ScanContext& context_;
+    TDownloadProcess& runner_;
+    HWND owner_;
+    std::int32_t FFilesFound = 0;
+    std::string FSavedFolder;
 };
 
 } // namespace kestro

@@ -23,6 +23,12 @@ std::atomic<bool> gCountAllocations{false};
 std::atomic<long> gAllocations{0};
 } // namespace
 
+// GCC pairs the inlined free() below with the replaced operator new and warns
+// of a mismatch that is not there: both sides are this file's malloc/free.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size) {
     if (gCountAllocations.load(std::memory_order_relaxed)) {
         gAllocations.fetch_add(1, std::memory_order_relaxed);
