@@ -37,5 +37,5 @@ if [ ! -f "$prefix/.kestro-ready" ]; then
     quiet wineserver -k || true
     touch "$prefix/.kestro-ready"
 fi
-quiet wineserver -p
-quiet wine cmd /c exit
+quiet wineserver -p || true
+quiet wine cmd /c exit || true

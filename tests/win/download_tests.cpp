@@ -1,0 +1,597 @@
+// The Scanning dialog under Wine: its events one by one, and whole runs of the winfr simulator
+// (bin/winfr.exe) through the real runner, with the message boxes recorded instead of shown.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "dialogs/download_win.h"
+#include "global/application_win.h"
+#include "global/text.h"
+#include "global/winstr_win.h"
+#include "runner/process_info.h"
+#include "runner/runner_win.h"
+#include "support/wine_helpers.h"
+
+// Allocations of one unusual size are counted: the records of the queue tests carry a caption
+// of exactly that length, so their strings are the only blocks of that size.
+namespace {
+constexpr std::size_t kMarkerLength = 7777;
+constexpr std::size_t kHeader = 16;
+std::atomic<long> liveMarkers{0};
+} // namespace
+
+void* operator new(std::size_t size) {
+    auto* block = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, size + kHeader));
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    *reinterpret_cast<std::size_t*>(block) = size;
+    if (size == kMarkerLength + 1) {
+        ++liveMarkers;
+    }
+    return block + kHeader;
+}
+void operator delete(void* p) noexcept {
+    if (p == nullptr) {
+        return;
+    }
+    auto* block = static_cast<unsigned char*>(p) - kHeader;
+    if (*reinterpret_cast<std::size_t*>(block) == kMarkerLength + 1) {
+        --liveMarkers;
+    }
+    HeapFree(GetProcessHeap(), 0, block);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    operator delete(p);
+}
+
+namespace kestro {
+namespace {
+
+using testing_win::ExeFolder;
+using testing_win::TempDir;
+
+constexpr char kProduct[] = "Kestro Refindor";
+
+struct Box {
+    std::string text;
+    std::string caption;
+    UINT icon;
+};
+
+class RecordingBoxes final : public MessageBoxes {
+public:
+    int Show(HWND, const std::string& text, const std::string& caption, UINT flags) override {
+        boxes.push_back(Box{text, caption, flags & MB_ICONMASK});
+        return IDOK;
+    }
+    std::vector<Box> boxes;
+};
+
+class FakeContext final : public ScanContext {
+public:
+    std::string DestinationText() const override { return destination; }
+    int RecoveryModeIndex() const override { return mode; }
+    std::string destination = "E:\\out";
+    int mode = 0;
+};
+
+std::wstring TextOf(HWND control) {
+    wchar_t buffer[512] = {};
+    GetWindowTextW(control, buffer, 512);
+    return buffer;
+}
+
+int PositionOf(HWND bar) {
+    return static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+}
+
+bool ProcessGone(DWORD processId, DWORD withinMs) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) {
+        return true;
+    }
+    const bool gone = WaitForSingleObject(process, withinMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return gone;
+}
+
+// Runs the message loop until pred() holds or timeoutMs passes.
+template <class Pred> bool PumpUntil(Pred pred, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);
+    bool met = pred();
+    while (!met && GetTickCount64() <= end) {
+        MSG msg;
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        met = pred();
+    }
+    KillTimer(nullptr, timer);
+    return met;
+}
+
+// What a modal run did: its result, and whether the test had to close it.
+struct ModalRun {
+    int result = mrNone;
+    bool timedOut = false;
+};
+
+std::function<void()>* currentTick = nullptr;
+
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
+    if (currentTick != nullptr) {
+        (*currentTick)();
+    }
+}
+
+// Shows the dialog modally; every 20 ms tick() may act on it from inside the modal loop. A
+// dialog still open after timeoutMs is closed through its close box.
+ModalRun RunModal(TfrmDownload& dialog, DWORD timeoutMs, std::function<void()> tick = {}) {
+    ModalRun run;
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    std::function<void()> step = [&] {
+        if (tick) {
+            tick();
+        }
+        if (!run.timedOut && GetTickCount64() > end) {
+            run.timedOut = true;
+            PostMessageW(dialog.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+    };
+    currentTick = &step;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &OnTick);
+    run.result = dialog.ShowModal();
+    KillTimer(nullptr, timer);
+    currentTick = nullptr;
+    return run;
+}
+
+class DownloadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Application::Get().Initialize(GetModuleHandleW(nullptr));
+        Application::Get().SetTitle(kProduct);
+    }
+
+    void SetUp() override {
+        Application::Get().SetBoxes(&boxes);
+        SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"0");
+        SetEnvironmentVariableW(L"WINFR_SIM_FILES", nullptr);
+        context.destination = destination.Utf8();
+        dialog = std::make_unique<TfrmDownload>(nullptr, context, runner);
+    }
+
+    void TearDown() override {
+        dialog.reset();
+        runner.Stop(0);
+        Application::Get().SetBoxes(nullptr);
+    }
+
+    // Hands an event to the dialog as the runner would, and lets it be handled.
+    void Send(std::int32_t position, const std::string& caption, std::int32_t code, const std::string& file = {},
+              std::int32_t total = 0) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Position = position;
+        info->Caption = caption;
+        info->Code = code;
+        info->CurrentFile = file;
+        info->TotalFiles = total;
+        SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.release()));
+    }
+
+    std::wstring Label() const { return TextOf(dialog->ProcessHint()); }
+    int Bar() const { return PositionOf(dialog->ProgressBar()); }
+
+    std::string Arguments() const { return "D: " + QuoteIfSpaced(destination.Utf8()) + " /regular /o:b /a /e:*.mm1 "; }
+
+    RecordingBoxes boxes;
+    FakeContext context;
+    TDownloadProcess runner;
+    TempDir destination{L"kestro-scan"};
+    std::unique_ptr<TfrmDownload> dialog;
+};
+
+// ---------------------------------------------------------------------------
+// The form.
+
+TEST_F(DownloadTest, FormShowsTheProductNameAndItsControlsInTheirPlaces) {
+    HWND hwnd = dialog->Handle();
+    EXPECT_EQ(TextOf(hwnd), L"Kestro Refindor");
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+    EXPECT_TRUE(style & WS_SYSMENU) << "close box";
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX));
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, dialog->S(369));
+    EXPECT_EQ(client.bottom, dialog->S(130));
+
+    // Places on the form's client area (the panel starts at 8, 8).
+    const auto placeOf = [&](HWND control) {
+        RECT r;
+        GetWindowRect(control, &r);
+        MapWindowPoints(HWND_DESKTOP, hwnd, reinterpret_cast<POINT*>(&r), 2);
+        return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    const auto expectPlace = [&](HWND control, int x, int y, int w, int h) {
+        const RECT r = placeOf(control);
+        EXPECT_EQ(r.left, dialog->S(8 + x));
+        EXPECT_EQ(r.top, dialog->S(8 + y));
+        EXPECT_EQ(r.right, dialog->S(w));
+        EXPECT_EQ(r.bottom, dialog->S(h));
+    };
+    expectPlace(dialog->ProcessHint(), 8, 8, 337, 13);
+    expectPlace(dialog->ProgressBar(), 8, 37, 337, 12);
+    expectPlace(dialog->StopButton(), 144, 75, 80, 27);
+    EXPECT_EQ(TextOf(dialog->StopButton()), L"Stop");
+    EXPECT_EQ(SendMessageW(dialog->ProgressBar(), PBM_GETRANGE, FALSE, 0), 1000);
+    EXPECT_EQ(SendMessageW(dialog->ProgressBar(), PBM_GETRANGE, TRUE, 0), 0);
+}
+
+TEST_F(DownloadTest, BarCarriesItsWholePercentInTheMiddle) {
+    HWND bar = dialog->ProgressBar();
+    RECT r;
+    GetClientRect(bar, &r);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // At 0 the bar is empty: any black in its middle is the text.
+    const auto blackInMiddle = [&] {
+        SendMessageW(bar, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+        int black = 0;
+        for (int x = r.right / 2 - 15; x < r.right / 2 + 15; ++x) {
+            for (int y = 1; y < r.bottom - 1; ++y) {
+                black += GetPixel(memory, x, y) == RGB(0, 0, 0) ? 1 : 0;
+            }
+        }
+        return black;
+    };
+    EXPECT_GT(blackInMiddle(), 0);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+}
+
+// ---------------------------------------------------------------------------
+// Events one by one.
+
+TEST_F(DownloadTest, ProgressEventsMoveTheBarAndSetTheLabel) {
+    Send(450, "Scanning and processing disk", pcProgress);
+    EXPECT_EQ(Bar(), 450);
+    EXPECT_EQ(Label(), L"Scanning and processing disk");
+
+    Send(300, "", pcProgress); // no caption: the label stays
+    EXPECT_EQ(Bar(), 300);
+    EXPECT_EQ(Label(), L"Scanning and processing disk");
+
+    Send(-1, "Recovering files", pcProgress); // -1: the bar stays
+    EXPECT_EQ(Bar(), 300);
+    EXPECT_EQ(Label(), L"Recovering files");
+
+    Send(-1, "", 2); // unassigned codes do nothing
+    Send(-1, "", 7);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(Bar(), 300);
+}
+
+struct SavedFolderCase {
+    const char* destination;
+    const char* currentFile;
+    const char* savedFolder;
+};
+
+class SavedFolderTest : public DownloadTest, public ::testing::WithParamInterface<SavedFolderCase> {};
+
+TEST_P(SavedFolderTest, FirstRecoveringEventNamesTheFolderUnderTheDestination) {
+    context.destination = GetParam().destination;
+    Send(10, "Recovering files", pcProgress, GetParam().currentFile, 42);
+    EXPECT_EQ(dialog->SavedFolder(), GetParam().savedFolder);
+    EXPECT_EQ(dialog->FilesFound(), 42);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, SavedFolderTest,
+    ::testing::Values(SavedFolderCase{"E:\\out", "E:\\out\\Recovery_1\\docs\\a.txt", "E:\\out\\Recovery_1"},
+                      SavedFolderCase{"E:\\out\\", "E:\\out\\Recovery_1\\a.txt", "E:\\out\\Recovery_1"},
+                      SavedFolderCase{"E:\\", "E:\\Recovery_2\\a.txt", "E:\\Recovery_2"},
+                      // Compared letter for letter: another case is not the destination.
+                      SavedFolderCase{"E:\\out", "e:\\OUT\\Recovery_1\\a.txt", "E:\\out\\"},
+                      SavedFolderCase{"E:\\\xD0\x9E\xD1\x82", "E:\\\xD0\x9E\xD1\x82\\Recovery_\xE6\x96\x87\\a.txt",
+                                      "E:\\\xD0\x9E\xD1\x82\\Recovery_\xE6\x96\x87"}));
+
+TEST_F(DownloadTest, LaterRecoveringEventsCountFilesButKeepTheFolder) {
+    context.destination = "E:\\out";
+    Send(10, "Recovering files", pcProgress, "E:\\out\\Recovery_1\\a.txt", 40);
+    Send(20, "Recovering files", pcProgress, "E:\\out\\Recovery_9\\b.txt", 50);
+    Send(30, "Recovering files", pcProgress, "E:\\out\\Recovery_9\\c.txt", 0);     // no total: not counted
+    Send(40, "Scanning and processing disk", pcProgress, "E:\\out\\x\\c.txt", 70); // not a recovering caption
+    EXPECT_EQ(dialog->FilesFound(), 50);
+    EXPECT_EQ(dialog->SavedFolder(), "E:\\out\\Recovery_1");
+}
+
+struct CompletedCase {
+    int mode;
+    std::int32_t total; // 0: no recovering event
+    const char* file;   // current file of the recovering event
+    const char* message;
+};
+
+class CompletedTest : public DownloadTest, public ::testing::WithParamInterface<CompletedCase> {};
+
+TEST_P(CompletedTest, CompletedMessageTellsModeFilesAndFolder) {
+    const CompletedCase& c = GetParam();
+    context.mode = c.mode;
+    context.destination = "E:\\out";
+    if (c.total > 0) {
+        Send(500, "Recovering files", pcProgress, c.file, c.total);
+    }
+    Send(kPositionFull, "", pcCompleted);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, c.message);
+    EXPECT_EQ(boxes.boxes[0].caption, kProduct);
+    EXPECT_EQ(boxes.boxes[0].icon, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_EQ(Bar(), c.total > 0 ? 500 : 0) << "the completed event does not move the bar";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, CompletedTest,
+    ::testing::Values(CompletedCase{1, 42, "E:\\out\\Recovery_1\\docs\\a.txt",
+                                    "Deep scan completed. 42 files were found.\r\nThe recovered files have been saved "
+                                    "in E:\\out\\Recovery_1"},
+                      CompletedCase{0, 0, "", "Quick scan completed. "},
+                      CompletedCase{0, 5, "", "Quick scan completed. 5 files were found.\r\n"},
+                      CompletedCase{2, 0, "", "Deep scan completed. "}));
+
+struct OutcomeCase {
+    int code;
+    int mode;
+    const char* text; // nullptr: no box
+    UINT icon;
+    bool stops;
+};
+
+class OutcomeTest : public DownloadTest, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
+    const OutcomeCase& c = GetParam();
+    context.mode = c.mode;
+    runner.Running = 1; // a run whose start failed: Stop only clears the flag
+    Send(-1, "", c.code);
+    if (c.text == nullptr) {
+        EXPECT_TRUE(boxes.boxes.empty());
+    } else {
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, c.text);
+        EXPECT_EQ(boxes.boxes[0].caption, kProduct);
+        EXPECT_EQ(boxes.boxes[0].icon, c.icon);
+    }
+    EXPECT_EQ(runner.Running, c.stops ? 0 : 1);
+    EXPECT_EQ(dialog->ModalResult(), c.stops ? mrAbort : mrNone);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, OutcomeTest,
+    ::testing::Values(
+        OutcomeCase{pcDiskFull, 0, "Destination disk is full, please free up space.", MB_ICONERROR, true},
+        OutcomeCase{pcAbortPrompt, 0, nullptr, 0, true},
+        OutcomeCase{pcNothingFound, 0,
+                    "No recoverable files were found with this mode. Please change the Deep Scan to try.",
+                    MB_ICONINFORMATION, false},
+        OutcomeCase{pcNothingFound, 1, "No recoverable files were found with this mode.", MB_ICONINFORMATION, false},
+        OutcomeCase{pcNeedsAdmin, 0, "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
+                    MB_ICONERROR, true}));
+
+// ---------------------------------------------------------------------------
+// Whole runs with the simulator.
+
+struct RunCase {
+    const wchar_t* scenario;
+    int mode;
+    const char* box; // start of the one box shown (nullptr: none)
+    UINT icon;
+    int result;           // modal result
+    int bar;              // bar position at the end
+    const wchar_t* label; // label at the end
+    bool folderNamed;     // the completed box names the Recovery folder, which exists
+};
+
+class RunTest : public DownloadTest, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(RunTest, RunEndsAsTheToolSays) {
+    const RunCase& c = GetParam();
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", c.scenario);
+    if (std::wstring(c.scenario) == L"deep") {
+        SetEnvironmentVariableW(L"WINFR_SIM_FILES", L"300"); // the whole 2500 are the runner tests' job
+    }
+    context.mode = c.mode;
+    dialog->Arguments = Arguments();
+    const ModalRun run = RunModal(*dialog, 20000);
+
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.result, c.result);
+    EXPECT_EQ(runner.Running, 0);
+    EXPECT_EQ(runner.ProcessId(), 0u);
+    if (c.box == nullptr) {
+        EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].text;
+    } else {
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text.rfind(c.box, 0), 0u) << boxes.boxes[0].text;
+        EXPECT_EQ(boxes.boxes[0].caption, kProduct);
+        EXPECT_EQ(boxes.boxes[0].icon, c.icon);
+    }
+    EXPECT_EQ(Bar(), c.bar);
+    EXPECT_EQ(Label(), c.label);
+    if (c.folderNamed) {
+        const std::string marker = "saved in ";
+        const std::string& text = boxes.boxes.at(0).text;
+        const std::string folder = text.substr(text.find(marker) + marker.size());
+        EXPECT_EQ(folder.rfind(destination.Utf8() + "\\Recovery_", 0), 0u) << folder;
+        EXPECT_TRUE(std::filesystem::is_directory(Widen(folder))) << folder;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, RunTest,
+    ::testing::Values(RunCase{L"quick", 0, "Quick scan completed. 12 files were found.\r\n", MB_ICONINFORMATION,
+                              mrCancel, 1000, L"Recovering files", true},
+                      RunCase{L"deep", 1, "Deep scan completed. 300 files were found.\r\n", MB_ICONINFORMATION,
+                              mrCancel, 1000, L"Recovering files", true},
+                      RunCase{L"nothing", 0,
+                              "No recoverable files were found with this mode. Please change the Deep Scan to try.",
+                              MB_ICONINFORMATION, mrCancel, 1000, L"Scanning and processing disk", false},
+                      RunCase{L"diskfull", 0, "Destination disk is full, please free up space.", MB_ICONERROR, mrAbort,
+                              75, L"Recovering files", false},
+                      RunCase{L"admin", 0,
+                              "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
+                              MB_ICONERROR, mrAbort, 0, L"", false},
+                      RunCase{L"instant", 0, "If the scanning is finished quickly, it is recommended to start again.",
+                              MB_ICONERROR, mrCancel, 0, L"", false},
+                      RunCase{L"crash", 0, nullptr, 0, mrCancel, 400, L"Scanning and processing disk", false},
+                      RunCase{L"unicode", 1, "Deep scan completed. 5 files were found.\r\n", MB_ICONINFORMATION,
+                              mrCancel, 1000, L"Recovering files", true},
+                      RunCase{L"pieces", 0, "Quick scan completed. 8 files were found.\r\n", MB_ICONINFORMATION,
+                              mrCancel, 1000, L"Recovering files", true},
+                      RunCase{L"ansi", 0, "Quick scan completed. 2 files were found.\r\n", MB_ICONINFORMATION, mrCancel,
+                              1000, L"Recovering files", true}),
+    [](const ::testing::TestParamInfo<RunCase>& param) { return Narrow(param.param.scenario); });
+
+// A hanging tool: the dialog stays open with the progress so far until the user ends it.
+class HangTest : public DownloadTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HangTest, DialogStaysOpenUntilStoppedAndTheToolEndsWithIt) {
+    enum { byStopButton, byCloseBox };
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
+    dialog->Arguments = Arguments();
+    DWORD processId = 0;
+    ULONGLONG sinceProgress = 0;
+    bool acted = false;
+    const ModalRun run = RunModal(*dialog, 10000, [&] {
+        if (acted || Bar() < 300) {
+            return;
+        }
+        if (sinceProgress == 0) {
+            processId = runner.ProcessId();
+            sinceProgress = GetTickCount64();
+            // Esc must not end a scan by accident.
+            PostMessageW(dialog->StopButton(), WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageW(dialog->StopButton(), WM_KEYUP, VK_ESCAPE, 0);
+        } else if (GetTickCount64() - sinceProgress > 400) {
+            acted = true;
+            if (GetParam() == byStopButton) {
+                PostMessageW(dialog->StopButton(), BM_CLICK, 0, 0);
+            } else {
+                PostMessageW(dialog->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            }
+        }
+    });
+    EXPECT_TRUE(acted) << "the dialog closed before it was told to";
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.result, GetParam() == byStopButton ? mrAbort : mrCancel);
+    EXPECT_EQ(Bar(), 300);
+    EXPECT_EQ(runner.Running, 0);
+    ASSERT_NE(processId, 0u);
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, HangTest, ::testing::Values(0, 1), [](const ::testing::TestParamInfo<int>& param) {
+    return std::string(param.param == 0 ? "StopButton" : "CloseBox");
+});
+
+TEST_F(DownloadTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) {
+    // An owner to centre over.
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 100, 600, 400, nullptr, nullptr,
+                                 nullptr, nullptr);
+    dialog = std::make_unique<TfrmDownload>(owner, context, runner);
+    runner.SetToolName("kestro-no-such-tool");
+    dialog->Arguments = Arguments();
+    bool idle = false;
+    bool centred = false;
+    bool pressed = false;
+    const ModalRun run = RunModal(*dialog, 5000, [&] {
+        if (pressed || !IsWindowVisible(dialog->Handle())) {
+            return;
+        }
+        idle = runner.Running == 1 && Bar() == 0 && Label().empty();
+        RECT d;
+        GetWindowRect(dialog->Handle(), &d);
+        centred = std::abs((d.left + d.right) / 2 - 400) <= 1 && std::abs((d.top + d.bottom) / 2 - 300) <= 1;
+        pressed = true;
+        PostMessageW(dialog->StopButton(), BM_CLICK, 0, 0);
+    });
+    DestroyWindow(owner);
+
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Error while creating restore process!2.");
+    EXPECT_EQ(boxes.boxes[0].caption, kProduct);
+    EXPECT_EQ(boxes.boxes[0].icon, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_TRUE(idle);
+    EXPECT_TRUE(centred);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.result, mrAbort);
+    EXPECT_EQ(runner.Running, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Records that the dialog never gets to handle.
+
+void PostMarkedEvents(HWND window, int count) {
+    for (int i = 0; i < count; ++i) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Caption.assign(kMarkerLength, 'x');
+        info->Code = pcProgress;
+        if (PostMessageW(window, WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.get()))) {
+            info.release();
+        }
+    }
+}
+
+TEST_F(DownloadTest, EventsStillQueuedWhenTheDialogIsFreedAreFreedWithIt) {
+    const long before = liveMarkers.load();
+    PostMarkedEvents(dialog->Handle(), 20);
+    EXPECT_EQ(liveMarkers.load(), before + 20);
+    dialog.reset();
+    EXPECT_EQ(liveMarkers.load(), before);
+}
+
+TEST_F(DownloadTest, EventsStillQueuedWhenTheWindowIsDestroyedAreFreed) {
+    // Destroying the owner destroys the dialog's window under the dialog object.
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    dialog = std::make_unique<TfrmDownload>(owner, context, runner);
+    const long before = liveMarkers.load();
+    PostMarkedEvents(dialog->Handle(), 20);
+    DestroyWindow(owner);
+    EXPECT_EQ(dialog->Handle(), nullptr);
+    EXPECT_EQ(liveMarkers.load(), before);
+}
+
+TEST_F(DownloadTest, DialogFreedWhileItsRunGoesOnStopsTheTool) {
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
+    runner.Running = 1;
+    runner.Window = dialog->Handle();
+    runner.Arguments = Arguments();
+    runner.Start();
+    ASSERT_TRUE(PumpUntil([&] { return Bar() >= 300; }, 5000));
+    const DWORD processId = runner.ProcessId();
+    dialog.reset();
+    EXPECT_EQ(runner.Running, 0);
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+}
+
+} // namespace
+} // namespace kestro
