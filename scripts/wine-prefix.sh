@@ -4,6 +4,7 @@
 #  - reports Windows 10 (Wine's default is Windows 7); the test program
 #    win_version7_tests.exe alone is told it runs on Windows 7;
 #  - Wine draws its own window frames (no stalls without a window manager);
+#  - Wine's fonts are installed in the prefix (MS Sans Serif, Tahoma, Marlett);
 #  - extra drives D: to H: (labels, one CD-ROM) for the drive-list tests.
 set -euo pipefail
 prefix=${1:?usage: wine-prefix.sh PREFIX [start|stop]}
@@ -23,8 +24,11 @@ if [ ! -f "$prefix/.kestro-ready" ]; then
     quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     quiet wine reg add 'HKCU\Software\Wine\AppDefaults\win_version7_tests.exe' /v Version /d win7 /f
     quiet wine winecfg -v win10
+    # Wine's own fonts (MS Sans Serif, Tahoma, Marlett for the caption buttons)
+    # are not found in its data folder here; without them every face falls back
+    # to a much wider font and labels no longer fit their places.
     mkdir -p "$prefix/drive_c/windows/Fonts"
-    cp -n /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+    cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     # Extra drives: more than four roots overflow a 20-character drive-string buffer.
     for d in d e f g h; do
         mkdir -p "$prefix/drives/$d"

@@ -217,8 +217,8 @@ void TfrmMain::CreateControls() {
 
     // The filter choice: four items in four columns, laid out as the toolkit's
     // radio group does (width - 10 shared out, items under the caption line).
-    c_.rgFileType = std::make_unique<Container>(this);
-    c_.rgFileType->CreatePanel(panel, 8, 127, 430, 57);
+    c_.rgFileType = std::make_unique<GroupBox>(this);
+    c_.rgFileType->CreateGroup(panel, "Select the filter", 8, 127, 430, 57);
     static const wchar_t* const kFilters[4] = {L"All deleted files", L"Specific file", L"Wildcard",
                                                L"Deleted file type"};
     const int itemWidth = (430 - 10) / 4;
@@ -228,9 +228,6 @@ void TfrmMain::CreateControls() {
             AddControl(*c_.rgFileType, WC_BUTTONW, kFilters[i], style, 0, 8 + i * itemWidth, 14, itemWidth, 39,
                        idFilter0 + i);
     }
-    c_.rgFrame = AddControl(*c_.rgFileType, WC_BUTTONW, L"Select the filter",
-                            WS_VISIBLE | WS_GROUP | BS_GROUPBOX | WS_CLIPSIBLINGS, 0, 0, 0, 430, 57, idStatic + 5);
-    SetWindowPos(c_.rgFrame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SendMessageW(c_.rgItems[0], BM_SETCHECK, BST_CHECKED, 0);
 
     c_.bStart = AddControl(panel, WC_BUTTONW, L"Start...", kButton, 0, 158, 204, 80, 23, idStart);
@@ -302,8 +299,8 @@ void TfrmMain::CreateControls() {
 void TfrmMain::CreateFilterGroups() {
     Container& panel = *c_.pSingleMode;
 
-    c_.gbFileName = std::make_unique<Container>(this);
-    c_.gbFileName->CreatePanel(panel, 8, 200, 430, 89);
+    c_.gbFileName = std::make_unique<GroupBox>(this);
+    c_.gbFileName->CreateGroup(panel, "Specific file", 8, 200, 430, 89);
     c_.Label3 = AddControl(*c_.gbFileName, WC_STATICW,
                            L"Scans for a specific file by using a file name such as myfile.docx.", kLabel, 0, 16, 24,
                            0, 13, idStatic + 10);
@@ -311,38 +308,28 @@ void TfrmMain::CreateFilterGroups() {
     c_.seFileName =
         AddControl(*c_.gbFileName, WC_EDITW, L"myfile.docx", kEdit, WS_EX_CLIENTEDGE, 76, 52, 188, 19, idFileName);
     SetTextColor(c_.seFileName, kSilver);
-    c_.gbFileNameFrame = AddControl(*c_.gbFileName, WC_BUTTONW, L"Specific file",
-                                    WS_VISIBLE | BS_GROUPBOX | WS_CLIPSIBLINGS, 0, 0, 0, 430, 89, idStatic + 12);
 
-    c_.gbWildcard = std::make_unique<Container>(this);
-    c_.gbWildcard->CreatePanel(panel, 8, 296, 430, 89);
+    c_.gbWildcard = std::make_unique<GroupBox>(this);
+    c_.gbWildcard->CreateGroup(panel, "Wildcard", 8, 296, 430, 89);
     c_.Label6 = AddControl(*c_.gbWildcard, WC_STATICW,
                            L"Scans for a specific file by using wildcards such as myfile.* or *<string>*.", kLabel, 0,
                            16, 24, 0, 13, idStatic + 13);
     c_.Label7 = AddControl(*c_.gbWildcard, WC_STATICW, L"Wildcard: ", kLabel, 0, 16, 53, 0, 13, idStatic + 14);
     c_.seWildcard = AddControl(*c_.gbWildcard, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 69, 52, 188, 19, idWildcard);
-    c_.gbWildcardFrame = AddControl(*c_.gbWildcard, WC_BUTTONW, L"Wildcard", WS_VISIBLE | BS_GROUPBOX | WS_CLIPSIBLINGS,
-                                    0, 0, 0, 430, 89, idStatic + 15);
 
     // Designed to the right of the others; moved under the filter choice when shown.
-    c_.gbFileType = std::make_unique<Container>(this);
-    c_.gbFileType->CreatePanel(panel, 448, 200, 430, 244);
+    c_.gbFileType = std::make_unique<GroupBox>(this);
+    c_.gbFileType->CreateGroup(panel, "Deleted file type", 448, 200, 430, 244);
     for (std::size_t i = 0; i < 7; ++i) {
         c_.suiCheckBox[i] = AddControl(*c_.gbFileType, WC_BUTTONW, Widen(kCheckBoxes[i].caption), kCheck, 0, 16,
                                        kCheckBoxes[i].top, 0, 19, idCheckBox1 + static_cast<int>(i));
     }
     c_.seCustomFileType = AddControl(*c_.gbFileType, WC_EDITW, L".dll, .ini, .sys", kEdit | WS_DISABLED,
                                      WS_EX_CLIENTEDGE, 123, 210, 185, 19, idCustomFileType);
-    c_.gbFileTypeFrame = AddControl(*c_.gbFileType, WC_BUTTONW, L"Deleted file type",
-                                    WS_VISIBLE | BS_GROUPBOX | WS_CLIPSIBLINGS, 0, 0, 0, 430, 244, idStatic + 16);
     c_.Image1 = std::make_unique<TImage>(*c_.gbFileType);
     c_.Image1->SetBounds(360, 104, 32, 41);
     c_.Image1->SetPicture(Picture::FromIconResource(IDI_FILE_TYPES, 32, 41));
 
-    // The frames lie under their controls, so they never paint over them.
-    for (HWND frame : {c_.gbFileNameFrame, c_.gbWildcardFrame, c_.gbFileTypeFrame}) {
-        SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
     for (Container* group : {c_.gbFileName.get(), c_.gbWildcard.get(), c_.gbFileType.get()}) {
         ShowWindow(group->Handle(), SW_HIDE);
     }
@@ -427,8 +414,11 @@ void TfrmMain::FormShow() {
     }
     SetText(c_.eSourcePath, fields_.FSourcePath);
     SendMessageW(c_.cbSourceFilePath, BM_SETCHECK, fields_.FIsUseSourcePath ? BST_CHECKED : BST_UNCHECKED, 0);
-    // Handed over as read: an index outside the list leaves it without a selection.
-    SendMessageW(c_.cbRecoveryMode, CB_SETCURSEL, static_cast<WPARAM>(fields_.FRecoveryMode), 0);
+    // Handed over as read: an index outside the list leaves it without a selection
+    // (said explicitly, as not every combo box clears itself for such an index).
+    const int modes = static_cast<int>(SendMessageW(c_.cbRecoveryMode, CB_GETCOUNT, 0, 0));
+    const int mode = fields_.FRecoveryMode >= 0 && fields_.FRecoveryMode < modes ? fields_.FRecoveryMode : -1;
+    SendMessageW(c_.cbRecoveryMode, CB_SETCURSEL, static_cast<WPARAM>(mode), 0);
 
     const SIZE client = ClientSize96();
     c_.imgTitle->SetBounds(0, 0, client.cx, 50);

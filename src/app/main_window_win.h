@@ -82,15 +82,15 @@ public:
         std::unique_ptr<TLabel> lTitle, lTitleHint;
         std::unique_ptr<TsuiURLLabel> lUpdate;
 
-        std::unique_ptr<Container> pSingleMode, Panel1, Panel3, rgFileType, gbFileName, gbWildcard, gbFileType;
+        std::unique_ptr<Container> pSingleMode, Panel1, Panel3;
+        std::unique_ptr<GroupBox> rgFileType, gbFileName, gbWildcard, gbFileType;
         HWND Label8 = nullptr, cbSource = nullptr, Label2 = nullptr, cbRecoveryMode = nullptr;
         HWND lOutputFolder = nullptr, eOutputFolder = nullptr, bSaveto = nullptr, Panel2 = nullptr;
         HWND cbSourceFilePath = nullptr, eSourcePath = nullptr, bSourcePath = nullptr;
-        HWND rgFrame = nullptr;
         std::array<HWND, 4> rgItems{};
-        HWND gbFileNameFrame = nullptr, Label3 = nullptr, Label5 = nullptr, seFileName = nullptr;
-        HWND gbWildcardFrame = nullptr, Label6 = nullptr, Label7 = nullptr, seWildcard = nullptr;
-        HWND gbFileTypeFrame = nullptr, seCustomFileType = nullptr;
+        HWND Label3 = nullptr, Label5 = nullptr, seFileName = nullptr;
+        HWND Label6 = nullptr, Label7 = nullptr, seWildcard = nullptr;
+        HWND seCustomFileType = nullptr;
         std::array<HWND, 7> suiCheckBox{};
         std::unique_ptr<TImage> Image1;
         HWND bStart = nullptr, bShowFiles = nullptr, bExit = nullptr;

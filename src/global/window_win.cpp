@@ -1,6 +1,8 @@
 #include "global/window_win.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+#include <vssym32.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -235,7 +237,17 @@ void Container::UpdateHover(POINT point) {
 LRESULT Container::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_ERASEBKGND:
-        return 1;
+    case WM_PRINTCLIENT: {
+        // Themed controls draw their parent's background under themselves
+        // (DrawThemeParentBackground sends both messages with their own DC).
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        RECT area{};
+        if (GetClipBox(dc, &area) != ERROR) {
+            PaintBackground(dc, area);
+            PaintGraphics(dc, area);
+        }
+        return msg == WM_ERASEBKGND ? 1 : 0;
+    }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
@@ -336,6 +348,48 @@ LRESULT Container::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // ---------------------------------------------------------------------------
+// GroupBox
+
+void GroupBox::CreateGroup(Container& parent, const std::string& caption, int x, int y, int width, int height) {
+    CreatePanel(parent, x, y, width, height);
+    SetText(hwnd_, caption);
+}
+
+void GroupBox::PaintBackground(HDC dc, const RECT& area) {
+    Container::PaintBackground(dc, area);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const std::wstring caption = Widen(GetText(hwnd_));
+    SelectGuard font(dc, form_->Font());
+    SIZE text{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    if (text.cy == 0) {
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        text.cy = metrics.tmHeight;
+    }
+    RECT frame{client.left, client.top + text.cy / 2, client.right, client.bottom};
+    HTHEME theme = OpenThemeData(hwnd_, L"BUTTON");
+    if (theme != nullptr) {
+        DrawThemeBackground(theme, dc, BP_GROUPBOX, GBS_NORMAL, &frame, nullptr);
+        CloseThemeData(theme);
+    } else {
+        DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+    }
+    if (!caption.empty()) {
+        const int left = form_->S(8);
+        RECT label{left, 0, left + text.cx + form_->S(2), text.cy};
+        FillRect(dc, &label, GetSysColorBrush(COLOR_BTNFACE));
+        const int oldMode = SetBkMode(dc, TRANSPARENT);
+        const COLORREF oldColor = ::SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        label.left += form_->S(1);
+        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+        ::SetTextColor(dc, oldColor);
+        SetBkMode(dc, oldMode);
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Form
 
 Form* Form::activeForm_ = nullptr;
@@ -382,19 +436,25 @@ HWND Form::AddControl(Container& parent, const wchar_t* className, const std::ws
 void Form::Place(HWND control, int x, int y, int width, int height) {
     design_[control] = RECT{x, y, x + width, y + height};
     int h = S(height);
-    if (IsClass(control, WC_COMBOBOXW)) {
+    const bool combo = IsClass(control, WC_COMBOBOXW);
+    if (combo) {
         // The window height of a drop-down combo box is its list's extent; the
-        // closed height is set through the selection field's item height.
-        const int border = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-        RECT closed{};
-        GetWindowRect(control, &closed);
-        const int frame = (closed.bottom - closed.top) - border;
-        if (frame > 0 && frame < h) {
-            SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), h - frame);
-        }
+        // closed height follows the selection field's item height, which is only
+        // adjusted when the font does not already give the wanted height.
         h += S(160);
     }
     SetWindowPos(control, nullptr, S(x), S(y), S(width), h, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int attempt = 0; combo && attempt < 2; ++attempt) {
+        RECT closed{};
+        GetWindowRect(control, &closed);
+        const int difference = S(height) - (closed.bottom - closed.top);
+        if (difference == 0) {
+            break;
+        }
+        const auto item = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), std::max(1, item + difference));
+        SetWindowPos(control, nullptr, S(x), S(y), S(width), h, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 RECT Form::DesignRect(HWND control) const {

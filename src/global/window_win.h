@@ -86,6 +86,19 @@ private:
     bool tracking_ = false;
 };
 
+// A framed group with a caption, drawn by the panel itself: a group-box control
+// leaves its inside unpainted, so a panel drawing its own frame is the one way
+// the frame never covers, or is covered by, the controls inside it. The caption
+// is also the panel's window text.
+class GroupBox : public Container {
+public:
+    using Container::Container;
+    void CreateGroup(Container& parent, const std::string& caption, int x, int y, int width, int height);
+
+protected:
+    void PaintBackground(HDC dc, const RECT& area) override;
+};
+
 // Colours given in the Windows layout 0x00BBGGRR.
 using Color = COLORREF;
 

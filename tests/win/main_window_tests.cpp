@@ -60,6 +60,11 @@ protected:
     void SetUp() override {
         drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}, {"E:\\", "Stick", "FAT32"}};
         settingsPath = (settingsDir.Path() / L"settings.ini").wstring();
+        // The program keeps its settings file in UTF-16, so non-ASCII paths survive.
+        if (FILE* f = _wfopen(settingsPath.c_str(), L"wb")) {
+            fwrite("\xFF\xFE", 1, 2, f);
+            fclose(f);
+        }
     }
 
     void WriteSetting(const wchar_t* key, const wchar_t* value) {
@@ -164,7 +169,8 @@ TEST_F(MainWindowTest, EveryControlInPlace) {
     EXPECT_EQ(PlaceOf(c.Label8).top, 11);
     EXPECT_EQ(GetText(c.lOutputFolder), "Save to:");
     EXPECT_EQ(GetText(c.cbSourceFilePath), "Source file path:");
-    EXPECT_EQ(GetText(c.rgFrame), "Select the filter");
+    EXPECT_EQ(GetText(c.rgFileType->Handle()), "Select the filter");
+    EXPECT_EQ(GetText(c.gbFileType->Handle()), "Deleted file type");
     EXPECT_EQ(GetText(c.rgItems[3]), "Deleted file type");
     EXPECT_FALSE(IsWindowEnabled(c.seCustomFileType));
     const int tops[7] = {24, 54, 85, 116, 147, 178, 209};

