@@ -102,3 +102,8 @@ foreach(src IN LISTS KESTRO_WIN_TESTS)
     target_link_options(${name} PRIVATE ${KESTRO_TEST_LINK})
     kestro_wine_test(${name})
 endforeach()
+
+# The end-to-end test starts the program itself.
+if(TARGET win_e2e_tests)
+    add_dependencies(win_e2e_tests Tarvask)
+endif()

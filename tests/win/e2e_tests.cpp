@@ -1,0 +1,234 @@
+// Tarvask.exe itself, driven from outside as a user would: the simulator plays
+// winfr (beside the program as winfr.exe), the window is found by its class
+// name, the destination is typed, Start is clicked, the outcome box is read off
+// the screen and answered, and the settings are read after closing.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "global/window_win.h"
+#include "global/winstr_win.h"
+#include "support/fakes.h"
+#include "support/wine_helpers.h"
+
+using namespace kestro;
+using namespace kestro::testing_win;
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"Kestro Refindor Made by Kestro Software";
+
+struct Found {
+    DWORD process;
+    const wchar_t* className;
+    std::wstring title;
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param) {
+    auto* found = reinterpret_cast<Found*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != found->process || !IsWindowVisible(hwnd)) {
+        return TRUE;
+    }
+    wchar_t name[128] = {};
+    GetClassNameW(hwnd, name, 128);
+    if (lstrcmpW(name, found->className) != 0) {
+        return TRUE;
+    }
+    if (!found->title.empty()) {
+        wchar_t title[256] = {};
+        GetWindowTextW(hwnd, title, 256);
+        if (found->title != title) {
+            return TRUE;
+        }
+    }
+    found->window = hwnd;
+    return FALSE;
+}
+
+HWND WaitForWindow(DWORD process, const wchar_t* className, const std::wstring& title, DWORD timeoutMs) {
+    HWND result = nullptr;
+    PumpUntil(
+        [&] {
+            Found found{process, className, title};
+            EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&found));
+            result = found.window;
+            return result != nullptr;
+        },
+        timeoutMs);
+    return result;
+}
+
+struct ChildSearch {
+    std::wstring className;
+    std::wstring text;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    wchar_t name[128] = {};
+    GetClassNameW(hwnd, name, 128);
+    wchar_t text[512] = {};
+    GetWindowTextW(hwnd, text, 512);
+    if (lstrcmpiW(name, search->className.c_str()) == 0 && (search->text.empty() || search->text == text)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Lets the program paint the window, then saves what the screen shows of it.
+void Screenshot(HWND window, const wchar_t* name) {
+    const std::filesystem::path shots = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
+    std::filesystem::create_directories(shots);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, 300);
+    SaveWindowBitmap(window, (shots / name).wstring());
+}
+
+HWND Child(HWND parent, const wchar_t* className, const wchar_t* text = L"") {
+    ChildSearch search{className, text};
+    EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The text of a message box: its static control with id 0xFFFF.
+std::string BoxText(HWND box) {
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    return Narrow(text);
+}
+
+// The program's settings file in the test prefix, removed so each run starts as a first run.
+std::filesystem::path SettingsIni() {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::filesystem::path(folder) / L"Kestro" / L"Refindor" / L"settings.ini";
+}
+
+class Program {
+public:
+    explicit Program(const std::wstring& scenario) {
+        std::error_code ec;
+        std::filesystem::remove(SettingsIni(), ec);
+        const std::filesystem::path exe = ExeFolder() / L"Tarvask.exe";
+        // The simulator's settings travel in the environment the program hands to the tool.
+        SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", scenario.c_str());
+        SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"5");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring line = L"\"" + exe.wstring() + L"\"";
+        started_ = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  ExeFolder().c_str(), &startup, &info_) != FALSE;
+    }
+    ~Program() {
+        if (started_) {
+            if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(info_.hProcess, 1);
+            }
+            CloseHandle(info_.hProcess);
+            CloseHandle(info_.hThread);
+        }
+    }
+    bool Started() const { return started_; }
+    DWORD Id() const { return info_.dwProcessId; }
+    bool WaitForExit(DWORD ms) const { return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
+
+private:
+    PROCESS_INFORMATION info_{};
+    bool started_ = false;
+};
+
+TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
+    // A destination on drive D: of the test prefix, the source being C:.
+    const std::filesystem::path destination = L"D:\\e2e-\u0424\u043e\u0442\u043e-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    Program program(L"quick");
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(GetText(main), "Kestro Refindor 2.0");
+    Screenshot(main, L"e2e-main.bmp");
+    // Every control is a real window with its text.
+    HWND start = Child(main, L"Button", L"Start...");
+    HWND combo = Child(main, L"ComboBox");
+    ASSERT_NE(start, nullptr);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_NE(Child(main, L"Button", L"Show Files..."), nullptr);
+    EXPECT_NE(Child(main, L"Static", L"Save to:"), nullptr);
+    HWND edit = nullptr;
+    {
+        // The destination edit is the one beside "Save to:" (the first Edit in keyboard order).
+        HWND saveTo = Child(main, L"Button", L"Browser...");
+        ASSERT_NE(saveTo, nullptr);
+        edit = GetWindow(saveTo, GW_HWNDNEXT);
+    }
+    ASSERT_NE(edit, nullptr);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+
+    PostMessageW(start, BM_CLICK, 0, 0);
+    HWND scanning = WaitForWindow(program.Id(), L"TfrmDownload", L"Kestro Refindor", 10000);
+    ASSERT_NE(scanning, nullptr);
+    Screenshot(scanning, L"e2e-scanning.bmp");
+
+    // The completed outcome, read off the screen.
+    HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 30000);
+    ASSERT_NE(box, nullptr);
+    const std::string text = BoxText(box);
+    EXPECT_EQ(text.rfind("Quick scan completed. 12 files were found.\r\nThe recovered files have been saved in ", 0), 0u)
+        << text;
+    EXPECT_NE(text.find(Narrow(destination.wstring()) + "\\Recovery_"), std::string::npos) << text;
+    HWND bar = Child(scanning, PROGRESS_CLASSW);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 1000);
+    Screenshot(box, L"e2e-completed.bmp");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+
+    // The tool exits; the dialog closes itself.
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(scanning) || !IsWindowVisible(scanning); }, 20000));
+    bool recovered = false;
+    for (const auto& entry : std::filesystem::directory_iterator(destination)) {
+        recovered = recovered || entry.path().filename().wstring().rfind(L"Recovery_", 0) == 0;
+    }
+    EXPECT_TRUE(recovered);
+
+    // Closing by the close box saves the settings.
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program.WaitForExit(20000));
+    const std::filesystem::path ini = SettingsIni();
+    ASSERT_TRUE(std::filesystem::exists(ini));
+    wchar_t value[512] = {};
+    GetPrivateProfileStringW(L"Options", L"OutputDirectory", L"", value, 512, ini.c_str());
+    EXPECT_EQ(std::wstring(value), destination.wstring());
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+TEST(EndToEnd, TheSourceDriveNeverBecomesTheDestination) {
+    Program program(L"quick");
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    // The first entry, C:, is the source.
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\windows"));
+    PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+    HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 10000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), "Source and Destination cannot refer to the same physical partition.");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
+}
+
+} // namespace
