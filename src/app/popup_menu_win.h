@@ -9,8 +9,8 @@
 namespace kestro {
 
 struct PopupItem {
-    int id = 0;                // command id; 0 for a separator
-    std::string caption;       // with "&" for the mnemonic; empty for a separator
+    int id = 0;          // command id; 0 for a separator
+    std::string caption; // with "&" for the mnemonic; empty for a separator
     bool visible = true;
 };
 

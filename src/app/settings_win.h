@@ -16,11 +16,11 @@ struct RememberedChoices {
 
 // The state of the main window's controls when it closes.
 struct ChoicesAtClose {
-    std::string destinationText;  // eOutputFolder
-    std::string sourcePathText;   // eSourcePath
-    bool useSourcePath = false;   // cbSourceFilePath
-    int recoveryModeIndex = 0;    // cbRecoveryMode (-1 none)
-    int sourceDriveIndex = 0;     // cbSource (-1 none)
+    std::string destinationText; // eOutputFolder
+    std::string sourcePathText;  // eSourcePath
+    bool useSourcePath = false;  // cbSourceFilePath
+    int recoveryModeIndex = 0;   // cbRecoveryMode (-1 none)
+    int sourceDriveIndex = 0;    // cbSource (-1 none)
 };
 
 // The user's application-data folder with a trailing backslash; empty when the shell cannot tell.

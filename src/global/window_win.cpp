@@ -287,8 +287,10 @@ LRESULT Container::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
+        // While a button is held the pressed control keeps the mouse, also for
+        // further buttons, as a control with the capture does.
         const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        GraphicControl* control = GraphicAt(point);
+        GraphicControl* control = pressed_ != nullptr ? pressed_ : GraphicAt(point);
         if (control != nullptr && control->Enabled()) {
             pressed_ = control;
             SetCapture(hwnd_);
@@ -303,9 +305,12 @@ LRESULT Container::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         GraphicControl* control = pressed_;
         if (control != nullptr) {
-            pressed_ = nullptr;
-            if (GetCapture() == hwnd_) {
-                ReleaseCapture();
+            const bool stillHeld = (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0;
+            if (!stillHeld) {
+                pressed_ = nullptr;
+                if (GetCapture() == hwnd_) {
+                    ReleaseCapture();
+                }
             }
             const int button = msg == WM_LBUTTONUP ? 0 : (msg == WM_RBUTTONUP ? 1 : 2);
             control->MouseUp(button, point);

@@ -155,7 +155,7 @@ TEST_F(AboutTest, IsAFixedDialogOf360By237WithItsTextsInPlace) {
         EXPECT_EQ(r.top, e.top) << e.text;
         EXPECT_LE(r.bottom, e.top + 25) << "one line, clear of the next: " << e.text;
 
-        EXPECT_GE(r.right - r.left, 150) << "sized to its text: " << e.text;
+        EXPECT_GE(r.right - r.left, 100) << "sized to its text: " << e.text;
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), sizeof(font), &font);
         EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");

@@ -1,0 +1,246 @@
+#include "app/settings_win.h"
+
+#include <shlobj.h>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "global/application_win.h"
+#include "global/handles_win.h"
+#include "global/settings_values.h"
+#include "global/winstr_win.h"
+
+namespace kestro {
+
+namespace {
+
+constexpr wchar_t kSection[] = L"Options";
+
+struct CoTaskMemDeleter {
+    void operator()(void* p) const noexcept { CoTaskMemFree(p); }
+};
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring ExeFolder() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            return {};
+        }
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    const auto slash = buffer.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : buffer.substr(0, slash + 1);
+}
+
+struct FileContent {
+    SettingsFileKind kind;
+    std::string bytes;
+};
+
+// What the file holds, if it can be opened at all; nothing for a missing, locked
+// or unreadable file (error tells which). A file over the limit is not read.
+std::optional<FileContent> ReadFileContent(const std::wstring& file, DWORD& error) {
+    UniqueHandle handle(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
+        error = GetLastError();
+        return std::nullopt;
+    }
+    error = ERROR_SUCCESS;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle.Get(), &size) || size.QuadPart < 0) {
+        error = GetLastError();
+        return std::nullopt;
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > kMaxSettingsFileSize) {
+        return FileContent{SettingsFileKind::Invalid, {}};
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!ReadFile(handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read == 0)) {
+        error = GetLastError();
+        return std::nullopt;
+    }
+    bytes.resize(read);
+    const SettingsFileKind kind = ClassifySettingsFile(bytes);
+    return FileContent{kind, std::move(bytes)};
+}
+
+bool WriteWholeFile(const std::wstring& file, DWORD disposition, const std::wstring& text) {
+    UniqueHandle handle(
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
+        return false;
+    }
+    std::string bytes("\xFF\xFE", 2);
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    return WriteFile(handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// Puts a UTF-16LE file with the given text in place of the existing one. A
+// failure leaves the old file as it was: the writes that follow then decide.
+void ReplaceWithUnicode(const std::wstring& file, const std::wstring& text) {
+    const std::wstring temporary = file + L".new";
+    if (!WriteWholeFile(temporary, CREATE_ALWAYS, text) ||
+        !MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.c_str());
+    }
+}
+
+std::wstring Decode(UINT codePage, std::string_view bytes) {
+    if (bytes.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(bytes.size());
+    const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    if (needed <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(needed), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), size, text.data(), needed);
+    return text;
+}
+
+// The profile functions write a new file in the system code page, which cannot
+// hold a path such as E:\Rettung\Фото on most systems; they keep Unicode only in
+// a file that already is UTF-16LE. So the file is made one before the first write.
+void PrepareForUnicode(const std::wstring& file) {
+    DWORD error = ERROR_SUCCESS;
+    const std::optional<FileContent> content = ReadFileContent(file, error);
+    if (!content) {
+        if (error == ERROR_FILE_NOT_FOUND) {
+            // CREATE_NEW: another instance closing at the same moment keeps its file.
+            WriteWholeFile(file, CREATE_NEW, L"[Options]\r\n");
+        }
+        return;
+    }
+    switch (content->kind) {
+    case SettingsFileKind::Utf16Le:
+        return;
+    case SettingsFileKind::Ansi:
+        // Decoded as the profile functions themselves read such a file.
+        ReplaceWithUnicode(file, Decode(CP_ACP, content->bytes));
+        return;
+    case SettingsFileKind::Utf8Bom:
+        ReplaceWithUnicode(file, Decode(CP_UTF8, std::string_view(content->bytes).substr(3)));
+        return;
+    case SettingsFileKind::Invalid:
+        // Nothing in it could be read; left in place it would be read as nothing
+        // forever, so the save starts a fresh file.
+        ReplaceWithUnicode(file, L"[Options]\r\n");
+        return;
+    }
+}
+
+std::string ReadText(const std::wstring& file, const wchar_t* key) {
+    std::wstring buffer(kProfileTextBuffer, L'\0');
+    DWORD n =
+        GetPrivateProfileStringW(kSection, key, L"", buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+    // A value cut by the buffer may end in the first half of a surrogate pair,
+    // which would turn into a replacement character.
+    if (n == kProfileTextBuffer - 1 && IS_HIGH_SURROGATE(buffer[n - 1])) {
+        --n;
+    }
+    return Narrow(std::wstring_view(buffer.data(), n));
+}
+
+} // namespace
+
+std::string GetAppDataFolder() {
+    LPITEMIDLIST rawList = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(Application::Get().Handle(), CSIDL_APPDATA, &rawList)) ||
+        rawList == nullptr) {
+        return {};
+    }
+    const std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter> list(rawList);
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(list.get(), path) || path[0] == L'\0') {
+        return {};
+    }
+    std::string folder = Narrow(path);
+    if (folder.back() != '\\') {
+        folder.push_back('\\');
+    }
+    return folder;
+}
+
+std::string SettingsFile() {
+    return SettingsFile(GetAppDataFolder());
+}
+
+std::string SettingsFile(const std::string& appDataFolder) {
+    if (!appDataFolder.empty()) {
+        std::wstring folder = Widen(appDataFolder);
+        if (folder.back() != L'\\') {
+            folder.push_back(L'\\');
+        }
+        folder += L"Kestro\\Refindor\\";
+        if (!IsDirectory(folder)) {
+            SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+        }
+        // Whatever the creation reported (a half-created tree, a file in the
+        // way), only a folder that is there now will do.
+        if (IsDirectory(folder)) {
+            return Narrow(folder) + "settings.ini";
+        }
+    }
+    return Narrow(ExeFolder()) + "settings.ini";
+}
+
+void ReadSettings(const std::string& file, RememberedChoices& fields) {
+    fields = RememberedChoices{};
+    const std::wstring path = Widen(file);
+    DWORD error = ERROR_SUCCESS;
+    const std::optional<FileContent> content = ReadFileContent(path, error);
+    if (!content || content->kind == SettingsFileKind::Invalid) {
+        return;
+    }
+    fields.FOutputDirectory = ReadText(path, L"OutputDirectory");
+    fields.FSourcePath = ReadText(path, L"SourcePath");
+    fields.FIsUseSourcePath = ProfileBool(ReadText(path, L"IsUseSourcePath"), false);
+    fields.FRecoveryMode = ProfileInteger(ReadText(path, L"RecoveryMode"), 0);
+    fields.FSourceDrive = ProfileInteger(ReadText(path, L"SourceDrive"), 0);
+}
+
+void WriteSettingsKey(const std::string& file, const std::string& key, const std::string& value) {
+    if (!WritePrivateProfileStringW(kSection, Widen(key).c_str(), Widen(value).c_str(), Widen(file).c_str())) {
+        const DWORD error = GetLastError();
+        throw std::runtime_error("Cannot write " + key + " to " + file + ": system error " + std::to_string(error));
+    }
+}
+
+void WriteSettings(const std::string& file, const ChoicesAtClose& now, RememberedChoices& fields) {
+    PrepareForUnicode(Widen(file));
+    WriteSettings([&file](const std::string& key, const std::string& value) { WriteSettingsKey(file, key, value); },
+                  now, fields);
+}
+
+void WriteSettings(const SettingsKeyWriter& writeKey, const ChoicesAtClose& now, RememberedChoices& fields) {
+    // A destination that is not a folder (yet) is not remembered: the key keeps
+    // the folder of an earlier run.
+    if (IsDirectory(Widen(now.destinationText))) {
+        fields.FOutputDirectory = now.destinationText;
+        writeKey("OutputDirectory", fields.FOutputDirectory);
+    }
+    fields.FSourcePath = now.sourcePathText;
+    writeKey("SourcePath", fields.FSourcePath);
+    writeKey("IsUseSourcePath", ProfileBoolText(now.useSourcePath));
+    writeKey("RecoveryMode", ProfileIntegerText(now.recoveryModeIndex));
+    writeKey("SourceDrive", ProfileIntegerText(now.sourceDriveIndex));
+}
+
+} // namespace kestro
