@@ -13,17 +13,40 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$(nproc)" --target Tarvask winfr-sim >/dev/null
 bin="$root/build/win32/bin"
 prefix="$root/build/win32/run-prefix"
-"$root/scripts/wine-prefix.sh" "$prefix" start
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine binds its desktop to the display of the session's first program: end an
+# earlier session and pick the display before anything starts.
+wineserver -k >/dev/null 2>&1 || true
 
 if [ -n "${DISPLAY:-}" ]; then
+    "$root/scripts/wine-prefix.sh" "$prefix" start
     echo "Starting Tarvask.exe on $DISPLAY (the simulator plays winfr; drive D: is a good destination)."
     exec wine "$bin/Tarvask.exe" >/dev/null 2>&1 </dev/null
 fi
 
+# A screenshot of the screen with the program's windows laid over it one by one,
+# bottom first: on Xvfb, windows that Wine maps over others read back black from
+# the root window, while each window reads back whole on its own.
+shot() {
+    local out=$1 tmp
+    tmp=$(mktemp -d)
+    xwd -root -silent | convert xwd:- "$tmp/screen.png"
+    local layers=()
+    while read -r id geometry; do
+        xwd -silent -id "$id" 2>/dev/null | convert xwd:- "$tmp/$id.png" 2>/dev/null || continue
+        layers+=("$tmp/$id.png" -geometry "+${geometry#*+}" -composite)
+    done < <(xwininfo -root -children | grep -i 'tarvask.exe' | grep -v 'has no name' |
+        sed -E 's/^ *(0x[0-9a-f]+) .* ([0-9]+x[0-9]+[+-][0-9]+[+-][0-9]+) .*/\1 \2/' | tac)
+    convert "$tmp/screen.png" "${layers[@]}" "$out"
+    rm -rf "$tmp"
+}
+
 start_private_display
+"$root/scripts/wine-prefix.sh" "$prefix" start
 shots="$root/build/win32/screenshots"
 mkdir -p "$shots"
+# Slow enough that the demo's screenshots catch the scan under way.
+export WINFR_SIM_DELAY_MS="${WINFR_SIM_DELAY_MS:-150}"
 wine "$bin/Tarvask.exe" >/dev/null 2>&1 </dev/null &
 app=$!
 window=""
@@ -34,16 +57,16 @@ for _ in $(seq 1 100); do
 done
 [ -n "$window" ] || { echo "the main window did not appear"; kill "$app" 2>/dev/null; exit 1; }
 sleep 1
-xwd -root -silent | convert xwd:- "$shots/run-main.png"
+shot "$shots/run-main.png"
 echo "Main window: $shots/run-main.png"
 # A whole recovery: press Start (Tab to it from the first control, then Space).
 if [ "${KESTRO_DEMO_RECOVERY:-1}" = 1 ]; then
     xdotool key --window "$window" Tab Tab Tab Tab Tab Tab Tab Tab space
     sleep 2
-    xwd -root -silent | convert xwd:- "$shots/run-scanning.png"
+    shot "$shots/run-scanning.png"
     echo "Scanning dialog: $shots/run-scanning.png"
     sleep 8
-    xwd -root -silent | convert xwd:- "$shots/run-outcome.png"
+    shot "$shots/run-outcome.png"
     echo "Outcome: $shots/run-outcome.png"
 fi
 kill "$app" 2>/dev/null || true
