@@ -102,6 +102,13 @@ HWND Child(HWND parent, const wchar_t* className, const wchar_t* text = L"") {
     return search.found;
 }
 
+// A control's text in another process: GetWindowText would give its creation caption.
+std::string ControlText(HWND control) {
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return Narrow(text);
+}
+
 // The text of a message box: its static control with id 0xFFFF.
 std::string BoxText(HWND box) {
     wchar_t text[1024] = {};
@@ -153,7 +160,11 @@ TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     // A destination on drive D: of the test prefix, the source being C:.
     const std::filesystem::path destination = L"D:\\e2e-\u0424\u043e\u0442\u043e-" + std::to_wstring(GetTickCount64());
     std::filesystem::create_directories(destination);
+    TempDir records(L"e2e-record");
+    const std::filesystem::path record = records.Path() / L"command.txt";
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", record.c_str());
     Program program(L"quick");
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
     ASSERT_NE(main, nullptr);
@@ -196,6 +207,11 @@ TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
 
     // The tool exits; the dialog closes itself.
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(scanning) || !IsWindowVisible(scanning); }, 20000));
+    // The command line the tool received.
+    std::ifstream in(record);
+    std::string commandLine;
+    std::getline(in, commandLine);
+    EXPECT_EQ(commandLine, "winfr C: " + Narrow(destination.wstring()) + " /regular /o:b /a /e:*.mm1");
     bool recovered = false;
     for (const auto& entry : std::filesystem::directory_iterator(destination)) {
         recovered = recovered || entry.path().filename().wstring().rfind(L"Recovery_", 0) == 0;
@@ -229,6 +245,118 @@ TEST(EndToEnd, TheSourceDriveNeverBecomesTheDestination) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit(20000));
+}
+
+SIZE ClientOf(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+TEST(EndToEnd, FilterChoiceResizesTheWindow) {
+    Program program(L"quick");
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ClientOf(main).cx, 460);
+    EXPECT_EQ(ClientOf(main).cy, 299);
+    const struct {
+        const wchar_t* item;
+        int height;
+    } cases[] = {{L"Specific file", 398}, {L"Deleted file type", 553}, {L"Wildcard", 398}, {L"All deleted files", 299}};
+    for (const auto& k : cases) {
+        HWND radio = Child(main, L"Button", k.item);
+        ASSERT_NE(radio, nullptr);
+        SendMessageW(radio, BM_CLICK, 0, 0);
+        EXPECT_TRUE(PumpUntil([&] { return ClientOf(main).cy == k.height; }, 3000)) << Narrow(k.item);
+        EXPECT_EQ(ClientOf(main).cx, 460);
+    }
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
+}
+
+struct MenuSearch {
+    DWORD process;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<MenuSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t name[16] = {};
+    GetClassNameW(hwnd, name, 16);
+    if (pid == search->process && lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
+    const std::filesystem::path destination = L"E:\\e2e-keep-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    {
+        Program program(L"quick");
+        ASSERT_TRUE(program.Started());
+        HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+        ASSERT_NE(main, nullptr);
+        HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+        SendMessageW(Child(main, L"Button", L"Source file path:"), BM_SETCHECK, BST_CHECKED, 0);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(program.WaitForExit(20000));
+    }
+    // Started again (the settings file is kept this time).
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    const std::filesystem::path exe = ExeFolder() / L"Tarvask.exe";
+    std::wstring line = L"\"" + exe.wstring() + L"\"";
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeFolder().c_str(),
+                               &startup, &info));
+    HWND main = WaitForWindow(info.dwProcessId, kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    EXPECT_EQ(ControlText(edit), Narrow(destination.wstring()));
+    EXPECT_EQ(SendMessageW(Child(main, L"Button", L"Source file path:"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    // A click on the "Menu" label (8 px below the button row, 51 px from the panel's left)
+    // opens the popup menu; its last item opens the About dialog.
+    HWND start = Child(main, L"Button", L"Start...");
+    HWND panel = GetParent(start);
+    RECT row{};
+    GetWindowRect(start, &row);
+    MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&row), 2);
+    const LPARAM at = MAKELPARAM(56, row.top + 12);
+    PostMessageW(panel, WM_MOUSEMOVE, 0, at);
+    PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(panel, WM_LBUTTONUP, 0, at);
+    MenuSearch menu{info.dwProcessId};
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&menu));
+            return menu.found != nullptr;
+        },
+        5000));
+    PostMessageW(menu.found, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu.found, WM_KEYDOWN, VK_RETURN, 0);
+    HWND about = WaitForWindow(info.dwProcessId, L"TfrmAbout", L"About Refindor", 5000);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(ClientOf(about).cx, 360);
+    EXPECT_EQ(ClientOf(about).cy, 237);
+    EXPECT_NE(Child(about, L"Static", L"Kestro Refindor"), nullptr);
+    EXPECT_NE(Child(about, L"Static", L"Version: 2.0  Build 20230428"), nullptr);
+    EXPECT_NE(Child(about, L"Button", L"&OK"), nullptr);
+    Screenshot(about, L"e2e-about.bmp");
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(about); }, 5000));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 20000), WAIT_OBJECT_0);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
 }
 
 } // namespace
