@@ -5,10 +5,12 @@
 #    win_version7_tests.exe alone is told it runs on Windows 7;
 #  - Wine draws its own window frames (no stalls without a window manager);
 #  - Wine's fonts are installed in the prefix (MS Sans Serif, Tahoma, Marlett);
-#  - extra drives D: to H: (labels, one CD-ROM) for the drive-list tests.
+#  - extra drives D: to H: (labels, one CD-ROM) for the drive-list tests;
+#  - with DPI given (such as 144), screens of that DPI instead of 96.
 set -euo pipefail
-prefix=${1:?usage: wine-prefix.sh PREFIX [start|stop]}
+prefix=${1:?usage: wine-prefix.sh PREFIX [start|stop] [DPI]}
 action=${2:-start}
+dpi=${3:-}
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 quiet() { "$@" >/dev/null 2>&1 </dev/null; }
 
@@ -38,6 +40,11 @@ if [ ! -f "$prefix/.kestro-ready" ]; then
     printf 'Rescue' >"$prefix/drives/e/.windows-label"
     printf '1A2B3C4D' >"$prefix/drives/e/.windows-serial"
     quiet wine reg add 'HKLM\Software\Wine\Drives' /v h: /d cdrom /f
+    if [ -n "$dpi" ]; then
+        quiet wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
+        quiet wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+            /v LogPixels /t REG_DWORD /d "$dpi" /f
+    fi
     quiet wineserver -k || true
     touch "$prefix/.kestro-ready"
 fi

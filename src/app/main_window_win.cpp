@@ -1,7 +1,9 @@
 #include "app/main_window_win.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <cstring>
 #include <exception>
 
 #include "resource_ids.h"
@@ -11,6 +13,7 @@
 #include "global/drives_win.h"
 #include "global/files_win.h"
 #include "global/folder_win.h"
+#include "global/message_filter_win.h"
 #include "global/fpu.h"
 #include "global/sizes.h"
 #include "global/text.h"
@@ -57,7 +60,7 @@ enum ControlId : int {
     idStatic = 1100,
 };
 
-enum MenuId : int { miHomepage = 1, Donate1, miOptions, About1 };
+enum MenuId : int { miHomepage = 1, Donate1, miOptions, About1, miCopyCommand };
 
 constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kEdit = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
@@ -104,6 +107,7 @@ TfrmMain::TfrmMain(MainWindowServices services) : services_(std::move(services))
         // Kept for the layout of the menu, never shown.
         {miOptions, "Options", false},
         {0, "", true},
+        {miCopyCommand, LoadText(IDS_COPY_COMMAND), true},
         {About1, "&About...", true},
     });
     try {
@@ -386,6 +390,25 @@ void TfrmMain::BindHandlers() {
     c_.lUpdate->OnClick = page(&TfrmMain::lUpdateClick);
     c_.WlmShiftImage1->OnClick = page(&TfrmMain::iAboutClick);
     c_.lbEAddress->OnClick = page(&TfrmMain::iAboutClick);
+
+    AcceptFolderDrops(c_.eOutputFolder);
+    AcceptFolderDrops(c_.eSourcePath);
+}
+
+void TfrmMain::AcceptFolderDrops(HWND edit) {
+    DragAcceptFiles(edit, TRUE);
+    // Explorer runs with less privilege than this program: let its drops through.
+    AllowMessageFrom(edit, WM_DROPFILES);
+    AllowMessageFrom(edit, WM_COPYDATA);
+    AllowMessageFrom(edit, 0x0049); // WM_COPYGLOBALDATA
+    Subclass(edit, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+        if (msg != WM_DROPFILES) {
+            return false;
+        }
+        FolderDropped(hwnd, reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -537,7 +560,12 @@ void TfrmMain::SetFilter(int index) {
 
 void TfrmMain::rgFileTypeClick() { ArrangeFilterPanels(); }
 
-void TfrmMain::ArrangeFilterPanels() {
+void TfrmMain::ArrangeFilterPanels() { Arrange(true); }
+
+// After a DPI change the same arrangement is made at the new scale, in place.
+void TfrmMain::Relayout() { Arrange(false); }
+
+void TfrmMain::Arrange(bool moveWindow) {
     const RECT rg = DesignRect(c_.rgFileType->Handle());
     const int rgBottom = rg.top + rg.bottom;
     const int index = FilterIndex();
@@ -583,12 +611,12 @@ void TfrmMain::ArrangeFilterPanels() {
         SetTop(c_.bExit, rowTop);
         c_.WlmShiftImage1->SetTop(rowTop - 9);
         c_.lbEAddress->SetTop(rowTop + 8);
-        if (index == 3) {
+        if (index == 3 && moveWindow) {
             // Centred for a 510-pixel window, whatever its real height.
             const RECT work = WorkArea();
             RECT window;
             GetWindowRect(hwnd_, &window);
-            const int top = ((work.bottom - work.top) - 510) / 2;
+            const int top = ((work.bottom - work.top) - S(510)) / 2;
             SetWindowPos(hwnd_, nullptr, window.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
@@ -670,33 +698,36 @@ void TfrmMain::bExitClick() { Close(); }
 // ---------------------------------------------------------------------------
 // Start
 
+JobChoices TfrmMain::ReadChoices() const {
+    JobChoices choices;
+    choices.sourceText = GetText(c_.cbSource);
+    choices.sourceIndex = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCURSEL, 0, 0));
+    const int count = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const int length = static_cast<int>(SendMessageW(c_.cbSource, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
+        std::wstring entry(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+        SendMessageW(c_.cbSource, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+        entry.resize(wcslen(entry.c_str()));
+        choices.sourceEntries.push_back(Narrow(entry));
+    }
+    choices.destination = GetText(c_.eOutputFolder);
+    choices.useSourcePath = SendMessageW(c_.cbSourceFilePath, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    choices.sourcePath = GetText(c_.eSourcePath);
+    choices.recoveryMode = static_cast<int>(SendMessageW(c_.cbRecoveryMode, CB_GETCURSEL, 0, 0));
+    choices.filter = FilterIndex();
+    choices.fileName = GetText(c_.seFileName);
+    choices.wildcard = GetText(c_.seWildcard);
+    for (std::size_t i = 0; i < 6; ++i) {
+        choices.types.ticked[i] = SendMessageW(c_.suiCheckBox[i], BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    choices.types.custom = SendMessageW(c_.suiCheckBox[6], BM_GETCHECK, 0, 0) == BST_CHECKED;
+    choices.types.customText = GetText(c_.seCustomFileType);
+    return choices;
+}
+
 void TfrmMain::bStartClick() {
     try {
-        JobChoices choices;
-        choices.sourceText = GetText(c_.cbSource);
-        choices.sourceIndex = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCURSEL, 0, 0));
-        const int count = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            const int length = static_cast<int>(SendMessageW(c_.cbSource, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
-            std::wstring entry(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
-            SendMessageW(c_.cbSource, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
-            entry.resize(wcslen(entry.c_str()));
-            choices.sourceEntries.push_back(Narrow(entry));
-        }
-        choices.destination = GetText(c_.eOutputFolder);
-        choices.useSourcePath = SendMessageW(c_.cbSourceFilePath, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        choices.sourcePath = GetText(c_.eSourcePath);
-        choices.recoveryMode = static_cast<int>(SendMessageW(c_.cbRecoveryMode, CB_GETCURSEL, 0, 0));
-        choices.filter = FilterIndex();
-        choices.fileName = GetText(c_.seFileName);
-        choices.wildcard = GetText(c_.seWildcard);
-        for (std::size_t i = 0; i < 6; ++i) {
-            choices.types.ticked[i] = SendMessageW(c_.suiCheckBox[i], BM_GETCHECK, 0, 0) == BST_CHECKED;
-        }
-        choices.types.custom = SendMessageW(c_.suiCheckBox[6], BM_GETCHECK, 0, 0) == BST_CHECKED;
-        choices.types.customText = GetText(c_.seCustomFileType);
-
-        const JobResult job = CheckAndBuild(choices, *services_.jobSystem);
+        const JobResult job = CheckAndBuild(ReadChoices(), *services_.jobSystem);
         if (!job.ok) {
             Application::Get().MessageBox(job.message, LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONERROR);
             return;
@@ -707,6 +738,95 @@ void TfrmMain::bStartClick() {
         RunScanDialog(job.arguments);
     } catch (...) {
         // Start fails silently; the Scanning dialog reports the run's own errors.
+    }
+}
+
+namespace {
+
+bool PutTextOnClipboard(HWND owner, const std::wstring& text) {
+    // Another program may hold the clipboard for a moment.
+    bool opened = false;
+    for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
+        opened = OpenClipboard(owner) != FALSE;
+        if (!opened) {
+            Sleep(20);
+        }
+    }
+    if (!opened) {
+        return false;
+    }
+    bool done = false;
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (EmptyClipboard()) {
+        if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+            if (void* target = GlobalLock(memory)) {
+                std::memcpy(target, text.c_str(), bytes);
+                GlobalUnlock(memory);
+                // On success the clipboard owns the memory.
+                done = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+            }
+            if (!done) {
+                GlobalFree(memory);
+            }
+        }
+    }
+    CloseClipboard();
+    return done;
+}
+
+} // namespace
+
+void TfrmMain::CopyCommandClick() {
+    const JobResult job = CheckAndBuild(ReadChoices(), *services_.jobSystem);
+    if (!job.ok) {
+        Application::Get().MessageBox(job.message, LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONERROR);
+        return;
+    }
+    // The command line exactly as the runner forms it: trailing blanks removed.
+    std::string command = "winfr " + job.arguments;
+    while (!command.empty() && static_cast<unsigned char>(command.back()) <= 32) {
+        command.pop_back();
+    }
+    if (!PutTextOnClipboard(hwnd_, Widen(command))) {
+        Application::Get().MessageBox(LoadText(IDS_CLIPBOARD_FAILED), LoadText(IDS_PRODUCT_NAME),
+                                      MB_OK | MB_ICONERROR);
+    }
+}
+
+void TfrmMain::FolderDropped(HWND edit, HDROP drop) {
+    std::string folder;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    if (count > 0) {
+        const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        DragQueryFileW(drop, 0, path.data(), length + 1);
+        path.resize(length);
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                folder = Narrow(path);
+            } else {
+                // A dropped file stands for the folder it is in.
+                const auto slash = path.find_last_of(L"\\/");
+                if (slash != std::wstring::npos) {
+                    std::wstring parent = path.substr(0, slash);
+                    if (parent.size() == 2 && parent[1] == L':') {
+                        parent.push_back(L'\\');
+                    }
+                    folder = Narrow(parent);
+                }
+            }
+        }
+    }
+    DragFinish(drop);
+    if (folder.empty()) {
+        return;
+    }
+    SetText(edit, folder);
+    if (edit == c_.eOutputFolder) {
+        fields_.FOutputDirectory = GetText(c_.eOutputFolder);
+    } else if (edit == c_.eSourcePath) {
+        fields_.FSourcePath = GetText(c_.eSourcePath);
     }
 }
 
@@ -744,6 +864,9 @@ void TfrmMain::iAboutClick() {
         break;
     case About1:
         About1Click();
+        break;
+    case miCopyCommand:
+        CopyCommandClick();
         break;
     default:
         break;

@@ -9,6 +9,7 @@
 
 #include "app/settings_win.h"
 #include "dialogs/download_win.h"
+#include "job/command.h"
 #include "global/graphics_win.h"
 #include "global/window_win.h"
 
@@ -71,6 +72,9 @@ public:
     void Homepage1Click();
     void Donate1Click();
     void About1Click();
+    void CopyCommandClick();
+    // A folder (or a file's folder) dropped on the destination or source-folder edit.
+    void FolderDropped(HWND edit, HDROP drop);
 
     // The chosen filter (-1: none); SetFilter acts like a click on that item.
     int FilterIndex() const;
@@ -104,13 +108,17 @@ protected:
     void FormActivate() override;
     void FormClose() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void Relayout() override;
 
 private:
     void FormCreate();
     void CreateControls();
     void CreateTitleBand();
     void CreateFilterGroups();
+    void Arrange(bool moveWindow);
     void BindHandlers();
+    void AcceptFolderDrops(HWND edit);
+    JobChoices ReadChoices() const;
     void OpenPage(const std::string& address);
     void RunScanDialog(const std::string& arguments);
     bool PickFolder(std::string& folder);

@@ -328,16 +328,22 @@ int SkinnedPopupMenu::Popup(HWND owner, POINT screenPoint) {
     if (!impl.menu || Impl::tracking != nullptr) {
         return 0;
     }
+    // Drawn at the owner's DPI, with the menu font of that DPI.
+    impl.dpi = WindowDpi(owner);
+    using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    static const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+    const BOOL gotMetrics =
+        forDpi != nullptr
+            ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(impl.dpi))
+            : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    if (gotMetrics) {
         impl.font.reset(CreateFontIndirectW(&metrics.lfMenuFont));
     } else {
         impl.font.reset();
     }
-    HDC screen = GetDC(nullptr);
-    impl.dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
 
     Impl::OwnerWindow ownerWindow(impl);
     ownerWindow.Create(owner);

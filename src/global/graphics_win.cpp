@@ -1,5 +1,7 @@
 #include "global/graphics_win.h"
 
+#include <algorithm>
+
 #include "global/jpeg.h"
 #include "global/winstr_win.h"
 
@@ -57,6 +59,7 @@ Picture Picture::FromIconResource(int resourceId, int width, int height) {
     data->icon = std::move(icon);
     data->width = width;
     data->height = height;
+    data->iconResource = resourceId;
     Picture picture;
     picture.data_ = std::move(data);
     return picture;
@@ -73,7 +76,22 @@ void Picture::Draw(HDC dc, const RECT& dest) const {
     const int w = dest.right - dest.left;
     const int h = dest.bottom - dest.top;
     if (data_->icon) {
-        DrawIconEx(dc, dest.left, dest.top, data_->icon.get(), w, h, 0, nullptr, DI_NORMAL);
+        HICON icon = data_->icon.get();
+        if ((w != data_->width || h != data_->height) && data_->iconResource != 0) {
+            auto& sized = data_->sized;
+            auto it = std::find_if(sized.begin(), sized.end(),
+                                   [&](const auto& entry) { return entry.first.cx == w && entry.first.cy == h; });
+            if (it == sized.end()) {
+                UniqueIcon loaded(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                                                MAKEINTRESOURCEW(data_->iconResource), IMAGE_ICON, w,
+                                                                h, 0)));
+                it = sized.emplace(sized.end(), SIZE{w, h}, std::move(loaded));
+            }
+            if (it->second) {
+                icon = it->second.get();
+            }
+        }
+        DrawIconEx(dc, dest.left, dest.top, icon, w, h, 0, nullptr, DI_NORMAL);
         return;
     }
     UniqueDc source(CreateCompatibleDC(dc));
@@ -207,7 +225,18 @@ void TLabel::SetCaption(const std::string& caption) {
 }
 
 void TLabel::SetFont(int height96, bool bold, bool underline) {
+    fontHeight96_ = height96;
+    bold_ = bold;
+    underline_ = underline;
     font_ = Parent().OwnerForm().MakeFont(height96, bold ? FW_BOLD : FW_NORMAL, underline);
+    ApplyAutoSize();
+    Invalidate();
+}
+
+void TLabel::DpiChanged() {
+    if (font_) {
+        font_ = Parent().OwnerForm().MakeFont(fontHeight96_, bold_ ? FW_BOLD : FW_NORMAL, underline_);
+    }
     ApplyAutoSize();
     Invalidate();
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "global/handles_win.h"
 #include "global/window_win.h"
@@ -35,6 +37,9 @@ private:
         UniqueIcon icon;
         int width = 0;
         int height = 0;
+        int iconResource = 0;
+        // The icon loaded again at the sizes it is drawn at (a larger DPI), so it stays crisp.
+        mutable std::vector<std::pair<SIZE, UniqueIcon>> sized;
     };
     std::shared_ptr<const Data> data_;
 };
@@ -80,6 +85,8 @@ public:
     virtual void MouseDown(int button, POINT point);
     virtual void MouseUp(int button, POINT point);
     virtual void Click();
+    // The form's DPI changed: fonts and sizes measured in pixels are made again.
+    virtual void DpiChanged() { Invalidate(); }
 
 protected:
     int S(int value) const;
@@ -129,6 +136,7 @@ public:
     void SetAutoSize(bool autoSize);
 
     void Paint(HDC dc) override;
+    void DpiChanged() override;
 
 private:
     void ApplyAutoSize();
@@ -136,6 +144,9 @@ private:
 
     std::string caption_;
     UniqueFont font_;
+    int fontHeight96_ = 0;
+    bool bold_ = false;
+    bool underline_ = false;
     Color color_ = GetSysColor(COLOR_WINDOWTEXT);
     bool transparent_ = false;
     bool autoSize_ = true;

@@ -26,6 +26,21 @@ bool IsClass(HWND hwnd, const wchar_t* name) {
 
 } // namespace
 
+int WindowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (hwnd != nullptr && getDpiForWindow != nullptr) {
+        if (const UINT dpi = getDpiForWindow(hwnd); dpi != 0) {
+            return static_cast<int>(dpi);
+        }
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
 std::string GetText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
     if (length <= 0) {
@@ -420,10 +435,62 @@ UniqueFont Form::MakeFont(int height96, int weight, bool underline, const wchar_
 
 void Form::CreateForm(const wchar_t* className, HWND owner, DWORD style, DWORD exStyle, const std::wstring& caption,
                       int clientWidth96, int clientHeight96) {
+    // Laid out for the owner's DPI (or the system's) from the start; a window that
+    // turns out to be on another monitor's DPI is laid out again below.
+    dpi_ = WindowDpi(owner);
     font_ = MakeFont(-11, FW_NORMAL, false);
     CreateWindowFor(className, exStyle | WS_EX_CONTROLPARENT, caption, style | WS_CLIPCHILDREN, CW_USEDEFAULT,
                     CW_USEDEFAULT, 100, 100, owner, nullptr);
+    dpi_ = WindowDpi(hwnd_);
+    font_ = MakeFont(-11, FW_NORMAL, false);
     SetClientSize(clientWidth96, clientHeight96);
+}
+
+namespace {
+BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+} // namespace
+
+void Form::ApplyDpi(int dpi) {
+    if (dpi <= 0 || hwnd_ == nullptr) {
+        return;
+    }
+    dpi_ = dpi;
+    font_ = MakeFont(-11, FW_NORMAL, false);
+    std::vector<HWND> children;
+    EnumChildWindows(hwnd_, CollectChild, reinterpret_cast<LPARAM>(&children));
+    std::vector<Container*> containers{this};
+    for (HWND child : children) {
+        if (auto* container = dynamic_cast<Container*>(Window::FromHandle(child))) {
+            containers.push_back(container);
+        }
+        // Controls keep a font of their own when they were given one other than the form's.
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
+    // Parents first (EnumChildWindows lists them before their children), so each
+    // control is placed inside an already placed parent.
+    for (HWND child : children) {
+        const auto it = design_.find(child);
+        if (it != design_.end()) {
+            const RECT& r = it->second;
+            Place(child, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        }
+    }
+    for (Container* container : containers) {
+        for (GraphicControl* control : container->Graphics()) {
+            control->DpiChanged();
+            UpdateHintRect(*control);
+        }
+    }
+    if (tooltip_ != nullptr) {
+        SendMessageW(tooltip_, WM_SETFONT, 0, FALSE);
+        SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, S(320));
+    }
+    SetClientSize(clientSize96_.cx, clientSize96_.cy);
+    Relayout();
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 HWND Form::AddControl(Container& parent, const wchar_t* className, const std::wstring& text, DWORD style,
@@ -449,16 +516,32 @@ void Form::Place(HWND control, int x, int y, int width, int height) {
         h += S(160);
     }
     SetWindowPos(control, nullptr, S(x), S(y), S(width), h, SWP_NOZORDER | SWP_NOACTIVATE);
-    for (int attempt = 0; combo && attempt < 2; ++attempt) {
+    if (combo) {
+        // A selection field lower than the wanted height is raised to it. One that
+        // the font already makes taller is left alone: the field must show its text
+        // (and some systems keep it at least that tall anyway). Systems differ in
+        // what the item height means, so the effect of a change is measured.
         RECT closed{};
         GetWindowRect(control, &closed);
-        const int difference = S(height) - (closed.bottom - closed.top);
-        if (difference == 0) {
-            break;
+        int difference = S(height) - (closed.bottom - closed.top);
+        for (int attempt = 0; difference > 0 && attempt < 3; ++attempt) {
+            const auto item = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+            SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item + difference);
+            SetWindowPos(control, nullptr, S(x), S(y), S(width), h, SWP_NOZORDER | SWP_NOACTIVATE);
+            GetWindowRect(control, &closed);
+            const int now = S(height) - (closed.bottom - closed.top);
+            if (now == difference) {
+                break; // no effect: nothing more to gain
+            }
+            difference = now;
+            if (difference < 0) {
+                // Overshot (the item height counts differently here): step back once.
+                const auto again = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+                SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), again + difference);
+                SetWindowPos(control, nullptr, S(x), S(y), S(width), h, SWP_NOZORDER | SWP_NOACTIVATE);
+                break;
+            }
         }
-        const auto item = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), std::max(1, item + difference));
-        SetWindowPos(control, nullptr, S(x), S(y), S(width), h, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -548,6 +631,7 @@ void Form::UpdateHintRect(GraphicControl& control) {
 }
 
 void Form::SetClientSize(int width96, int height96) {
+    clientSize96_ = SIZE{width96, height96};
     RECT r{0, 0, S(width96), S(height96)};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
@@ -567,11 +651,7 @@ void Form::SetClientSize(int width96, int height96) {
     }
 }
 
-SIZE Form::ClientSize96() const {
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    return SIZE{MulDiv(client.right, 96, dpi_), MulDiv(client.bottom, 96, dpi_)};
-}
+SIZE Form::ClientSize96() const { return clientSize96_; }
 
 void Form::CenterOnScreen() {
     RECT window;
@@ -797,6 +877,14 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KESTRO_ACTIVATE:
         FormActivate();
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI (or its scale changed): lay out again
+        // and take the place the system suggests.
+        ApplyDpi(LOWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_CLOSE:
         Close();
         return 0;

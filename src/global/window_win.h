@@ -102,6 +102,9 @@ protected:
 // Colours given in the Windows layout 0x00BBGGRR.
 using Color = COLORREF;
 
+// The DPI a window is shown at (the system's when it cannot tell; 96 on old systems).
+int WindowDpi(HWND hwnd);
+
 // A window's text as UTF-8, and back.
 std::string GetText(HWND hwnd);
 void SetText(HWND hwnd, const std::string& text);
@@ -120,6 +123,9 @@ public:
 
     // The form's own 96-DPI scale: every place and size given in 96-DPI pixels goes through it.
     int Dpi() const noexcept { return dpi_; }
+    // Lays the form out again for another DPI: its font, every placed control, the
+    // windowless controls, the hints and the client size (then Relayout).
+    void ApplyDpi(int dpi);
     int S(int value) const noexcept { return MulDiv(value, dpi_, 96); }
     HFONT Font() const noexcept { return font_.get(); }
     // A font of the form's DPI: height in 96-DPI pixels (negative: character height).
@@ -181,6 +187,8 @@ protected:
     virtual void FormClose() {}
     virtual void FormDestroy() {}
     virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // The form's own sizing after a DPI change (the client size is already set again).
+    virtual void Relayout() {}
 
 private:
     bool HandleCtlColor(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -189,6 +197,7 @@ private:
     void EnableOtherWindows();
 
     int dpi_ = 96;
+    SIZE clientSize96_{};
     UniqueFont font_;
     std::map<HWND, RECT> design_;
     std::map<int, std::function<void(int)>> commands_;

@@ -1,10 +1,14 @@
 // The main window, built for real under Wine with fake drives, boxes and shell.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -639,6 +643,76 @@ TEST_F(MainWindowTest, TitleBandClicksGoThroughTheWindow) {
     EXPECT_NE(shell.calls[1].file.find("support.microsoft.com"), std::string::npos);
     EXPECT_EQ(shell.calls[2].file, LoadText(IDS_URL_HOME));
     EXPECT_EQ(shell.calls[3].file, LoadText(IDS_URL_UPDATE)) << "one click, one page: no link target of its own";
+}
+
+// A drop of one path, as Explorer hands it over.
+HDROP MakeDrop(const std::wstring& path) {
+    const std::size_t chars = path.size() + 2; // the path's zero and the list's
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(MainWindowTest, DroppedFoldersFillTheFolderEdits) {
+    TempDir folder(L"drop \u0424\u043e\u0442\u043e");
+    const std::filesystem::path file = folder.Path() / L"report.docx";
+    { std::ofstream(file) << "x"; }
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    EXPECT_TRUE(GetWindowLongPtrW(c.eOutputFolder, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    SendMessageW(c.eOutputFolder, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(folder.Path().wstring())), 0);
+    EXPECT_EQ(GetText(c.eOutputFolder), folder.Utf8());
+    EXPECT_EQ(w.Fields().FOutputDirectory, folder.Utf8());
+    SetText(c.eSourcePath, "");
+    SendMessageW(c.eSourcePath, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(file.wstring())), 0);
+    EXPECT_EQ(GetText(c.eSourcePath), folder.Utf8()) << "a file stands for its folder";
+    EXPECT_EQ(w.Fields().FSourcePath, folder.Utf8());
+    SendMessageW(c.eSourcePath, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(L"Q:\\gone\\nothing")), 0);
+    EXPECT_EQ(GetText(c.eSourcePath), folder.Utf8()) << "anything else is ignored";
+    EXPECT_EQ(SendMessageW(c.cbSourceFilePath, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
+std::string ClipboardText() {
+    std::string text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = Narrow(static_cast<const wchar_t*>(GlobalLock(data)));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    return text;
+}
+
+TEST_F(MainWindowTest, CopyCommandPutsTheCommandLineOnTheClipboard) {
+    system.directories = {"D:\\My Files"};
+    system.fileSystems = {{'C', "NTFS"}, {'E', "FAT32"}};
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    SetText(c.eOutputFolder, "D:\\My Files");
+    w.CopyCommandClick();
+    EXPECT_EQ(ClipboardText(), "winfr C: \"D:\\My Files\" /regular /o:b /a /e:*.mm1");
+
+    SendMessageW(c.cbSource, CB_SETCURSEL, 2, 0);
+    w.SetFilter(2);
+    SetText(c.seWildcard, "*invoice*");
+    w.CopyCommandClick();
+    EXPECT_EQ(ClipboardText(), "winfr E: \"D:\\My Files\" /regular /extensive /o:b /a /e:*.mm1 /n *invoice*");
+    EXPECT_EQ(GetText(c.cbRecoveryMode), "Quick Scan") << "nothing is started and nothing changes";
+    EXPECT_TRUE(scans.empty());
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // The checks of Start, with the same first failing message; the clipboard is left alone.
+    SetText(c.eOutputFolder, "D:\\Gone");
+    w.CopyCommandClick();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "D:\\Gone, the output directory does not exist.");
+    EXPECT_EQ(boxes.boxes[0].Icon(), static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(ClipboardText(), "winfr E: \"D:\\My Files\" /regular /extensive /o:b /a /e:*.mm1 /n *invoice*");
 }
 
 } // namespace

@@ -1,0 +1,173 @@
+// The windows on screens of 144 DPI (this test program runs in a prefix set to
+// 144): every 96-DPI place and size scaled by 1.5, and back again when the DPI changes.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/main_window_win.h"
+#include "dialogs/about_win.h"
+#include "dialogs/download_win.h"
+#include "global/application_win.h"
+#include "global/window_win.h"
+#include "global/winstr_win.h"
+#include "runner/runner_win.h"
+#include "support/fakes.h"
+#include "support/wine_helpers.h"
+#include "widgets/shift_image_win.h"
+
+using namespace kestro;
+using namespace kestro::testing_win;
+
+namespace {
+
+int Scaled(int value96, int dpi) { return MulDiv(value96, dpi, 96); }
+
+RECT PlaceOf(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+SIZE ClientOf(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+class Dpi144Test : public ::testing::Test {
+protected:
+    void SetUp() override { drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}}; }
+
+    TfrmMain& Open() {
+        MainWindowServices services;
+        services.drives = &drives;
+        services.settingsFile = [this] { return dir.Utf8() + "\\settings.ini"; };
+        services.workArea = [] { return RECT{0, 0, 1920, 1560}; };
+        window = std::make_unique<TfrmMain>(services);
+        window->Show();
+        return *window;
+    }
+
+    TempDir dir{L"dpi144"};
+    FakeDrives drives;
+    RecordingBoxes boxes;
+    std::unique_ptr<TfrmMain> window;
+};
+
+struct Layout {
+    int filter;
+    int rowTop;
+    int clientHeight;
+};
+constexpr Layout kLayouts[] = {{0, 204, 299}, {1, 303, 398}, {2, 303, 398}, {3, 458, 553}};
+
+void ExpectLayout(TfrmMain& w, int dpi) {
+    auto& c = w.Ctl();
+    for (const Layout& k : kLayouts) {
+        w.SetFilter(k.filter);
+        EXPECT_NEAR(ClientOf(w.Handle()).cx, Scaled(460, dpi), 1) << k.filter << " at " << dpi;
+        EXPECT_NEAR(ClientOf(w.Handle()).cy, Scaled(k.clientHeight, dpi), 1) << k.filter << " at " << dpi;
+        EXPECT_NEAR(PlaceOf(c.bStart).top, Scaled(k.rowTop, dpi), 1);
+        EXPECT_NEAR(PlaceOf(c.bStart).left, Scaled(158, dpi), 1);
+        EXPECT_NEAR(PlaceOf(c.bStart).right, Scaled(80, dpi), 1);
+        EXPECT_NEAR(PlaceOf(c.bExit).left, Scaled(351, dpi), 1);
+        EXPECT_NEAR(c.WlmShiftImage1->ClientRect().top, Scaled(k.rowTop - 9, dpi), 1);
+        EXPECT_NEAR(c.WlmShiftImage1->ClientRect().right - c.WlmShiftImage1->ClientRect().left, Scaled(32, dpi), 1);
+        EXPECT_NEAR(c.lbEAddress->ClientRect().top, Scaled(k.rowTop + 8, dpi), 1);
+    }
+    w.SetFilter(0);
+    EXPECT_NEAR(PlaceOf(c.pSingleMode->Handle()).left, Scaled(8, dpi), 1);
+    EXPECT_NEAR(PlaceOf(c.pSingleMode->Handle()).top, Scaled(56, dpi), 1);
+    EXPECT_NEAR(PlaceOf(c.cbSource).left, Scaled(79, dpi), 1);
+    EXPECT_NEAR(PlaceOf(c.cbSource).right, Scaled(130, dpi), 1);
+    // The closed combo box is as tall as the place asks, or as its font needs where that is more
+    // (Wine keeps the selection field at least as tall as its font).
+    EXPECT_GE(PlaceOf(c.cbSource).bottom, Scaled(21, dpi) - 1);
+    EXPECT_LE(PlaceOf(c.cbSource).bottom, Scaled(21, dpi) + 3);
+    EXPECT_NEAR(PlaceOf(c.eOutputFolder).right, Scaled(278, dpi), 1);
+    EXPECT_NEAR(c.imgTitle->ClientRect().bottom, Scaled(50, dpi), 1);
+    EXPECT_NEAR(c.imgTitle->ClientRect().right, Scaled(460, dpi), 1);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(c.bStart, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96)) << "fonts are made for the DPI";
+}
+
+TEST_F(Dpi144Test, TheSystemReports144) { EXPECT_EQ(WindowDpi(nullptr), 144); }
+
+TEST_F(Dpi144Test, MainWindowLayoutsScale) {
+    TfrmMain& w = Open();
+    EXPECT_EQ(w.Dpi(), 144);
+    EXPECT_EQ(ClientOf(w.Handle()).cx, 690);
+    EXPECT_EQ(ClientOf(w.Handle()).cy, 449);
+    ExpectLayout(w, 144);
+    const std::filesystem::path shots = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
+    std::filesystem::create_directories(shots);
+    w.SetFilter(3);
+    RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, 100);
+    SaveWindowBitmap(w.Handle(), (shots / L"main-144dpi.bmp").wstring());
+    w.SetFilter(0);
+}
+
+TEST_F(Dpi144Test, DeletedFileTypeCentresForAScaled510PixelWindow) {
+    TfrmMain& w = Open();
+    w.SetFilter(3);
+    RECT frame{};
+    GetWindowRect(w.Handle(), &frame);
+    EXPECT_EQ(frame.top, (1560 - 765) / 2);
+}
+
+TEST_F(Dpi144Test, ADpiChangeLaysTheWindowOutAgain) {
+    TfrmMain& w = Open();
+    // Moved to a screen of 96 DPI: the system suggests a place and the window takes it.
+    RECT suggested{100, 80, 100 + 466, 80 + 324};
+    SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(w.Dpi(), 96);
+    EXPECT_EQ(ClientOf(w.Handle()).cx, 460);
+    EXPECT_EQ(ClientOf(w.Handle()).cy, 299);
+    RECT frame{};
+    GetWindowRect(w.Handle(), &frame);
+    EXPECT_EQ(frame.left, 100);
+    EXPECT_EQ(frame.top, 80);
+    ExpectLayout(w, 96);
+    // And back.
+    SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    ExpectLayout(w, 144);
+}
+
+TEST_F(Dpi144Test, AboutDialogScales) {
+    TfrmMain& w = Open();
+    TfrmAbout about(w.Handle());
+    EXPECT_EQ(ClientOf(about.Handle()).cx, 540);
+    EXPECT_EQ(ClientOf(about.Handle()).cy, 356);
+    HWND ok = GetDlgItem(about.Handle(), IDOK);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_NEAR(PlaceOf(ok).left, 390, 1);
+    EXPECT_NEAR(PlaceOf(ok).top, Scaled(201, 144), 1);
+    EXPECT_NEAR(PlaceOf(ok).right, Scaled(79, 144), 1);
+}
+
+class NoContext final : public ScanContext {
+public:
+    std::string DestinationText() const override { return "D:\\"; }
+    int RecoveryModeIndex() const override { return 0; }
+};
+
+TEST_F(Dpi144Test, ScanningDialogScales) {
+    TfrmMain& w = Open();
+    NoContext context;
+    TDownloadProcess runner;
+    TfrmDownload dialog(w.Handle(), context, runner);
+    EXPECT_EQ(ClientOf(dialog.Handle()).cx, 554);
+    EXPECT_EQ(ClientOf(dialog.Handle()).cy, 195);
+    HWND bar = FindWindowExW(GetWindow(dialog.Handle(), GW_CHILD), nullptr, PROGRESS_CLASSW, nullptr);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_NEAR(PlaceOf(bar).right, Scaled(337, 144), 1);
+    EXPECT_NEAR(PlaceOf(bar).top, Scaled(37, 144), 1);
+}
+
+} // namespace
