@@ -15,6 +15,7 @@
 #include "global/winstr_win.h"
 #include "runner/runner_win.h"
 #include "support/fakes.h"
+#include "support/remote.h"
 #include "support/wine_helpers.h"
 #include "widgets/shift_image_win.h"
 
@@ -168,6 +169,65 @@ TEST_F(Dpi144Test, ScanningDialogScales) {
     ASSERT_NE(bar, nullptr);
     EXPECT_NEAR(PlaceOf(bar).right, Scaled(337, 144), 1);
     EXPECT_NEAR(PlaceOf(bar).top, Scaled(37, 144), 1);
+}
+
+std::string Clipboard() {
+    std::string text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = Narrow(static_cast<const wchar_t*>(GlobalLock(data)));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    return text;
+}
+
+// The program itself, from outside: its scaled sizes, and the command copied
+// through the menu.
+TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    Program program(L"quick");
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ClientOf(main).cx, 690);
+    EXPECT_EQ(ClientOf(main).cy, 449);
+    SendMessageW(Child(main, L"Button", L"Wildcard"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ClientOf(main).cy == 597; }, 3000)) << ClientOf(main).cy;
+    SendMessageW(Child(main, L"Button", L"All deleted files"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return ClientOf(main).cy == 449; }, 3000));
+
+    // The "Menu" label lies 8 px below the button row and 51 px from the panel's left (96-DPI pixels).
+    HWND start = Child(main, L"Button", L"Start...");
+    HWND panel = GetParent(start);
+    RECT row{};
+    GetWindowRect(start, &row);
+    MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&row), 2);
+    const LPARAM at = MAKELPARAM(Scaled(56, 144), row.top + Scaled(12, 144));
+    PostMessageW(panel, WM_MOUSEMOVE, 0, at);
+    PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(panel, WM_LBUTTONUP, 0, at);
+    HWND menu = WaitForMenu(program.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    // From the bottom: "&About...", then "Copy winfr command".
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    std::string copied;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            copied = Clipboard();
+            return !copied.empty();
+        },
+        5000));
+    // Source: the first drive; destination: the second drive, suggested at the first start.
+    EXPECT_EQ(copied, "winfr C: D: /regular /o:b /a /e:*.mm1");
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
 }
 
 } // namespace

@@ -16,145 +16,13 @@
 #include "global/window_win.h"
 #include "global/winstr_win.h"
 #include "support/fakes.h"
+#include "support/remote.h"
 #include "support/wine_helpers.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;
 
 namespace {
-
-constexpr wchar_t kMainClass[] = L"Kestro Refindor Made by Kestro Software";
-
-struct Found {
-    DWORD process;
-    const wchar_t* className;
-    std::wstring title;
-    HWND window = nullptr;
-};
-
-BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param) {
-    auto* found = reinterpret_cast<Found*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != found->process || !IsWindowVisible(hwnd)) {
-        return TRUE;
-    }
-    wchar_t name[128] = {};
-    GetClassNameW(hwnd, name, 128);
-    if (lstrcmpW(name, found->className) != 0) {
-        return TRUE;
-    }
-    if (!found->title.empty()) {
-        wchar_t title[256] = {};
-        GetWindowTextW(hwnd, title, 256);
-        if (found->title != title) {
-            return TRUE;
-        }
-    }
-    found->window = hwnd;
-    return FALSE;
-}
-
-HWND WaitForWindow(DWORD process, const wchar_t* className, const std::wstring& title, DWORD timeoutMs) {
-    HWND result = nullptr;
-    PumpUntil(
-        [&] {
-            Found found{process, className, title};
-            EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&found));
-            result = found.window;
-            return result != nullptr;
-        },
-        timeoutMs);
-    return result;
-}
-
-struct ChildSearch {
-    std::wstring className;
-    std::wstring text;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<ChildSearch*>(param);
-    wchar_t name[128] = {};
-    GetClassNameW(hwnd, name, 128);
-    wchar_t text[512] = {};
-    GetWindowTextW(hwnd, text, 512);
-    if (lstrcmpiW(name, search->className.c_str()) == 0 && (search->text.empty() || search->text == text)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Lets the program paint the window, then saves what the screen shows of it.
-void Screenshot(HWND window, const wchar_t* name) {
-    const std::filesystem::path shots = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
-    std::filesystem::create_directories(shots);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    PumpUntil([] { return false; }, 300);
-    SaveWindowBitmap(window, (shots / name).wstring());
-}
-
-HWND Child(HWND parent, const wchar_t* className, const wchar_t* text = L"") {
-    ChildSearch search{className, text};
-    EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// A control's text in another process: GetWindowText would give its creation caption.
-std::string ControlText(HWND control) {
-    wchar_t text[1024] = {};
-    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return Narrow(text);
-}
-
-// The text of a message box: its static control with id 0xFFFF.
-std::string BoxText(HWND box) {
-    wchar_t text[1024] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 1024);
-    return Narrow(text);
-}
-
-// The program's settings file in the test prefix, removed so each run starts as a first run.
-std::filesystem::path SettingsIni() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::filesystem::path(folder) / L"Kestro" / L"Refindor" / L"settings.ini";
-}
-
-class Program {
-public:
-    explicit Program(const std::wstring& scenario) {
-        std::error_code ec;
-        std::filesystem::remove(SettingsIni(), ec);
-        const std::filesystem::path exe = ExeFolder() / L"Tarvask.exe";
-        // The simulator's settings travel in the environment the program hands to the tool.
-        SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", scenario.c_str());
-        SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"5");
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        std::wstring line = L"\"" + exe.wstring() + L"\"";
-        started_ = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  ExeFolder().c_str(), &startup, &info_) != FALSE;
-    }
-    ~Program() {
-        if (started_) {
-            if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(info_.hProcess, 1);
-            }
-            CloseHandle(info_.hProcess);
-            CloseHandle(info_.hThread);
-        }
-    }
-    bool Started() const { return started_; }
-    DWORD Id() const { return info_.dwProcessId; }
-    bool WaitForExit(DWORD ms) const { return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
-
-private:
-    PROCESS_INFORMATION info_{};
-    bool started_ = false;
-};
 
 TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     // A destination on drive D: of the test prefix, the source being C:.
@@ -247,12 +115,6 @@ TEST(EndToEnd, TheSourceDriveNeverBecomesTheDestination) {
     EXPECT_TRUE(program.WaitForExit(20000));
 }
 
-SIZE ClientOf(HWND window) {
-    RECT r{};
-    GetClientRect(window, &r);
-    return SIZE{r.right, r.bottom};
-}
-
 TEST(EndToEnd, FilterChoiceResizesTheWindow) {
     Program program(L"quick");
     ASSERT_TRUE(program.Started());
@@ -275,24 +137,6 @@ TEST(EndToEnd, FilterChoiceResizesTheWindow) {
     EXPECT_TRUE(program.WaitForExit(20000));
 }
 
-struct MenuSearch {
-    DWORD process;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<MenuSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t name[16] = {};
-    GetClassNameW(hwnd, name, 16);
-    if (pid == search->process && lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
     const std::filesystem::path destination = L"E:\\e2e-keep-" + std::to_wstring(GetTickCount64());
     std::filesystem::create_directories(destination);
@@ -307,15 +151,10 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
         PostMessageW(main, WM_CLOSE, 0, 0);
         ASSERT_TRUE(program.WaitForExit(20000));
     }
-    // Started again (the settings file is kept this time).
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    const std::filesystem::path exe = ExeFolder() / L"Tarvask.exe";
-    std::wstring line = L"\"" + exe.wstring() + L"\"";
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeFolder().c_str(),
-                               &startup, &info));
-    HWND main = WaitForWindow(info.dwProcessId, kMainClass, L"", 20000);
+    // Started again, with the settings file kept.
+    Program again(L"quick", false);
+    ASSERT_TRUE(again.Started());
+    HWND main = WaitForWindow(again.Id(), kMainClass, L"", 20000);
     ASSERT_NE(main, nullptr);
     HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
     EXPECT_EQ(ControlText(edit), Narrow(destination.wstring()));
@@ -332,16 +171,11 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
     PostMessageW(panel, WM_MOUSEMOVE, 0, at);
     PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageW(panel, WM_LBUTTONUP, 0, at);
-    MenuSearch menu{info.dwProcessId};
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&menu));
-            return menu.found != nullptr;
-        },
-        5000));
-    PostMessageW(menu.found, WM_KEYDOWN, VK_UP, 0);
-    PostMessageW(menu.found, WM_KEYDOWN, VK_RETURN, 0);
-    HWND about = WaitForWindow(info.dwProcessId, L"TfrmAbout", L"About Refindor", 5000);
+    HWND menu = WaitForMenu(again.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    HWND about = WaitForWindow(again.Id(), L"TfrmAbout", L"About Refindor", 5000);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(ClientOf(about).cx, 360);
     EXPECT_EQ(ClientOf(about).cy, 237);
@@ -352,9 +186,7 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
     PostMessageW(about, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(about); }, 5000));
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(info.hProcess, 20000), WAIT_OBJECT_0);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+    EXPECT_TRUE(again.WaitForExit(20000));
     std::error_code ec;
     std::filesystem::remove_all(destination, ec);
 }

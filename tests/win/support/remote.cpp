@@ -1,0 +1,145 @@
+#include "support/remote.h"
+
+#include <shlobj.h>
+
+#include "global/winstr_win.h"
+#include "support/fakes.h"
+#include "support/wine_helpers.h"
+
+namespace kestro::testing_win {
+
+namespace {
+
+struct Found {
+    DWORD process;
+    const wchar_t* className;
+    std::wstring title;
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param) {
+    auto* found = reinterpret_cast<Found*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != found->process || !IsWindowVisible(hwnd)) {
+        return TRUE;
+    }
+    wchar_t name[128] = {};
+    GetClassNameW(hwnd, name, 128);
+    if (lstrcmpW(name, found->className) != 0) {
+        return TRUE;
+    }
+    if (!found->title.empty()) {
+        wchar_t title[256] = {};
+        GetWindowTextW(hwnd, title, 256);
+        if (found->title != title) {
+            return TRUE;
+        }
+    }
+    found->window = hwnd;
+    return FALSE;
+}
+
+struct ChildSearch {
+    std::wstring className;
+    std::wstring text;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    wchar_t name[128] = {};
+    GetClassNameW(hwnd, name, 128);
+    wchar_t text[512] = {};
+    GetWindowTextW(hwnd, text, 512);
+    if (lstrcmpiW(name, search->className.c_str()) == 0 && (search->text.empty() || search->text == text)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND WaitForWindow(DWORD process, const wchar_t* className, const std::wstring& title, DWORD timeoutMs) {
+    HWND result = nullptr;
+    PumpUntil(
+        [&] {
+            Found found{process, className, title};
+            EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&found));
+            result = found.window;
+            return result != nullptr;
+        },
+        timeoutMs);
+    return result;
+}
+
+HWND WaitForMenu(DWORD process, DWORD timeoutMs) { return WaitForWindow(process, L"#32768", L"", timeoutMs); }
+
+HWND Child(HWND parent, const wchar_t* className, const wchar_t* text) {
+    ChildSearch search{className, text};
+    EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string ControlText(HWND control) {
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return Narrow(text);
+}
+
+std::string BoxText(HWND box) {
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    return Narrow(text);
+}
+
+void Screenshot(HWND window, const wchar_t* name) {
+    const std::filesystem::path shots = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
+    std::filesystem::create_directories(shots);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, 300);
+    SaveWindowBitmap(window, (shots / name).wstring());
+}
+
+std::filesystem::path SettingsIni() {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::filesystem::path(folder) / L"Kestro" / L"Refindor" / L"settings.ini";
+}
+
+SIZE ClientOf(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+Program::Program(const std::wstring& scenario, bool freshSettings) {
+    if (freshSettings) {
+        std::error_code ec;
+        std::filesystem::remove(SettingsIni(), ec);
+    }
+    const std::filesystem::path exe = ExeFolder() / L"Tarvask.exe";
+    // The simulator's settings travel in the environment the program hands to the tool.
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", scenario.c_str());
+    SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"5");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring line = L"\"" + exe.wstring() + L"\"";
+    started_ = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeFolder().c_str(),
+                              &startup, &info_) != FALSE;
+}
+
+Program::~Program() {
+    if (started_) {
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info_.hProcess, 1);
+        }
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+}
+
+bool Program::WaitForExit(DWORD ms) const { return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
+
+} // namespace kestro::testing_win
