@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "global/application_win.h"
+#include "global/files_win.h"
 #include "global/handles_win.h"
 #include "global/settings_values.h"
 #include "global/winstr_win.h"
@@ -20,28 +21,6 @@ constexpr wchar_t kSection[] = L"Options";
 struct CoTaskMemDeleter {
     void operator()(void* p) const noexcept { CoTaskMemFree(p); }
 };
-
-bool IsDirectory(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::wstring ExeFolder() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) {
-            return {};
-        }
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            break;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    const auto slash = buffer.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : buffer.substr(0, slash + 1);
-}
 
 struct FileContent {
     SettingsFileKind kind;
@@ -189,16 +168,16 @@ std::string SettingsFile(const std::string& appDataFolder) {
             folder.push_back(L'\\');
         }
         folder += L"Kestro\\Refindor\\";
-        if (!IsDirectory(folder)) {
+        if (!DirectoryExists(Narrow(folder))) {
             SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
         }
         // Whatever the creation reported (a half-created tree, a file in the
         // way), only a folder that is there now will do.
-        if (IsDirectory(folder)) {
+        if (DirectoryExists(Narrow(folder))) {
             return Narrow(folder) + "settings.ini";
         }
     }
-    return Narrow(ExeFolder()) + "settings.ini";
+    return ExecutableFolder() + "settings.ini";
 }
 
 void ReadSettings(const std::string& file, RememberedChoices& fields) {
@@ -232,7 +211,7 @@ void WriteSettings(const std::string& file, const ChoicesAtClose& now, Remembere
 void WriteSettings(const SettingsKeyWriter& writeKey, const ChoicesAtClose& now, RememberedChoices& fields) {
     // A destination that is not a folder (yet) is not remembered: the key keeps
     // the folder of an earlier run.
-    if (IsDirectory(Widen(now.destinationText))) {
+    if (DirectoryExists(now.destinationText)) {
         fields.FOutputDirectory = now.destinationText;
         writeKey("OutputDirectory", fields.FOutputDirectory);
     }

@@ -26,19 +26,6 @@ namespace {
 
 int Scaled(int value96, int dpi) { return MulDiv(value96, dpi, 96); }
 
-RECT PlaceOf(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-    return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-SIZE ClientOf(HWND window) {
-    RECT r{};
-    GetClientRect(window, &r);
-    return SIZE{r.right, r.bottom};
-}
-
 class Dpi144Test : public ::testing::Test {
 protected:
     void SetUp() override { drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}}; }

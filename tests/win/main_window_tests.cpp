@@ -20,6 +20,7 @@
 #include "job/command.h"
 #include "runner/runner_win.h"
 #include "support/fakes.h"
+#include "support/remote.h"
 #include "support/wine_helpers.h"
 #include "widgets/shift_image_win.h"
 #include "widgets/url_label_win.h"
@@ -44,20 +45,6 @@ public:
     std::map<char, std::string> fileSystems;
     std::map<std::string, std::string> volumes;
 };
-
-// A control's place in its parent's client area.
-RECT PlaceOf(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-    return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-SIZE ClientOf(HWND window) {
-    RECT r{};
-    GetClientRect(window, &r);
-    return SIZE{r.right, r.bottom};
-}
 
 class MainWindowTest : public ::testing::Test {
 protected:

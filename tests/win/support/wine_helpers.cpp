@@ -27,6 +27,13 @@ std::filesystem::path ExeFolder() {
     return std::filesystem::path(std::wstring(buffer, n)).parent_path();
 }
 
+RECT PlaceOf(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
 DWORD HandleCount() {
     DWORD count = 0;
     GetProcessHandleCount(GetCurrentProcess(), &count);

@@ -41,6 +41,9 @@ template <class Pred> bool PumpUntil(Pred pred, DWORD timeoutMs) {
     return true;
 }
 
+// A window's place in its parent's client area: left, top, width, height.
+RECT PlaceOf(HWND control);
+
 // Handles of this process, for leak checks.
 DWORD HandleCount();
 
