@@ -43,6 +43,7 @@ target_link_options(Tarvask PRIVATE ${KESTRO_WIN_LINK} $<$<NOT:$<BOOL:${MSVC}>>:
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/winfr-sim/CMakeLists.txt)
     add_subdirectory(tools/winfr-sim)
 endif()
+add_subdirectory(tools/bench)
 
 # GoogleTest: built from Debian's sources when cross-compiling, found otherwise.
 if(CMAKE_CROSSCOMPILING AND EXISTS /usr/src/googletest)

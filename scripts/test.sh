@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up this machine, builds everything and runs every test: the portable
-# core natively, then the Windows programs under Wine on a private X display
-# with a Wine prefix of their own. Exits non-zero when anything fails.
+# core natively (also under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and a short run of each fuzz target), then the Windows programs under Wine on
+# a private X display with a Wine prefix of their own. Exits non-zero when
+# anything fails.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -24,6 +26,13 @@ status=0
 echo "== Native suite"
 build linux build-linux
 ctest --preset linux -j"$jobs" --timeout 300 || status=1
+
+echo "== Native suite under AddressSanitizer + UndefinedBehaviorSanitizer"
+build linux-asan build-linux-asan
+ctest --preset linux-asan -j"$jobs" --timeout 300 || status=1
+
+echo "== Fuzzing (60 s per target)"
+scripts/fuzz.sh 60 || status=1
 
 echo "== Windows suite under Wine"
 build win32 build-win32
