@@ -193,9 +193,9 @@ void TfrmMain::CreateControls() {
     c_.pSingleMode->CreatePanel(*this, 8, 56, 460, 299);
     Container& panel = *c_.pSingleMode;
 
-    c_.Label8 = AddControl(panel, WC_STATICW, L"Source drive:", kLabel, 0, 8, 11, 0, 13, idStatic + 1);
+    c_.Label8 = AddLabel(panel, L"Source drive:", 8, 11, idStatic + 1);
     c_.cbSource = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 79, 8, 130, 21, idSource);
-    c_.Label2 = AddControl(panel, WC_STATICW, L"Recovery mode:", kLabel, 0, 260, 7, 0, 13, idStatic + 2);
+    c_.Label2 = AddLabel(panel, L"Recovery mode:", 260, 7, idStatic + 2);
     c_.cbRecoveryMode = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 344, 4, 92, 21, idRecoveryMode);
     SendMessageW(c_.cbRecoveryMode, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Quick Scan"));
     SendMessageW(c_.cbRecoveryMode, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Deep Scan"));
@@ -207,14 +207,13 @@ void TfrmMain::CreateControls() {
     c_.bSaveto = AddControl(*c_.Panel1, WC_BUTTONW, L"Browser...", kButton, 0, 350, 0, 80, 23, idSaveto);
     c_.eOutputFolder =
         AddControl(*c_.Panel1, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 51, 2, 278, 20, idOutputFolder);
-    c_.lOutputFolder = AddControl(*c_.Panel1, WC_STATICW, L"Save to:", kLabel, 0, 0, 5, 0, 13, idStatic + 3);
+    c_.lOutputFolder = AddLabel(*c_.Panel1, L"Save to:", 0, 5, idStatic + 3);
 
     c_.Panel2 = AddControl(panel, WC_STATICW, L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, 0, 74, 439, 2, idStatic + 4);
 
     c_.Panel3 = std::make_unique<Container>(this);
     c_.Panel3->CreatePanel(panel, 8, 88, 473, 34);
-    c_.cbSourceFilePath =
-        AddControl(*c_.Panel3, WC_BUTTONW, L"Source file path:", kCheck, 0, 0, 3, 0, 17, idSourceFilePath);
+    c_.cbSourceFilePath = AddCheckBox(*c_.Panel3, L"Source file path:", 0, 3, 17, idSourceFilePath);
     c_.eSourcePath = AddControl(*c_.Panel3, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 106, 3, 222, 20, idSourcePath);
     c_.bSourcePath =
         AddControl(*c_.Panel3, WC_BUTTONW, L"Browser...", kButton, 0, 350, 1, 80, 23, idSourcePathButton);
@@ -256,37 +255,6 @@ void TfrmMain::CreateControls() {
     c_.lbEAddress->SetBounds(51, 212, 0, 0);
     c_.lbEAddress->SetCaption("Menu");
 
-    // Labels size themselves to their text, as check boxes do to their captions.
-    for (HWND label : {c_.Label8, c_.Label2, c_.lOutputFolder, c_.Label3, c_.Label5, c_.Label6, c_.Label7}) {
-        const RECT r = DesignRect(label);
-        const std::wstring text = Widen(GetText(label));
-        HDC dc = GetDC(label);
-        SIZE size{};
-        {
-            SelectGuard font(dc, Font());
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        }
-        ReleaseDC(label, dc);
-        Place(label, r.left, r.top, MulDiv(size.cx, 96, Dpi()) + 1, r.bottom);
-    }
-    std::array<HWND, 8> checks{};
-    for (std::size_t i = 0; i < 7; ++i) {
-        checks[i] = c_.suiCheckBox[i];
-    }
-    checks[7] = c_.cbSourceFilePath;
-    for (HWND check : checks) {
-        const RECT r = DesignRect(check);
-        const std::wstring text = Widen(GetText(check));
-        HDC dc = GetDC(check);
-        SIZE size{};
-        {
-            SelectGuard font(dc, Font());
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        }
-        ReleaseDC(check, dc);
-        Place(check, r.left, r.top, MulDiv(size.cx, 96, Dpi()) + 24, r.bottom);
-    }
-
     SetHint(c_.eOutputFolder, "Specifies the storage device and folder on which to put the recovered files. Must be "
                               "different from the source-drive.");
     SetHint(c_.bSaveto, "Set your default output folder");
@@ -300,33 +268,41 @@ void TfrmMain::CreateControls() {
     SetHint(*c_.lbEAddress, "Click to popup the menu");
 }
 
+// Labels and check boxes are as wide as their text (and the check mark).
+HWND TfrmMain::AddLabel(Container& parent, const std::wstring& text, int x, int y, int id) {
+    return AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
+}
+
+HWND TfrmMain::AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id) {
+    return AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
+}
+
 void TfrmMain::CreateFilterGroups() {
     Container& panel = *c_.pSingleMode;
 
     c_.gbFileName = std::make_unique<GroupBox>(this);
     c_.gbFileName->CreateGroup(panel, "Specific file", 8, 200, 430, 89);
-    c_.Label3 = AddControl(*c_.gbFileName, WC_STATICW,
-                           L"Scans for a specific file by using a file name such as myfile.docx.", kLabel, 0, 16, 24,
-                           0, 13, idStatic + 10);
-    c_.Label5 = AddControl(*c_.gbFileName, WC_STATICW, L"File name: ", kLabel, 0, 16, 53, 0, 13, idStatic + 11);
+    c_.Label3 = AddLabel(*c_.gbFileName, L"Scans for a specific file by using a file name such as myfile.docx.", 16,
+                         24, idStatic + 10);
+    c_.Label5 = AddLabel(*c_.gbFileName, L"File name: ", 16, 53, idStatic + 11);
     c_.seFileName =
         AddControl(*c_.gbFileName, WC_EDITW, L"myfile.docx", kEdit, WS_EX_CLIENTEDGE, 76, 52, 188, 19, idFileName);
     SetTextColor(c_.seFileName, kSilver);
 
     c_.gbWildcard = std::make_unique<GroupBox>(this);
     c_.gbWildcard->CreateGroup(panel, "Wildcard", 8, 296, 430, 89);
-    c_.Label6 = AddControl(*c_.gbWildcard, WC_STATICW,
-                           L"Scans for a specific file by using wildcards such as myfile.* or *<string>*.", kLabel, 0,
-                           16, 24, 0, 13, idStatic + 13);
-    c_.Label7 = AddControl(*c_.gbWildcard, WC_STATICW, L"Wildcard: ", kLabel, 0, 16, 53, 0, 13, idStatic + 14);
+    c_.Label6 = AddLabel(*c_.gbWildcard,
+                         L"Scans for a specific file by using wildcards such as myfile.* or *<string>*.", 16, 24,
+                         idStatic + 13);
+    c_.Label7 = AddLabel(*c_.gbWildcard, L"Wildcard: ", 16, 53, idStatic + 14);
     c_.seWildcard = AddControl(*c_.gbWildcard, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 69, 52, 188, 19, idWildcard);
 
     // Designed to the right of the others; moved under the filter choice when shown.
     c_.gbFileType = std::make_unique<GroupBox>(this);
     c_.gbFileType->CreateGroup(panel, "Deleted file type", 448, 200, 430, 244);
     for (std::size_t i = 0; i < 7; ++i) {
-        c_.suiCheckBox[i] = AddControl(*c_.gbFileType, WC_BUTTONW, Widen(kCheckBoxes[i].caption), kCheck, 0, 16,
-                                       kCheckBoxes[i].top, 0, 19, idCheckBox1 + static_cast<int>(i));
+        c_.suiCheckBox[i] = AddCheckBox(*c_.gbFileType, Widen(kCheckBoxes[i].caption), 16, kCheckBoxes[i].top, 19,
+                                        idCheckBox1 + static_cast<int>(i));
     }
     c_.seCustomFileType = AddControl(*c_.gbFileType, WC_EDITW, L".dll, .ini, .sys", kEdit | WS_DISABLED,
                                      WS_EX_CLIENTEDGE, 123, 210, 185, 19, idCustomFileType);

@@ -116,6 +116,8 @@ private:
     void CreateTitleBand();
     void CreateFilterGroups();
     void Arrange(bool moveWindow);
+    HWND AddLabel(Container& parent, const std::wstring& text, int x, int y, int id);
+    HWND AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id);
     void BindHandlers();
     void AcceptFolderDrops(HWND edit);
     JobChoices ReadChoices() const;

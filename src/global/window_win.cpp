@@ -495,14 +495,34 @@ void Form::ApplyDpi(int dpi) {
 
 HWND Form::AddControl(Container& parent, const wchar_t* className, const std::wstring& text, DWORD style,
                       DWORD exStyle, int x, int y, int width, int height, int id) {
+    const bool combo = lstrcmpiW(className, WC_COMBOBOXW) == 0;
     HWND control = CreateWindowExW(exStyle, className, text.c_str(), style | WS_CHILD, S(x), S(y), S(width),
-                                   S(height), parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   GetModuleHandleW(nullptr), nullptr);
+                                   S(height) + (combo ? S(160) : 0), parent.Handle(),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                   nullptr);
     if (control != nullptr) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-        Place(control, x, y, width, height);
+        RECT made{};
+        GetWindowRect(control, &made);
+        if (combo || made.right - made.left != S(width) || made.bottom - made.top != S(height)) {
+            // Some controls size themselves when made (etched lines, combo boxes to their font).
+            Place(control, x, y, width, height);
+        } else {
+            design_[control] = RECT{x, y, x + width, y + height};
+        }
     }
     return control;
+}
+
+int Form::TextWidth96(const std::wstring& text) const {
+    HDC screen = GetDC(nullptr);
+    SIZE size{};
+    {
+        SelectGuard font(screen, font_.get());
+        GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    }
+    ReleaseDC(nullptr, screen);
+    return MulDiv(size.cx, 96, dpi_);
 }
 
 void Form::Place(HWND control, int x, int y, int width, int height) {

@@ -134,6 +134,8 @@ public:
     // Creates a child control on parent at a place in 96-DPI pixels, with the form's font.
     HWND AddControl(Container& parent, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle,
                     int x, int y, int width, int height, int id);
+    // The width of a text in the form's font, in 96-DPI pixels.
+    int TextWidth96(const std::wstring& text) const;
     // Moves a child window; the place is kept in 96-DPI pixels and applied scaled.
     void Place(HWND control, int x, int y, int width, int height);
     RECT DesignRect(HWND control) const;
