@@ -2,7 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <exception>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "global/application_win.h"
 #include "global/handles_win.h"
@@ -19,6 +23,8 @@ namespace {
 constexpr int idProcessHint = 1001;
 constexpr int idProgressBar = 1002;
 constexpr int idStop = 1003;
+constexpr int idElapsed = 1004;
+constexpr LPARAM kBarRange = 1000;
 constexpr UINT_PTR kPercentSubclass = 1;
 
 // The bar carries its whole percent in the middle, drawn over the control's own painting.
@@ -77,6 +83,66 @@ LRESULT CALLBACK PercentBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam
     return DefSubclassProc(bar, msg, wParam, lParam);
 }
 
+class SystemTicks final : public TickSource {
+public:
+    ULONGLONG Milliseconds() override { return GetTickCount64(); }
+};
+
+TickSource& SystemClock() {
+    static SystemTicks ticks;
+    return ticks;
+}
+
+// h:mm:ss; the hours simply grow past 24.
+std::string ClockText(ULONGLONG seconds) {
+    const auto two = [](ULONGLONG n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    return std::to_string(seconds / 3600) + ":" + two(seconds / 60 % 60) + ":" + two(seconds % 60);
+}
+
+// A locale text of at most a few characters, or fallback when the locale has none.
+std::wstring LocaleText(LCTYPE type, const wchar_t* fallback) {
+    wchar_t buffer[16] = {};
+    const int n = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, static_cast<int>(std::size(buffer)));
+    return n > 1 ? std::wstring(buffer, static_cast<std::size_t>(n - 1)) : std::wstring(fallback);
+}
+
+UINT LocaleNumber(LCTYPE type, UINT fallback) {
+    DWORD value = 0;
+    const int n = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type | LOCALE_RETURN_NUMBER,
+                                  reinterpret_cast<LPWSTR>(&value), sizeof(value) / sizeof(wchar_t));
+    return n > 0 ? static_cast<UINT>(value) : fallback;
+}
+
+// The locale writes its grouping as "3;0" (threes all the way), "3;2;0" (Indian) or "3" (one
+// group only); NUMBERFMTW wants 3, 32 and 30.
+UINT GroupingOf(const std::wstring& text) {
+    UINT grouping = 0;
+    for (const wchar_t c : text) {
+        if (c >= L'0' && c <= L'9') {
+            grouping = grouping * 10 + static_cast<UINT>(c - L'0');
+        }
+    }
+    return !text.empty() && text.back() == L'0' ? grouping / 10 : grouping * 10;
+}
+
+// A count as the user writes numbers ("1,204", "1.204", "1 204"), without decimals.
+std::string GroupedNumber(std::int32_t value) {
+    const std::wstring digits = std::to_wstring(value);
+    std::wstring decimal = LocaleText(LOCALE_SDECIMAL, L".");
+    std::wstring thousand = LocaleText(LOCALE_STHOUSAND, L",");
+    NUMBERFMTW format{};
+    format.NumDigits = 0;
+    format.LeadingZero = LocaleNumber(LOCALE_ILZERO, 1);
+    format.Grouping = GroupingOf(LocaleText(LOCALE_SGROUPING, L"3;0"));
+    format.lpDecimalSep = decimal.data();
+    format.lpThousandSep = thousand.data();
+    format.NegativeOrder = LocaleNumber(LOCALE_INEGNUMBER, 1);
+    wchar_t buffer[64] = {};
+    const int n = GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, buffer,
+                                    static_cast<int>(std::size(buffer)));
+    return Narrow(n > 1 ? std::wstring_view(buffer, static_cast<std::size_t>(n - 1)) : std::wstring_view(digits));
+}
+
 } // namespace
 
 struct TfrmDownload::Controls {
@@ -85,10 +151,12 @@ struct TfrmDownload::Controls {
     HWND lPorcessHint = nullptr;
     HWND suiProgressBar1 = nullptr;
     HWND suiButton1 = nullptr;
+    HWND lElapsed = nullptr;
 };
 
 TfrmDownload::TfrmDownload(HWND owner, ScanContext& context, TDownloadProcess& runner)
-    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(runner), owner_(owner) {
+    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(runner), owner_(owner),
+      ticks_(&SystemClock()) {
     CreateForm(L"TfrmDownload", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
                Widen(LoadText(IDS_PRODUCT_NAME)), 369, 130);
     Controls& c = *controls_;
@@ -98,7 +166,9 @@ TfrmDownload::TfrmDownload(HWND owner, ScanContext& context, TDownloadProcess& r
     c.suiProgressBar1 =
         AddControl(c.Panel2, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, 0, 8, 37, 337, 12, idProgressBar);
     SetWindowSubclass(c.suiProgressBar1, &PercentBarProc, kPercentSubclass, reinterpret_cast<DWORD_PTR>(Font()));
-    SendMessageW(c.suiProgressBar1, PBM_SETRANGE32, 0, 1000);
+    SendMessageW(c.suiProgressBar1, PBM_SETRANGE32, 0, kBarRange);
+    c.lElapsed = AddControl(c.Panel2, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 55, 337, 13,
+                            idElapsed);
     c.suiButton1 =
         AddControl(c.Panel2, WC_BUTTONW, L"Stop", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 144, 75, 80, 27, idStop);
     OnCommand(idStop, [this](int notifyCode) {
@@ -113,7 +183,12 @@ TfrmDownload::~TfrmDownload() {
     if (runner_.Running != 0 && hwnd_ != nullptr && runner_.Window == hwnd_) {
         runner_.Stop(0);
     }
+    EndTaskbarProgress();
     DrainQueuedEvents();
+}
+
+void TfrmDownload::SetTickSource(TickSource* ticks) noexcept {
+    ticks_ = ticks != nullptr ? ticks : &SystemClock();
 }
 
 HWND TfrmDownload::ProcessHint() const {
@@ -125,23 +200,92 @@ HWND TfrmDownload::ProgressBar() const {
 HWND TfrmDownload::StopButton() const {
     return controls_->suiButton1;
 }
+HWND TfrmDownload::ElapsedLine() const {
+    return controls_->lElapsed;
+}
 
 void TfrmDownload::FormShow() {
     SetWindowTextW(controls_->lPorcessHint, L"");
     SendMessageW(controls_->suiProgressBar1, PBM_SETPOS, 0, 0);
     FFilesFound = 0;
     FSavedFolder.clear();
+    filesRecovered_ = 0;
+    filesTotal_ = 0;
+    SetWindowTextW(controls_->lElapsed, L"");
     CenterOver(owner_);
     runner_.Running = 1;
     runner_.Window = hwnd_;
     runner_.Arguments = Arguments;
-    runner_.Start();
+    runStarted_ = ticks_->Milliseconds();
+    TaskbarProgress& taskbar = Application::Get().Taskbar();
+    try {
+        runner_.Start();
+    } catch (const std::exception& e) {
+        // Reported here rather than left to ShowModal, so that the taskbar shows the failure
+        // while its box is open. Nothing runs afterwards, so the clock does not start.
+        taskbar.SetState(TBPF_ERROR);
+        Application::Get().ShowException(e.what());
+        taskbar.SetState(TBPF_NOPROGRESS);
+        return;
+    }
+    taskbarActive_ = true;
+    taskbar.SetState(TBPF_NORMAL);
+    taskbar.SetValue(0, kBarRange);
+    clockRunning_ = true;
+    ShowElapsed();
+    SetTimer(hwnd_, kElapsedTimer, 1000, nullptr);
 }
 
 void TfrmDownload::FormClose() {
     if (runner_.Running != 0) {
         runner_.Stop(0);
     }
+    StopClock();
+    EndTaskbarProgress();
+}
+
+void TfrmDownload::StopClock() {
+    clockRunning_ = false;
+    if (hwnd_ != nullptr) {
+        KillTimer(hwnd_, kElapsedTimer);
+    }
+}
+
+void TfrmDownload::EndTaskbarProgress() {
+    if (taskbarActive_) {
+        taskbarActive_ = false;
+        Application::Get().Taskbar().SetState(TBPF_NOPROGRESS);
+    }
+}
+
+void TfrmDownload::ShowElapsed() {
+    const ULONGLONG now = ticks_->Milliseconds();
+    std::string line = LoadText(IDS_ELAPSED) + ClockText(now > runStarted_ ? (now - runStarted_) / 1000 : 0);
+    if (filesTotal_ > 0) {
+        line += "   " + GroupedNumber(std::max(filesRecovered_, 0)) + LoadText(IDS_FILES_OF) + GroupedNumber(filesTotal_) +
+                LoadText(IDS_FILES_SO_FAR);
+    }
+    // A static repaints on every new text, so an unchanged one is not set again.
+    if (GetText(controls_->lElapsed) != line) {
+        SetText(controls_->lElapsed, line);
+    }
+}
+
+void TfrmDownload::MoveBar(std::int32_t position) {
+    const auto before = SendMessageW(controls_->suiProgressBar1, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    const auto after = SendMessageW(controls_->suiProgressBar1, PBM_GETPOS, 0, 0);
+    if (taskbarActive_ && after != before) {
+        Application::Get().Taskbar().SetValue(static_cast<ULONGLONG>(after), kBarRange);
+    }
+}
+
+// Every outcome that shows a problem also ends the run, so the error state stays on the taskbar
+// until the dialog has closed, which follows at once.
+void TfrmDownload::ShowProblem(const std::string& text) {
+    if (taskbarActive_) {
+        Application::Get().Taskbar().SetState(TBPF_ERROR);
+    }
+    ShowBox(text, MB_ICONERROR);
 }
 
 void TfrmDownload::bStopClick() {
@@ -151,7 +295,15 @@ void TfrmDownload::bStopClick() {
     SetModalResult(mrAbort);
 }
 
-bool TfrmDownload::OnMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
+bool TfrmDownload::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_TIMER && wParam == kElapsedTimer) {
+        // A tick already queued when the dialog closed must not move the clock on.
+        if (clockRunning_) {
+            ShowElapsed();
+        }
+        result = 0;
+        return true;
+    }
     if (msg == WM_PROCESSINFO) {
         // The record is ours from here on, whatever its handling does.
         std::unique_ptr<TProcessInfo> info(reinterpret_cast<TProcessInfo*>(lParam));
@@ -189,7 +341,7 @@ std::string TfrmDownload::CompletedMessage() const {
 void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
     if (info.Position == kPositionFinished) {
         if (info.Code == pcNoProgress) {
-            ShowBox(LoadText(IDS_FINISHED_QUICKLY), MB_ICONERROR);
+            ShowProblem(LoadText(IDS_FINISHED_QUICKLY));
         }
         Close();
         return;
@@ -200,6 +352,8 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
             SetWindowTextW(controls_->lPorcessHint, Widen(info.Caption).c_str());
             if (info.Caption == LoadText(IDS_RECOVERING_FILES) && info.TotalFiles > 0) {
                 FFilesFound = info.TotalFiles;
+                filesRecovered_ = info.FilesRecovered;
+                filesTotal_ = info.TotalFiles;
                 if (!info.CurrentFile.empty() && FSavedFolder.empty()) {
                     std::string destination = context_.DestinationText();
                     if (destination.empty() || destination.back() != '\\') {
@@ -210,11 +364,11 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
             }
         }
         if (info.Position >= 0) {
-            SendMessageW(controls_->suiProgressBar1, PBM_SETPOS, static_cast<WPARAM>(info.Position), 0);
+            MoveBar(info.Position);
         }
         break;
     case pcDiskFull:
-        ShowBox(LoadText(IDS_DISK_FULL), MB_ICONERROR);
+        ShowProblem(LoadText(IDS_DISK_FULL));
         bStopClick();
         break;
     case pcAbortPrompt:
@@ -229,7 +383,7 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
         break;
     }
     case pcNeedsAdmin:
-        ShowBox(LoadText(IDS_NEEDS_ADMIN), MB_ICONERROR);
+        ShowProblem(LoadText(IDS_NEEDS_ADMIN));
         bStopClick();
         break;
     case pcCompleted:

@@ -11,6 +11,13 @@ namespace kestro {
 class TDownloadProcess;
 struct TProcessInfo;
 
+// The clock of the elapsed time; tests put their own in its place.
+class TickSource {
+public:
+    virtual ~TickSource() = default;
+    virtual ULONGLONG Milliseconds() = 0;
+};
+
 // What the dialog reads from the main window.
 class ScanContext {
 public:
@@ -26,6 +33,11 @@ public:
 
     std::string Arguments;
 
+    // The timer that refreshes the elapsed time and the files so far, once a second.
+    static constexpr UINT_PTR kElapsedTimer = 1;
+    // Null restores the system's clock.
+    void SetTickSource(TickSource* ticks) noexcept;
+
     // The Stop button; also what the events that end a run do.
     void bStopClick();
 
@@ -33,6 +45,7 @@ public:
     HWND ProcessHint() const;
     HWND ProgressBar() const;
     HWND StopButton() const;
+    HWND ElapsedLine() const;
 
     std::int32_t FilesFound() const noexcept { return FFilesFound; }
     const std::string& SavedFolder() const noexcept { return FSavedFolder; }
@@ -49,6 +62,11 @@ private:
     void ShowBox(const std::string& text, UINT icon);
     std::string CompletedMessage() const;
     void DrainQueuedEvents() noexcept;
+    void MoveBar(std::int32_t position);
+    void ShowProblem(const std::string& text);
+    void ShowElapsed();
+    void StopClock();
+    void EndTaskbarProgress();
 
     std::unique_ptr<Controls> controls_;
     ScanContext& context_;
@@ -56,6 +74,14 @@ private:
     HWND owner_;
     std::int32_t FFilesFound = 0;
     std::string FSavedFolder;
+    // The files so far, from the same event as FFilesFound; shown once the tool gave a total.
+    std::int32_t filesRecovered_ = 0;
+    std::int32_t filesTotal_ = 0;
+    TickSource* ticks_;
+    ULONGLONG runStarted_ = 0;
+    bool clockRunning_ = false;
+    // The taskbar follows the bar from a started run until the dialog closes, and not after.
+    bool taskbarActive_ = false;
 };
 
 } // namespace kestro

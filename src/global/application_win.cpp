@@ -14,11 +14,15 @@ Application& Application::Get() {
     return app;
 }
 
-Application::Application() : boxes_(&systemBoxes_), shell_(&systemShell_) {}
+Application::Application() : boxes_(&systemBoxes_), shell_(&systemShell_), taskbar_(&systemTaskbar_) {}
 
 void Application::SetBoxes(MessageBoxes* boxes) noexcept { boxes_ = boxes != nullptr ? boxes : &systemBoxes_; }
 
 void Application::SetShell(ShellOpener* shell) noexcept { shell_ = shell != nullptr ? shell : &systemShell_; }
+
+void Application::SetTaskbar(TaskbarProgress* taskbar) noexcept {
+    taskbar_ = taskbar != nullptr ? taskbar : &systemTaskbar_;
+}
 
 void Application::Initialize(HINSTANCE instance) {
     instance_ = instance;
@@ -43,6 +47,10 @@ void Application::Initialize(HINSTANCE instance) {
     handle_ = CreateWindowExW(0, kAppClass, Widen(title_).c_str(),
                               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0,
                               nullptr, nullptr, instance, nullptr);
+    // This window carries the taskbar button, so it is the one Explorer tells when the button
+    // exists; only then can the taskbar object be made.
+    AllowTaskbarButtonCreated(handle_);
+    systemTaskbar_.Attach(handle_);
 }
 
 void Application::SetTitle(const std::string& title) {
@@ -113,6 +121,10 @@ void Application::BringToFront() {
 
 LRESULT CALLBACK Application::AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     Application& app = Get();
+    if (msg == TaskbarButtonCreatedMessage() && msg != 0) {
+        app.systemTaskbar_.ButtonCreated();
+        return 0;
+    }
     switch (msg) {
     case WM_ACTIVATE:
         // The application window never keeps the focus: hand it to the last

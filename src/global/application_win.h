@@ -7,6 +7,7 @@
 #include <string>
 
 #include "global/services_win.h"
+#include "global/taskbar_win.h"
 
 namespace kestro {
 
@@ -33,6 +34,10 @@ public:
     void SetBoxes(MessageBoxes* boxes) noexcept;
     ShellOpener& Shell() noexcept { return *shell_; }
     void SetShell(ShellOpener* shell) noexcept;
+    // Progress on the taskbar button of Handle().
+    TaskbarProgress& Taskbar() noexcept { return *taskbar_; }
+    // Replaces the taskbar service (tests); null restores the system's.
+    void SetTaskbar(TaskbarProgress* taskbar) noexcept;
 
     // The application's modal message box, owned by the program's active window.
     int MessageBox(const std::string& text, const std::string& caption, UINT flags);
@@ -57,8 +62,10 @@ private:
     Form* mainForm_ = nullptr;
     SystemMessageBoxes systemBoxes_;
     SystemShell systemShell_;
+    SystemTaskbar systemTaskbar_;
     MessageBoxes* boxes_;
     ShellOpener* shell_;
+    TaskbarProgress* taskbar_;
 };
 
 // A text of the program's string table (UTF-8); empty when it is missing.

@@ -8,19 +8,6 @@ namespace kestro {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Hexadecimal values are 32-bit patterns, as the toolkit that wrote earlier
 // files read them: "$FFFFFFFF" is -1. A value that needs more than 32 bits is
 // unreadable rather than cut to its low bits, so it gives the default instead
@@ -31,7 +18,7 @@ std::optional<std::int32_t> ParseHex(std::string_view digits) {
     }
     std::uint64_t value = 0;
     for (const char c : digits) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return std::nullopt;
         }

@@ -40,4 +40,7 @@ void AsciiLowerInto(std::string_view s, std::string& out);
 
 bool SameTextAscii(std::string_view a, std::string_view b);
 
+// The value of a hexadecimal digit (either case), -1 for any other character.
+int HexDigitValue(char c);
+
 } // namespace kestro

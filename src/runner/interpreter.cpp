@@ -20,19 +20,6 @@ bool HasVisibleCharacter(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) > 32; });
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // A line of output must never produce the finished event's 2000 (the dialog would close and stop
 // the tool), and per-mille values from huge counts must fit the record; the bar ends at 1000 anyway.
 std::int32_t ToBarRange(std::int64_t value) {
@@ -60,7 +47,7 @@ std::int32_t WholeNumber(std::string_view text) {
         }
         std::uint32_t pattern = 0;
         for (const char c : digits) {
-            const int d = HexDigit(c);
+            const int d = HexDigitValue(c);
             if (d < 0) {
                 return 0;
             }
@@ -197,8 +184,14 @@ void OutputInterpreter::Interpret(std::string_view line) {
         const std::int32_t position = ToBarRange(permille);
         if (position != 0 && position != lastPermille_) {
             lastPermille_ = position;
-            Post(position, Text(IDS_RECOVERING_FILES), pcProgress, TrimView(TextAfterView(line, "current filename:")),
-                 total);
+            auto info = std::make_unique<TProcessInfo>();
+            info->Position = position;
+            info->Caption = Text(IDS_RECOVERING_FILES);
+            info->Code = pcProgress;
+            info->CurrentFile.assign(TrimView(TextAfterView(line, "current filename:")));
+            info->TotalFiles = total;
+            info->FilesRecovered = recovered;
+            sink_.Post(std::move(info));
         }
     } else if (Contains(line, "%")) {
         const std::string_view start = TrimView(TextBeforeView(line, "%"));

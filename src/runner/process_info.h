@@ -30,6 +30,7 @@ struct TProcessInfo {
     std::int32_t Code = 0;
     std::string CurrentFile; // UTF-8
     std::int32_t TotalFiles = 0;
+    std::int32_t FilesRecovered = 0; // files recovered so far, given with TotalFiles
 };
 
 // Where events go. Ownership of the record passes with the call.

@@ -379,6 +379,42 @@ void PutUnit(unsigned unit, Bytes& out) {
     out.push_back(static_cast<unsigned char>(unit >> 8));
 }
 
+TEST(OutputInterpreter, RecoveringEventsCarryTheFilesRecoveredSoFar) {
+    // The dialog shows "R of T files" from the posted records alone, so R must travel with the
+    // per-mille it produced, and only with it.
+    struct Record {
+        std::int32_t position;
+        std::int32_t filesRecovered;
+        std::int32_t totalFiles;
+    };
+    class RecordSink : public ProcessInfoSink {
+    public:
+        std::vector<Record> records;
+        void Post(std::unique_ptr<TProcessInfo> info) override {
+            records.push_back({info->Position, info->FilesRecovered, info->TotalFiles});
+        }
+    };
+    RecordSink sink;
+    OutputInterpreter interpreter(sink);
+    Feed(interpreter, Le(u"Pass 2: Recovering files\r\n"
+                         u"Files recovered: 1, total files: 3000, current filename: a\r\n"
+                         u"Files recovered: 1204, total files: 4000, current filename: b\r\n"
+                         u"Files recovered: 1204, total files: 4000, current filename: c\r\n"
+                         u"Files recovered: 3999, total files: 4000, current filename: d\r\n"
+                         u"Files recovered: 4000, total files: 4000, current filename: e\r\n"
+                         u"Scanning disk: 50%\r\n"
+                         u"Progress: 100%\r\n"));
+    interpreter.PostFinished();
+    const std::vector<Record> expected = {{0, 0, 0},   {301, 1204, 4000}, {999, 3999, 4000}, {1000, 4000, 4000},
+                                          {500, 0, 0}, {1000, 0, 0},      {2000, 0, 0}};
+    ASSERT_EQ(sink.records.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(sink.records[i].position, expected[i].position) << i;
+        EXPECT_EQ(sink.records[i].filesRecovered, expected[i].filesRecovered) << i;
+        EXPECT_EQ(sink.records[i].totalFiles, expected[i].totalFiles) << i;
+    }
+}
+
 // One output line of a transcript file (UTF-8 with <...> tokens) in the transcript's encoding.
 void EncodeLine(std::string_view line, bool utf16, std::string_view lineEnd, Bytes& out) {
     if (line.ends_with("<NOEOL>")) {
