@@ -62,6 +62,8 @@ namespace {
 
 using testing_win::ExeFolder;
 using testing_win::TempDir;
+using testing_win::ProcessGone;
+using testing_win::PumpUntil;
 
 constexpr char kProduct[] = "Kestro Refindor";
 
@@ -98,33 +100,6 @@ int PositionOf(HWND bar) {
     return static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
 }
 
-bool ProcessGone(DWORD processId, DWORD withinMs) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (process == nullptr) {
-        return true;
-    }
-    const bool gone = WaitForSingleObject(process, withinMs) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return gone;
-}
-
-// Runs the message loop until pred() holds or timeoutMs passes.
-template <class Pred> bool PumpUntil(Pred pred, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);
-    bool met = pred();
-    while (!met && GetTickCount64() <= end) {
-        MSG msg;
-        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-        met = pred();
-    }
-    KillTimer(nullptr, timer);
-    return met;
-}
 
 // What a modal run did: its result, and whether the test had to close it.
 struct ModalRun {

@@ -52,27 +52,10 @@ namespace {
 using testing_win::ExeFolder;
 using testing_win::HandleCount;
 using testing_win::TempDir;
+using testing_win::ProcessGone;
+using testing_win::PumpUntil;
 
 constexpr DWORD kRunTimeoutMs = 20000;
-
-// Runs the message loop until pred() holds or timeoutMs passes. It sleeps in GetMessage, as the
-// program's own loops do, so the polling thread's calls are served at once.
-template <class Pred> bool PumpUntil(Pred pred, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);
-    bool met = pred();
-    while (!met && GetTickCount64() <= end) {
-        MSG msg;
-        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-        met = pred();
-    }
-    KillTimer(nullptr, timer);
-    return met;
-}
 
 // A message-only window that keeps a copy of every event posted to it and frees the record, as
 // the Scanning dialog does.
@@ -135,15 +118,6 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-bool ProcessGone(DWORD processId, DWORD withinMs) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (process == nullptr) {
-        return true;
-    }
-    const bool gone = WaitForSingleObject(process, withinMs) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return gone;
-}
 
 void SetEnv(const wchar_t* name, const std::wstring& value) {
     SetEnvironmentVariableW(name, value.c_str());

@@ -34,6 +34,16 @@ RECT PlaceOf(HWND control) {
     return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
+bool ProcessGone(DWORD processId, DWORD withinMs) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) {
+        return true;
+    }
+    const bool gone = WaitForSingleObject(process, withinMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return gone;
+}
+
 DWORD HandleCount() {
     DWORD count = 0;
     GetProcessHandleCount(GetCurrentProcess(), &count);

@@ -24,22 +24,29 @@ private:
 // The folder that holds the running test program.
 std::filesystem::path ExeFolder();
 
-// Runs the thread's message queue until pred() is true or timeoutMs passes.
+// Runs the message loop until pred() holds or timeoutMs passes. It sleeps in
+// GetMessage, as the program's own loops do, so calls sent by other threads
+// (the runner's polling thread) are served at once; a 10 ms timer wakes it to
+// look at pred() again.
 template <class Pred> bool PumpUntil(Pred pred, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (!pred()) {
-        if (GetTickCount64() > end) {
-            return false;
-        }
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);
+    bool met = pred();
+    while (!met && GetTickCount64() <= end) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+            break;
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        met = pred();
     }
-    return true;
+    KillTimer(nullptr, timer);
+    return met;
 }
+
+// The process has ended (or never existed) within the time given.
+bool ProcessGone(DWORD processId, DWORD withinMs);
 
 // A window's place in its parent's client area: left, top, width, height.
 RECT PlaceOf(HWND control);
