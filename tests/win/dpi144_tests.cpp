@@ -158,18 +158,6 @@ TEST_F(Dpi144Test, ScanningDialogScales) {
     EXPECT_NEAR(PlaceOf(bar).top, Scaled(37, 144), 1);
 }
 
-std::string Clipboard() {
-    std::string text;
-    if (OpenClipboard(nullptr)) {
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            text = Narrow(static_cast<const wchar_t*>(GlobalLock(data)));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-    }
-    return text;
-}
-
 // The program itself, from outside: its scaled sizes, and the command copied
 // through the menu.
 TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
@@ -207,7 +195,7 @@ TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
     std::string copied;
     EXPECT_TRUE(PumpUntil(
         [&] {
-            copied = Clipboard();
+            copied = ClipboardText();
             return !copied.empty();
         },
         5000));

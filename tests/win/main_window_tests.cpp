@@ -663,18 +663,6 @@ TEST_F(MainWindowTest, DroppedFoldersFillTheFolderEdits) {
     EXPECT_EQ(SendMessageW(c.cbSourceFilePath, BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
-std::string ClipboardText() {
-    std::string text;
-    if (OpenClipboard(nullptr)) {
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            text = Narrow(static_cast<const wchar_t*>(GlobalLock(data)));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-    }
-    return text;
-}
-
 TEST_F(MainWindowTest, CopyCommandPutsTheCommandLineOnTheClipboard) {
     system.directories = {"D:\\My Files"};
     system.fileSystems = {{'C', "NTFS"}, {'E', "FAT32"}};

@@ -37,6 +37,8 @@
 // A script ends with exit code 0 unless it says otherwise.
 #include "scenario.h"
 
+#include "global/text.h"
+
 #include <charconv>
 #include <map>
 
@@ -201,19 +203,6 @@ bool Number(std::string_view s, std::int64_t& value) {
     return result.ec == std::errc() && result.ptr == s.data() + s.size();
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 void AppendCodePoint(char32_t cp, std::wstring& out) {
     if (cp >= 0x10000) {
         cp -= 0x10000;
@@ -269,7 +258,7 @@ std::wstring ResolveText(std::string_view s) {
                     char32_t value = 0;
                     bool ok = true;
                     for (const char c : hex.substr(2)) {
-                        const int d = HexValue(c);
+                        const int d = kestro::HexDigitValue(c);
                         ok = ok && d >= 0;
                         value = value * 16 + static_cast<char32_t>(d < 0 ? 0 : d);
                     }
@@ -292,7 +281,7 @@ bool ParseBytes(std::string_view s, std::string& out) {
         if (c == ' ' || c == '\t') {
             continue;
         }
-        const int d = HexValue(c);
+        const int d = kestro::HexDigitValue(c);
         if (d < 0) {
             return false;
         }

@@ -51,6 +51,9 @@ bool ProcessGone(DWORD processId, DWORD withinMs);
 // A window's place in its parent's client area: left, top, width, height.
 RECT PlaceOf(HWND control);
 
+// The text on the clipboard, empty when there is none.
+std::string ClipboardText();
+
 // Handles of this process, for leak checks.
 DWORD HandleCount();
 
