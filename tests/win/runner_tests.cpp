@@ -86,6 +86,9 @@ public:
 
     HWND Handle() const { return hwnd_; }
     std::vector<TProcessInfo> events;
+    // Posted after the others: once it arrives, everything posted before it has arrived too.
+    static constexpr UINT kMarker = WM_APP + 7;
+    bool markerSeen = false;
 
     int Count(int code, bool finished = false) const {
         return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const TProcessInfo& e) {
@@ -111,6 +114,10 @@ private:
         if (msg == WM_PROCESSINFO && self != nullptr) {
             std::unique_ptr<TProcessInfo> info(reinterpret_cast<TProcessInfo*>(lParam));
             self->events.push_back(*info);
+            return 0;
+        }
+        if (msg == kMarker && self != nullptr) {
+            self->markerSeen = true;
             return 0;
         }
         return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -289,12 +296,10 @@ TEST_F(RunnerTest, ThreadOfAStoppedRunNeverServesTheNextRun) {
     StartRun(L"flood", first);
     ASSERT_TRUE(PumpUntil([&] { return first.events.size() > 50; }, 5000));
     runner.Stop(0);
-    // Events posted before the stop are still on their way; take them in without serving any
-    // request (sent message) of the stopped run's thread.
-    MSG msg;
-    while (PeekMessageW(&msg, first.Handle(), WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE | PM_QS_POSTMESSAGE)) {
-        DispatchMessageW(&msg);
-    }
+    // Events posted before the stop are still on their way: take them in. Meanwhile the stopped
+    // run's thread may still ask for reads, which must be refused.
+    PostMessageW(first.Handle(), EventWindow::kMarker, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return first.markerSeen; }, 5000));
     const std::size_t seenByFirst = first.events.size();
 
     EventWindow second;
