@@ -176,17 +176,7 @@ TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
     SendMessageW(Child(main, L"Button", L"All deleted files"), BM_CLICK, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return ClientOf(main).cy == 449; }, 3000));
 
-    // The "Menu" label lies 8 px below the button row and 51 px from the panel's left (96-DPI pixels).
-    HWND start = Child(main, L"Button", L"Start...");
-    HWND panel = GetParent(start);
-    RECT row{};
-    GetWindowRect(start, &row);
-    MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&row), 2);
-    const LPARAM at = MAKELPARAM(Scaled(56, 144), row.top + Scaled(12, 144));
-    PostMessageW(panel, WM_MOUSEMOVE, 0, at);
-    PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(panel, WM_LBUTTONUP, 0, at);
-    HWND menu = WaitForMenu(program.Id(), 5000);
+    HWND menu = OpenMainMenu(program.Id(), main, 144);
     ASSERT_NE(menu, nullptr);
     // From the bottom: "&About...", then "Copy winfr command".
     PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);

@@ -162,16 +162,7 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
 
     // A click on the "Menu" label (8 px below the button row, 51 px from the panel's left)
     // opens the popup menu; its last item opens the About dialog.
-    HWND start = Child(main, L"Button", L"Start...");
-    HWND panel = GetParent(start);
-    RECT row{};
-    GetWindowRect(start, &row);
-    MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&row), 2);
-    const LPARAM at = MAKELPARAM(56, row.top + 12);
-    PostMessageW(panel, WM_MOUSEMOVE, 0, at);
-    PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(panel, WM_LBUTTONUP, 0, at);
-    HWND menu = WaitForMenu(again.Id(), 5000);
+    HWND menu = OpenMainMenu(again.Id(), main, 96);
     ASSERT_NE(menu, nullptr);
     PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);

@@ -108,6 +108,22 @@ std::filesystem::path SettingsIni() {
     return std::filesystem::path(folder) / L"Kestro" / L"Refindor" / L"settings.ini";
 }
 
+HWND OpenMainMenu(DWORD process, HWND main, int dpi) {
+    HWND start = Child(main, L"Button", L"Start...");
+    if (start == nullptr) {
+        return nullptr;
+    }
+    HWND panel = GetParent(start);
+    RECT row{};
+    GetWindowRect(start, &row);
+    MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&row), 2);
+    const LPARAM at = MAKELPARAM(MulDiv(56, dpi, 96), row.top + MulDiv(12, dpi, 96));
+    PostMessageW(panel, WM_MOUSEMOVE, 0, at);
+    PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(panel, WM_LBUTTONUP, 0, at);
+    return WaitForMenu(process, 5000);
+}
+
 SIZE ClientOf(HWND window) {
     RECT r{};
     GetClientRect(window, &r);

@@ -29,6 +29,10 @@ SIZE ClientOf(HWND window);
 // A visible popup menu window of the process, or null.
 HWND WaitForMenu(DWORD process, DWORD timeoutMs);
 
+// Clicks the main window's "Menu" label (8 px below the button row, 51 px from its panel's
+// left, in 96-DPI pixels scaled to dpi) and returns the popup menu that opens, or null.
+HWND OpenMainMenu(DWORD process, HWND main, int dpi);
+
 // Tarvask.exe from the test program's folder, with the simulator playing a scenario.
 class Program {
 public:
