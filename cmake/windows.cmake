@@ -1,6 +1,13 @@
-# Windows build (MinGW-w64 i686): Tarvask.exe, the tool simulator and the
-# Windows test programs, which ctest runs under Wine.
+# Windows build (MinGW-w64 i686 or x86_64): Tarvask.exe, the tool simulator and
+# the Windows test programs, which ctest runs under Wine.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(KESTRO_WINE_ARCH 64)
+    set(KESTRO_MANIFEST_ARCH amd64)
+else()
+    set(KESTRO_WINE_ARCH 32)
+    set(KESTRO_MANIFEST_ARCH x86)
+endif()
 # Unix paths handed to programs under Wine need the Z: drive in front.
 if(CMAKE_CROSSCOMPILING)
     set(KESTRO_PATH_PREFIX "Z:")
@@ -29,9 +36,14 @@ target_link_libraries(refindor_win PUBLIC refindor_core comctl32 shell32 ole32 o
 
 # Resources (manifest, version, icons, pictures, string table) as one object
 # library, linked into the program and into every Windows test program.
+# The manifest names the processor architecture of the build (the common controls 6 it asks
+# for must match the process).
+set(KESTRO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_SOURCE_DIR}/resources/tarvask.manifest.in ${KESTRO_GENERATED_DIR}/tarvask.manifest @ONLY)
 add_library(refindor_res OBJECT ${CMAKE_SOURCE_DIR}/resources/tarvask.rc)
-target_include_directories(refindor_res PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources)
+target_include_directories(refindor_res PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources ${KESTRO_GENERATED_DIR})
 file(GLOB KESTRO_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/* ${CMAKE_SOURCE_DIR}/src/global/texts.def)
+list(APPEND KESTRO_RES_FILES ${KESTRO_GENERATED_DIR}/tarvask.manifest)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/tarvask.rc PROPERTIES OBJECT_DEPENDS "${KESTRO_RES_FILES}")
 
 add_executable(Tarvask WIN32 ${CMAKE_SOURCE_DIR}/src/app/winmain_win.cpp $<TARGET_OBJECTS:refindor_res>)
@@ -60,18 +72,19 @@ else()
 endif()
 
 if(CMAKE_CROSSCOMPILING)
-    # Under Wine: one prefix for the whole run, its wineserver kept alive by a fixture.
+    # Under Wine: one prefix of the build's architecture for the whole run, its wineserver kept
+    # alive by a fixture; a second one whose screens have 144 DPI, for the tests named *dpi144*.
+    set(kestro_prefix_script ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh)
     set(KESTRO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
     set(KESTRO_WINE_ENV WINEPREFIX=${KESTRO_WINEPREFIX} WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
-    add_test(NAME wine_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} start)
-    add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX} stop)
+    add_test(NAME wine_start COMMAND ${kestro_prefix_script} ${KESTRO_WINE_ARCH} ${KESTRO_WINEPREFIX} start)
+    add_test(NAME wine_stop COMMAND ${kestro_prefix_script} ${KESTRO_WINE_ARCH} ${KESTRO_WINEPREFIX} stop)
     set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP WINE TIMEOUT 300)
     set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP WINE)
-    # A second prefix whose screens have 144 DPI, for the tests named *dpi144*.
     set(KESTRO_WINEPREFIX_144 ${CMAKE_BINARY_DIR}/wineprefix-144)
     set(KESTRO_WINE_ENV_144 WINEPREFIX=${KESTRO_WINEPREFIX_144} WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
-    add_test(NAME wine144_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX_144} start 144)
-    add_test(NAME wine144_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${KESTRO_WINEPREFIX_144} stop)
+    add_test(NAME wine144_start COMMAND ${kestro_prefix_script} ${KESTRO_WINE_ARCH} ${KESTRO_WINEPREFIX_144} start 144)
+    add_test(NAME wine144_stop COMMAND ${kestro_prefix_script} ${KESTRO_WINE_ARCH} ${KESTRO_WINEPREFIX_144} stop)
     set_tests_properties(wine144_start PROPERTIES FIXTURES_SETUP WINE144 TIMEOUT 300)
     set_tests_properties(wine144_stop PROPERTIES FIXTURES_CLEANUP WINE144)
 endif()

@@ -8,14 +8,26 @@
 #   - under Wine, on a private X display with a fresh Wine prefix: Tarvask.exe
 #     driven from outside against a pipe-only baseline and a minimal window
 #     program (tools/bench).
-# Build folders: build/bench-linux and build/bench-win32 (KESTRO_BENCH_NATIVE_BUILD,
-# KESTRO_BENCH_WIN32_BUILD); KESTRO_BENCH_DISPLAY=:N uses that X display number.
+# The Windows figures are taken on the 32-bit build where this machine can run
+# 32-bit programs, on the 64-bit build otherwise (KESTRO_WINE_ARCHS=64 picks it
+# anyway); the table names the build measured.
+# Build folders: build/bench-linux and build/bench-win32 or build/bench-win64
+# (KESTRO_BENCH_NATIVE_BUILD, KESTRO_BENCH_WIN_BUILD); KESTRO_BENCH_DISPLAY=:N
+# uses that X display number.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 source scripts/xvfb.sh
+if why32=$(scripts/wine.sh can-run 32); then
+    arch=32 toolchain=mingw-i686 measured="win32 (32-bit, i686)"
+elif why64=$(scripts/wine.sh can-run 64); then
+    arch=64 toolchain=mingw-x86_64 measured="win64 (64-bit, x86-64; the 32-bit build cannot run here: $why32)"
+else
+    echo "bench: Wine cannot run Windows programs here: $why64"
+    exit 1
+fi
 native=${KESTRO_BENCH_NATIVE_BUILD:-$root/build/bench-linux}
-win=${KESTRO_BENCH_WIN32_BUILD:-$root/build/bench-win32}
+win=${KESTRO_BENCH_WIN_BUILD:-$root/build/bench-win$arch}
 logs="$win/bench-logs"
 jobs=$(nproc)
 
@@ -37,7 +49,7 @@ step() { # log name, command...
 echo "== Building (native, then Windows)"
 step native-build bash -c "cmake -S '$root' -B '$native' -DCMAKE_BUILD_TYPE=Release -DKESTRO_WERROR=ON -DKESTRO_BENCH=ON &&
     cmake --build '$native' --target interpreter_bench -j$jobs"
-step win32-build bash -c "cmake -S '$root' -B '$win' -DCMAKE_TOOLCHAIN_FILE='$root/cmake/mingw-i686.cmake' \
+step win-build bash -c "cmake -S '$root' -B '$win' -DCMAKE_TOOLCHAIN_FILE='$root/cmake/$toolchain.cmake' \
     -DCMAKE_BUILD_TYPE=Release -DKESTRO_WERROR=ON && cmake --build '$win' --target Tarvask winfr-sim -j$jobs"
 # The helper programs come with the Windows build once cmake/windows.cmake includes tools/bench;
 # until then they are built on their own beside it.
@@ -46,7 +58,7 @@ if [ -d "$win/tools/bench/CMakeFiles" ]; then
     tools="$win/bin"
 else
     step bench-tools-build bash -c "cmake -S '$root/tools/bench' -B '$win/bench-tools' \
-        -DCMAKE_TOOLCHAIN_FILE='$root/cmake/mingw-i686.cmake' -DCMAKE_BUILD_TYPE=Release &&
+        -DCMAKE_TOOLCHAIN_FILE='$root/cmake/$toolchain.cmake' -DCMAKE_BUILD_TYPE=Release &&
         cmake --build '$win/bench-tools' -j$jobs"
     tools="$win/bench-tools/bin"
 fi
@@ -59,7 +71,7 @@ if ! "$native/bench/interpreter_bench" --table="$logs/native.tsv" >"$logs/interp
 fi
 cat "$logs/native.tsv" >>"$rows"
 
-echo "== Tarvask.exe under Wine (about two minutes)"
+echo "== Tarvask.exe under Wine, build $measured (about two minutes)"
 prefix="$win/bench-wineprefix"
 rm -rf "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -72,16 +84,16 @@ else
     start_private_display || exit 1
 fi
 cleanup() {
-    "$root/scripts/wine-prefix.sh" "$prefix" stop >/dev/null 2>&1
+    "$root/scripts/wine-prefix.sh" "$arch" "$prefix" stop >/dev/null 2>&1
     kill "$KESTRO_XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
-step wine-prefix "$root/scripts/wine-prefix.sh" "$prefix" start
+step wine-prefix "$root/scripts/wine-prefix.sh" "$arch" "$prefix" start
 # The work folder lives on drive D: of the prefix, the source drive being C:.
 wine_rows="$logs/wine.tsv"
 rm -f "$wine_rows"
 # Wine's helper processes keep inherited pipes open: output goes to a file, never into a pipe.
-timeout -k 10 600 wine "$tools/bench-driver.exe" \
+timeout -k 10 600 "$root/scripts/wine.sh" run "$arch" "$tools/bench-driver.exe" \
     --program "Z:$win/bin/Tarvask.exe" --tool "Z:$win/bin/winfr.exe" \
     --baseline "Z:$tools/bench-pipe-baseline.exe" --window "Z:$tools/bench-minimal-window.exe" \
     --work 'D:\kestro-bench' --out "Z:$wine_rows" \
@@ -94,6 +106,7 @@ fi
 cat "$wine_rows" >>"$rows"
 
 echo
+echo "Windows figures measured on the $measured build."
 awk -F'\t' '
     { n++; for (i = 1; i <= 6; i++) { cell[n, i] = $i; if (length($i) > w[i]) w[i] = length($i) } note[n] = $7 }
     END {

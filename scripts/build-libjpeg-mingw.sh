@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Builds libjpeg-turbo (static, 32-bit MinGW) from Debian's source package into
-# the cache folder, once. Prints the install prefix on stdout.
+# Builds libjpeg-turbo (static, MinGW-w64) from Debian's source package into the
+# cache folder, once per architecture. Usage: build-libjpeg-mingw.sh [i686|x86_64]
+# (default i686). Prints the install prefix on stdout.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+arch=${1:-i686}
+case "$arch" in
+i686 | x86_64) ;;
+*) echo "build-libjpeg: unknown architecture '$arch' (i686 or x86_64)" >&2; exit 2 ;;
+esac
 cache_dir="${KESTRO_CACHE:-$HOME/.cache/kestro-refindor}"
 tarball=$(ls "$cache_dir"/libjpeg-turbo-src/libjpeg-turbo_*.orig.tar.gz 2>/dev/null | head -n 1 || true)
 [ -n "$tarball" ] || { echo "build-libjpeg: source tarball missing; run scripts/setup.sh" >&2; exit 1; }
 version=$(basename "$tarball" | sed 's/libjpeg-turbo_\(.*\)\.orig\.tar\.gz/\1/')
-prefix="$cache_dir/libjpeg-turbo-mingw-i686-$version"
+prefix="$cache_dir/libjpeg-turbo-mingw-$arch-$version"
 if [ -f "$prefix/lib/libjpeg.a" ] && [ -f "$prefix/include/jpeglib.h" ]; then
     echo "$prefix"
     exit 0
@@ -18,7 +24,7 @@ tar -xzf "$tarball" -C "$work"
 src=$(ls -d "$work"/libjpeg-turbo-*/ | head -n 1)
 simd=OFF
 command -v nasm >/dev/null 2>&1 && simd=ON
-cmake -S "$src" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+cmake -S "$src" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=$simd \
     -DCMAKE_ASM_NASM_COMPILER=nasm >"$work/configure.log" 2>&1 \

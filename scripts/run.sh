@@ -1,27 +1,40 @@
 #!/usr/bin/env bash
 # Sets up this machine, builds Tarvask.exe and the winfr simulator, and starts
 # the program under Wine in a prefix of its own that reports Windows 10, with
-# the simulator beside it as winfr.exe. On a machine without a display it runs
-# on a private X display and writes screenshots instead.
+# the simulator beside it as winfr.exe. The 32-bit program runs where this
+# machine can run 32-bit programs, the 64-bit one otherwise (KESTRO_WINE_ARCHS=64
+# picks it anyway). On a machine without a display it runs on a private X
+# display and writes screenshots instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 source scripts/xvfb.sh
 
 "$root/scripts/setup.sh"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$(nproc)" --target Tarvask winfr-sim >/dev/null
-bin="$root/build/win32/bin"
-prefix="$root/build/win32/run-prefix"
+if why32=$(scripts/wine.sh can-run 32); then
+    arch=32
+    echo "Running the 32-bit program (build/win32)."
+elif why64=$(scripts/wine.sh can-run 64); then
+    arch=64
+    echo "Running the 64-bit program (build/win64): the 32-bit one cannot run here: $why32."
+else
+    echo "run: Wine cannot run the program here: $why64" >&2
+    exit 1
+fi
+build="$root/build/win$arch"
+cmake --preset "win$arch" >/dev/null
+cmake --build --preset "win$arch" -j"$(nproc)" --target Tarvask winfr-sim >/dev/null
+bin="$build/bin"
+prefix="$build/run-prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine binds its desktop to the display of the session's first program: end an
 # earlier session and pick the display before anything starts.
-wineserver -k >/dev/null 2>&1 || true
+"$root/scripts/wine.sh" server -k >/dev/null 2>&1 || true
 
 if [ -n "${DISPLAY:-}" ]; then
-    "$root/scripts/wine-prefix.sh" "$prefix" start
+    "$root/scripts/wine-prefix.sh" "$arch" "$prefix" start
     echo "Starting Tarvask.exe on $DISPLAY (the simulator plays winfr; drive D: is a good destination)."
-    exec wine "$bin/Tarvask.exe" >/dev/null 2>&1 </dev/null
+    exec "$root/scripts/wine.sh" run "$arch" "$bin/Tarvask.exe" >/dev/null 2>&1 </dev/null
 fi
 
 # A screenshot of the screen with the program's windows laid over it one by one,
@@ -42,12 +55,12 @@ shot() {
 }
 
 start_private_display
-"$root/scripts/wine-prefix.sh" "$prefix" start
-shots="$root/build/win32/screenshots"
+"$root/scripts/wine-prefix.sh" "$arch" "$prefix" start
+shots="$build/screenshots"
 mkdir -p "$shots"
 # Slow enough that the demo's screenshots catch the scan under way.
 export WINFR_SIM_DELAY_MS="${WINFR_SIM_DELAY_MS:-150}"
-wine "$bin/Tarvask.exe" >/dev/null 2>&1 </dev/null &
+"$root/scripts/wine.sh" run "$arch" "$bin/Tarvask.exe" >/dev/null 2>&1 </dev/null &
 app=$!
 window=""
 for _ in $(seq 1 100); do
@@ -70,4 +83,4 @@ if [ "${KESTRO_DEMO_RECOVERY:-1}" = 1 ]; then
     echo "Outcome: $shots/run-outcome.png"
 fi
 kill "$app" 2>/dev/null || true
-wineserver -k >/dev/null 2>&1 || true
+"$root/scripts/wine.sh" server -k >/dev/null 2>&1 || true

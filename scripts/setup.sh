@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the program:
-# the MinGW-w64 cross compiler, 32-bit Wine, Xvfb and the tools the tests use,
+# the MinGW-w64 cross compilers (32- and 64-bit), 64-bit and 32-bit Wine (the
+# latter runs only where the machine can execute 32-bit programs; scripts/wine.sh
+# decides), Xvfb and the tools the tests use,
 # GoogleTest and Google Benchmark, libjpeg-turbo (native) and the libjpeg-turbo
 # source package that the Windows build compiles. Idempotent: a second run only
 # checks. Needs root (or sudo) the first time.
@@ -21,8 +23,8 @@ mkdir -p "$cache_dir"
 
 packages=(
     ca-certificates cmake make g++ ninja-build pkg-config
-    g++-mingw-w64-i686-posix mingw-w64-tools
-    wine wine32:i386 fonts-wine
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+    wine wine64 wine32:i386 fonts-wine
     xvfb xauth xdotool x11-apps x11-utils imagemagick
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libjpeg62-turbo-dev dpkg-dev nasm

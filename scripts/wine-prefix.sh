@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Prepares a private Wine prefix for running the program and its tests, then
-# starts a persistent wineserver for it. Usage: wine-prefix.sh PREFIX [start|stop]
+# starts a persistent wineserver for it. Usage: wine-prefix.sh ARCH PREFIX [start|stop] [DPI]
+#  - ARCH 32 makes a 32-bit prefix run by Wine's 32-bit loader, 64 a 64-bit one
+#    run by the 64-bit loader (scripts/wine.sh picks them);
 #  - reports Windows 10 (Wine's default is Windows 7); the test program
 #    win_version7_tests.exe alone is told it runs on Windows 7;
 #  - Wine draws its own window frames (no stalls without a window manager);
@@ -8,24 +10,36 @@
 #  - extra drives D: to H: (labels, one CD-ROM) for the drive-list tests;
 #  - with DPI given (such as 144), screens of that DPI instead of 96.
 set -euo pipefail
-prefix=${1:?usage: wine-prefix.sh PREFIX [start|stop] [DPI]}
-action=${2:-start}
-dpi=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+arch=${1:?usage: wine-prefix.sh 32|64 PREFIX [start|stop] [DPI]}
+prefix=${2:?usage: wine-prefix.sh 32|64 PREFIX [start|stop] [DPI]}
+action=${3:-start}
+dpi=${4:-}
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 quiet() { "$@" >/dev/null 2>&1 </dev/null; }
+wine() { quiet "$here/wine.sh" run "$arch" "$@"; }
 
 if [ "$action" = stop ]; then
-    quiet wineserver -k || true
+    quiet "$here/wine.sh" server -k || true
     exit 0
 fi
 
+if ! why=$("$here/wine.sh" can-run "$arch"); then
+    echo "wine-prefix: cannot prepare a ${arch}-bit prefix: $why" >&2
+    exit 1
+fi
+
 if [ ! -f "$prefix/.kestro-ready" ]; then
+    rm -rf "$prefix"
     mkdir -p "$prefix"
-    quiet wineboot -i
-    quiet wineserver -w || true
-    quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-    quiet wine reg add 'HKCU\Software\Wine\AppDefaults\win_version7_tests.exe' /v Version /d win7 /f
-    quiet wine winecfg -v win10
+    if [ "$arch" = 32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
+    # A fresh 64-bit prefix reports one harmless error about syswow64\rundll32.exe here.
+    wine wineboot.exe -i || true
+    quiet "$here/wine.sh" server -w || true
+    [ -f "$prefix/system.reg" ] || { echo "wine-prefix: wineboot did not create $prefix" >&2; exit 1; }
+    wine reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    wine reg.exe add 'HKCU\Software\Wine\AppDefaults\win_version7_tests.exe' /v Version /d win7 /f
+    wine winecfg.exe -v win10
     # Wine's own fonts (MS Sans Serif, Tahoma, Marlett for the caption buttons)
     # are not found in its data folder here; without them every face falls back
     # to a much wider font and labels no longer fit their places.
@@ -39,14 +53,14 @@ if [ ! -f "$prefix/.kestro-ready" ]; then
     printf 'Data (old)' >"$prefix/drives/d/.windows-label"
     printf 'Rescue' >"$prefix/drives/e/.windows-label"
     printf '1A2B3C4D' >"$prefix/drives/e/.windows-serial"
-    quiet wine reg add 'HKLM\Software\Wine\Drives' /v h: /d cdrom /f
+    wine reg.exe add 'HKLM\Software\Wine\Drives' /v h: /d cdrom /f
     if [ -n "$dpi" ]; then
-        quiet wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
-        quiet wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+        wine reg.exe add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
+        wine reg.exe add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
             /v LogPixels /t REG_DWORD /d "$dpi" /f
     fi
-    quiet wineserver -k || true
+    quiet "$here/wine.sh" server -k || true
     touch "$prefix/.kestro-ready"
 fi
-quiet wineserver -p || true
-quiet wine cmd /c exit || true
+quiet "$here/wine.sh" server -p || true
+wine cmd.exe /c exit || true

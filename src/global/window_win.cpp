@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 #include "global/application_win.h"
 #include "global/graphics_win.h"
@@ -56,10 +57,15 @@ void SetText(HWND hwnd, const std::string& text) { SetWindowTextW(hwnd, Widen(te
 
 namespace {
 
+// The handler in force is also kept in a window property: a later Subclass() of the same control
+// must free it, and x86_64 MinGW's import library has no GetWindowSubclass to ask for it.
+constexpr wchar_t kSubclassProp[] = L"Kestro.SubclassHandler";
+
 LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
     auto* handler = reinterpret_cast<SubclassHandler*>(data);
     if (msg == WM_NCDESTROY) {
         RemoveWindowSubclass(hwnd, SubclassProc, id);
+        RemovePropW(hwnd, kSubclassProp);
         delete handler;
         return DefSubclassProc(hwnd, msg, wParam, lParam);
     }
@@ -80,14 +86,13 @@ constexpr UINT_PTR kSubclassId = 0x4B53; // one subclass per control
 } // namespace
 
 void Subclass(HWND control, SubclassHandler handler) {
-    auto* owned = new SubclassHandler(std::move(handler));
-    DWORD_PTR previous = 0;
-    if (GetWindowSubclass(control, SubclassProc, kSubclassId, &previous)) {
-        delete reinterpret_cast<SubclassHandler*>(previous);
+    auto owned = std::make_unique<SubclassHandler>(std::move(handler));
+    auto* previous = static_cast<SubclassHandler*>(GetPropW(control, kSubclassProp));
+    if (!SetWindowSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(owned.get()))) {
+        return;
     }
-    if (!SetWindowSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(owned))) {
-        delete owned;
-    }
+    SetPropW(control, kSubclassProp, owned.release());
+    delete previous;
 }
 
 LRESULT CallOriginal(HWND control, UINT msg, WPARAM wParam, LPARAM lParam) {
