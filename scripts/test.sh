@@ -63,8 +63,9 @@ for arch in 64 32; do
     fi
 done
 
-summary="Windows suites: ${tested[*]:-none ran}"
-[ "${#skipped[@]}" -gt 0 ] && summary="$summary; skipped: ${skipped[*]}"
+join() { local IFS=,; echo "${*:-none}" | sed 's/,/, /g'; }
+summary="Windows suites tested: $(join "${tested[@]}")"
+[ "${#skipped[@]}" -gt 0 ] && summary="$summary; skipped: $(join "${skipped[@]}")"
 echo "$summary"
 if [ "$ran64" -eq 0 ]; then
     echo "FAILED: the 64-bit Windows suite did not run, and it must run on every machine"
