@@ -2,6 +2,7 @@
 // Text routines shared by every part of the program. They work on bytes and
 // search case-sensitively; an empty marker never occurs. Text is UTF-8, and
 // since all markers are ASCII, cutting never splits a character.
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,11 @@ std::string AsciiLower(std::string_view s);
 void AsciiLowerInto(std::string_view s, std::string& out);
 
 bool SameTextAscii(std::string_view a, std::string_view b);
+
+// pattern with each marker %1 to %9 replaced by that argument; a marker without an
+// argument, and every other character, stays as it is. Texts of the string table use it,
+// so that a translation may put the values where its language wants them.
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 
 // The value of a hexadecimal digit (either case), -1 for any other character.
 int HexDigitValue(char c);

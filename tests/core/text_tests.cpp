@@ -86,3 +86,12 @@ TEST(StringTable, HoldsEachTextOnce) {
     EXPECT_EQ(Text(IDS_OUTPUT_NOT_EXIST), " the output directory does not exist.");
     EXPECT_EQ(Text(static_cast<TextId>(-5)), "");
 }
+
+TEST(FormatText, PutsEachArgumentWhereItsMarkerStands) {
+    EXPECT_EQ(FormatText("about %1 min left", {"12"}), "about 12 min left");
+    EXPECT_EQ(FormatText("%2 h %1", {"a", "b"}), "b h a");
+    EXPECT_EQ(FormatText("%1%1", {"x"}), "xx");
+    // Markers without an argument and lone percent signs are kept; an argument is not scanned again.
+    EXPECT_EQ(FormatText("%2 of %1 at 50%", {"%2"}), "%2 of %2 at 50%");
+    EXPECT_EQ(FormatText("ends with %", {}), "ends with %");
+}
