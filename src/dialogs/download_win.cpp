@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "dialogs/scan_outcome.h"
 #include "global/application_win.h"
 #include "global/handles_win.h"
 #include "global/text.h"
@@ -340,7 +341,10 @@ std::string TfrmDownload::CompletedMessage() const {
 
 void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
     if (info.Position == kPositionFinished) {
-        if (info.Code == pcNoProgress) {
+        // A tool that crashed must not look like a finished run, whatever it reported before.
+        if (IsCrashExitCode(info.ExitCode)) {
+            ShowProblem(WithExitCode(LoadText(IDS_TOOL_STOPPED), info.ExitCode));
+        } else if (info.Code == pcNoProgress) {
             ShowProblem(LoadText(IDS_FINISHED_QUICKLY));
         }
         Close();

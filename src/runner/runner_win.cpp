@@ -351,8 +351,13 @@ void TDownloadProcess::Impl::ReadChunk() {
 
 void TDownloadProcess::Impl::Finish() {
     interpreter.Flush(); // the tool's last line may have had no line end
+    // The tool ended by itself: how it ended is read before Stop lets go of its process.
+    DWORD exitCode = 0;
+    if (!process || !GetExitCodeProcess(process.Get(), &exitCode)) {
+        exitCode = 0;
+    }
     runner.Stop(0);
-    interpreter.PostFinished();
+    interpreter.PostFinished(exitCode);
 }
 
 void TDownloadProcess::Impl::ReleaseProcess() noexcept {

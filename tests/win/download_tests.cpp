@@ -438,7 +438,11 @@ INSTANTIATE_TEST_SUITE_P(
                               MB_ICONERROR, mrAbort, 0, L"", false},
                       RunCase{L"instant", 0, "If the scanning is finished quickly, it is recommended to start again.",
                               MB_ICONERROR, mrCancel, 0, L"", false},
-                      RunCase{L"crash", 0, nullptr, 0, mrCancel, 400, L"Scanning and processing disk", false},
+                      // A crash is told, not shown as a finished run, whatever progress came before.
+                      RunCase{L"crash", 0, "The recovery tool stopped unexpectedly (exit code 0xC0000005).",
+                              MB_ICONERROR, mrCancel, 400, L"Scanning and processing disk", false},
+                      RunCase{L"midcrash", 0, "The recovery tool stopped unexpectedly (exit code 0xC0000005).",
+                              MB_ICONERROR, mrCancel, 125, L"Recovering files", false},
                       RunCase{L"unicode", 1, "Deep scan completed. 5 files were found.\r\n", MB_ICONINFORMATION,
                               mrCancel, 1000, L"Recovering files", true},
                       RunCase{L"pieces", 0, "Quick scan completed. 8 files were found.\r\n", MB_ICONINFORMATION,
@@ -692,6 +696,7 @@ INSTANTIATE_TEST_SUITE_P(
         TaskbarCase{L"hang", "normal,none", 300, nullptr, nullptr},
         TaskbarCase{L"admin", "normal,error,none", 0, "Please right click on the \"Tarvask.exe\"", "error"},
         TaskbarCase{L"instant", "normal,error,none", 0, "If the scanning is finished quickly", "error"},
+        TaskbarCase{L"crash", "normal,error,none", 400, "The recovery tool stopped unexpectedly", "error"},
         TaskbarCase{L"nothing", "normal,none", 1000, "No recoverable files were found with this mode.", "normal"}),
     [](const ::testing::TestParamInfo<TaskbarCase>& param) { return Narrow(param.param.scenario); });
 
