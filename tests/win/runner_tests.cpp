@@ -274,6 +274,26 @@ TEST_F(RunnerTest, StopEndsAHangingToolAtOnceAndPostsNoFinishedEvent) {
     EXPECT_EQ(runner.Running, 0);
 }
 
+TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
+    BOOL selfInJob = TRUE;
+    ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), nullptr, &selfInJob));
+    if (selfInJob) {
+        GTEST_SKIP() << "this test program already runs in a job, which its children share";
+    }
+    EventWindow window;
+    StartRun(L"hang", window);
+    ASSERT_TRUE(PumpUntil([&] { return runner.FProgressSeen(); }, 5000));
+    const DWORD processId = runner.ProcessId();
+    HANDLE tool = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    ASSERT_NE(tool, nullptr);
+    BOOL inJob = FALSE;
+    EXPECT_TRUE(IsProcessInJob(tool, nullptr, &inJob));
+    EXPECT_TRUE(inJob) << "a crash or a forced end of the program would leave the tool running";
+    CloseHandle(tool);
+    runner.Stop(0);
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+}
+
 TEST_F(RunnerTest, FreeingTheRunnerWhileRunningStopsTheTool) {
     EventWindow window;
     auto own = std::make_unique<TDownloadProcess>();
