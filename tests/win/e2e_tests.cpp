@@ -64,8 +64,7 @@ TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 30000);
     ASSERT_NE(box, nullptr);
     const std::string text = BoxText(box);
-    EXPECT_EQ(text.rfind("Quick scan completed. 12 files were found.\r\nThe recovered files have been saved in ", 0),
-              0u)
+    EXPECT_EQ(text.rfind("Quick scan completed. 12 files were found.\r\nThe recovered files have been saved in ", 0), 0u)
         << text;
     EXPECT_NE(text.find(Narrow(destination.wstring()) + "\\Recovery_"), std::string::npos) << text;
     HWND bar = Child(scanning, PROGRESS_CLASSW);

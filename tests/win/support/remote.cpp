@@ -98,9 +98,7 @@ DWORD WaitForChildProcess(DWORD parent, const wchar_t* exeName, DWORD timeoutMs)
     return child;
 }
 
-HWND WaitForMenu(DWORD process, DWORD timeoutMs) {
-    return WaitForWindow(process, L"#32768", L"", timeoutMs);
-}
+HWND WaitForMenu(DWORD process, DWORD timeoutMs) { return WaitForWindow(process, L"#32768", L"", timeoutMs); }
 
 HWND Child(HWND parent, const wchar_t* className, const wchar_t* text) {
     ChildSearch search{className, text};
@@ -182,9 +180,7 @@ Program::~Program() {
     }
 }
 
-bool Program::WaitForExit(DWORD ms) const {
-    return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0;
-}
+bool Program::WaitForExit(DWORD ms) const { return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
 
 DWORD Program::ExitCode() const {
     DWORD code = STILL_ACTIVE;
@@ -192,8 +188,6 @@ DWORD Program::ExitCode() const {
     return code;
 }
 
-void Program::Kill() const {
-    TerminateProcess(info_.hProcess, 1);
-}
+void Program::Kill() const { TerminateProcess(info_.hProcess, 1); }
 
 } // namespace kestro::testing_win
