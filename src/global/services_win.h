@@ -31,7 +31,7 @@ public:
 
 // Web addresses through the desktop's shell, so that the browser never runs with this program's
 // administrator rights; ShellExecuteW where no desktop shell answers, and for everything else
-// (folders open in Explorer, which runs as the user anyway).
+// (the destination folder of Show Files).
 class SystemShell final : public ShellOpener {
 public:
     SystemShell();
