@@ -124,6 +124,9 @@ TfrmMain::~TfrmMain() {
     if (frmMain == this) {
         frmMain = nullptr;
     }
+    if (runner_) {
+        runner_->SetToolObserver(nullptr);
+    }
     if (RecoveryRunner == runner_.get()) {
         RecoveryRunner = nullptr;
     }
@@ -139,6 +142,7 @@ void TfrmMain::FormCreate() {
     LoadSaveSettings(true);
     c_.lUpdate->SetFontColor(RGB(255, 255, 255));
     runner_ = std::make_shared<TDownloadProcess>();
+    runner_->SetToolObserver([this](bool running) { ToolRunningChanged(running); });
     RecoveryRunner = runner_.get();
 }
 
@@ -451,6 +455,10 @@ void TfrmMain::FormClose() {
     try {
         if (RecoveryRunner == runner_.get()) {
             RecoveryRunner = nullptr;
+        }
+        if (runner_) {
+            runner_->Stop(0);
+            runner_->SetToolObserver(nullptr);
         }
         runner_.reset();
     } catch (...) {
@@ -836,7 +844,6 @@ void TfrmMain::RunScanDialog(const std::string& arguments) {
     {
         TfrmDownload dialog(hwnd_, *this, runner_);
         dialog.Arguments = arguments;
-        const ShutdownReasonGuard reason(*services_.shutdownReasons, hwnd_, LoadText(IDS_SHUTDOWN_REASON));
         scanDialog_ = &dialog;
         try {
             dialog.ShowModal();
@@ -866,6 +873,15 @@ bool TfrmMain::CloseRequested() {
 }
 
 bool TfrmMain::RecoveryRunning() const { return runner_ && runner_->ProcessId() != 0; }
+
+// While the tool runs, logoff and shutdown wait (WM_QUERYENDSESSION) and Windows says why.
+void TfrmMain::ToolRunningChanged(bool running) {
+    if (running) {
+        services_.shutdownReasons->Set(hwnd_, LoadText(IDS_SHUTDOWN_REASON));
+    } else {
+        services_.shutdownReasons->Clear(hwnd_);
+    }
+}
 
 // The session ends once this returns, whatever the program still had in mind.
 void TfrmMain::SessionEnding() {

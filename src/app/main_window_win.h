@@ -129,6 +129,7 @@ private:
     // A close request from outside (End task, the taskbar window) or the end of the session.
     bool CloseRequested();
     bool RecoveryRunning() const;
+    void ToolRunningChanged(bool running);
     void SessionEnding();
     bool PickFolder(std::string& folder);
     RECT WorkArea() const;

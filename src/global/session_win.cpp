@@ -15,16 +15,4 @@ void SystemShutdownReasons::Clear(HWND window) {
     DestroyShutdownBlockReason(window);
 }
 
-ShutdownReasonGuard::ShutdownReasonGuard(ShutdownReasons& reasons, HWND window, const std::string& reason)
-    : reasons_(reasons), window_(window) {
-    reasons_.Set(window_, reason);
-}
-
-ShutdownReasonGuard::~ShutdownReasonGuard() {
-    try {
-        reasons_.Clear(window_);
-    } catch (...) {
-    }
-}
-
 } // namespace kestro

@@ -21,17 +21,4 @@ public:
     void Clear(HWND window) override;
 };
 
-// Sets a reason for the lifetime of the guard.
-class ShutdownReasonGuard {
-public:
-    ShutdownReasonGuard(ShutdownReasons& reasons, HWND window, const std::string& reason);
-    ~ShutdownReasonGuard();
-    ShutdownReasonGuard(const ShutdownReasonGuard&) = delete;
-    ShutdownReasonGuard& operator=(const ShutdownReasonGuard&) = delete;
-
-private:
-    ShutdownReasons& reasons_;
-    HWND window_;
-};
-
 } // namespace kestro

@@ -259,6 +259,7 @@ struct TDownloadProcess::Impl {
     void Finish();
     void EndRun(std::uint32_t exitCode);
     void ReleaseProcess() noexcept;
+    void TellObserver(bool running) noexcept;
 
     TDownloadProcess& runner;
     UniqueHandle FReadPipe;
@@ -267,6 +268,8 @@ struct TDownloadProcess::Impl {
     UniqueHandle process;
     UniqueHandle processThread;
     UniqueHandle job; // holds the tool's process; closing it ends whatever still runs in it
+    std::function<void(bool)> toolObserver;
+    bool toolRunningTold = false;
     DWORD processId = 0;
     DWORD threadId = 0;
     std::shared_ptr<PollState> FThread;
@@ -377,12 +380,26 @@ void TDownloadProcess::Impl::Finish() {
     interpreter.PostFinished(exitCode);
 }
 
+void TDownloadProcess::Impl::TellObserver(bool running) noexcept {
+    if (toolRunningTold == running) {
+        return;
+    }
+    toolRunningTold = running;
+    if (toolObserver) {
+        try {
+            toolObserver(running);
+        } catch (...) {
+        }
+    }
+}
+
 void TDownloadProcess::Impl::ReleaseProcess() noexcept {
     process.Reset();
     processThread.Reset();
     job.Reset();
     processId = 0;
     threadId = 0;
+    TellObserver(false);
 }
 
 void TDownloadProcess::Impl::EndRun(std::uint32_t exitCode) {
@@ -413,6 +430,10 @@ TDownloadProcess::~TDownloadProcess() {
     if (Running != 0) {
         Stop(0);
     }
+}
+
+void TDownloadProcess::SetToolObserver(std::function<void(bool running)> observer) {
+    impl_->toolObserver = std::move(observer);
 }
 
 void TDownloadProcess::SetToolName(const std::string& name) {
@@ -515,6 +536,7 @@ void TDownloadProcess::Start() {
         }
         d.FThread = std::move(state);
         d.currentRun = run;
+        d.TellObserver(true);
     } catch (...) {
         d.CloseOutputPipe();
         if (d.process) {

@@ -294,6 +294,33 @@ TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
     EXPECT_TRUE(ProcessGone(processId, 1000));
 }
 
+TEST_F(RunnerTest, TheObserverHearsWhenAToolRunsAndWhenItIsLetGo) {
+    std::vector<bool> heard;
+    runner.SetToolObserver([&](bool running) { heard.push_back(running); });
+    EventWindow window;
+    StartRun(L"hang", window);
+    EXPECT_EQ(heard, std::vector<bool>{true});
+    runner.Stop(0);
+    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
+    runner.Stop(0);
+    EXPECT_EQ(heard.size(), 2u) << "a second Stop has nothing to tell";
+
+    // A tool that ends by itself is let go when its run finishes.
+    heard.clear();
+    EventWindow second;
+    ASSERT_TRUE(RunToEnd(L"instant", second));
+    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
+
+    // A tool that cannot be started never ran.
+    heard.clear();
+    runner.SetToolName("kestro-no-such-tool");
+    runner.Running = 1;
+    EXPECT_THROW(runner.Start(), std::runtime_error);
+    runner.Stop(0);
+    EXPECT_TRUE(heard.empty());
+    runner.SetToolObserver(nullptr);
+}
+
 TEST_F(RunnerTest, FreeingTheRunnerWhileRunningStopsTheTool) {
     EventWindow window;
     auto own = std::make_unique<TDownloadProcess>();
