@@ -77,6 +77,8 @@ public:
     std::vector<ReasonCall> calls;
 };
 
+const auto kLogoff = static_cast<LPARAM>(ENDSESSION_LOGOFF);
+
 std::function<void()>* currentTick = nullptr;
 
 void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
@@ -218,13 +220,13 @@ INSTANTIATE_TEST_SUITE_P(To, CloseRequestTest, ::testing::Values(false, true),
 
 TEST_F(ClosingTest, TheSessionWaitsForARunningRecoveryWithAReason) {
     HWND main = window->Handle();
-    EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE) << "nothing runs yet";
+    EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, kLogoff), TRUE) << "nothing runs yet";
     EXPECT_TRUE(reasons.calls.empty());
 
     LRESULT whileRunning = -1;
     std::vector<ReasonCall> reasonsWhileRunning;
     RunAndThen([&] {
-        whileRunning = SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+        whileRunning = SendMessageW(main, WM_QUERYENDSESSION, 0, kLogoff);
         reasonsWhileRunning = reasons.calls;
         PostMessageW(Child(FindWindowW(L"TfrmDownload", nullptr), L"Button", L"Stop"), BM_CLICK, 0, 0);
     });
@@ -237,7 +239,7 @@ TEST_F(ClosingTest, TheSessionWaitsForARunningRecoveryWithAReason) {
     ASSERT_EQ(reasons.calls.size(), 2u);
     EXPECT_EQ(reasons.calls[1].window, main);
     EXPECT_TRUE(reasons.calls[1].reason.empty());
-    EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, kLogoff), TRUE);
     EXPECT_TRUE(IsWindow(main)) << "stopping a run does not close the program";
 }
 
@@ -248,9 +250,9 @@ TEST_F(ClosingTest, TheEndOfTheSessionStopsTheToolAndSavesBeforeItReturns) {
     bool runningAfterCancel = false;
     RunAndThen([&] {
         // Another program answered FALSE: the session goes on, and so does the run.
-        SendMessageW(main, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+        SendMessageW(main, WM_ENDSESSION, FALSE, kLogoff);
         runningAfterCancel = RecoveryRunner != nullptr && RecoveryRunner->ProcessId() == toolId;
-        SendMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        SendMessageW(main, WM_ENDSESSION, TRUE, kLogoff);
         goneOnReturn = ProcessGone(toolId, 1000);
         savedOnReturn = Saved(L"OutputDirectory");
     });
