@@ -32,7 +32,7 @@ list(FILTER KESTRO_WIN_SOURCES EXCLUDE REGEX "winmain_win\\.cpp$")
 add_library(refindor_win STATIC ${KESTRO_WIN_SOURCES})
 target_compile_options(refindor_win PRIVATE ${KESTRO_WARNINGS})
 target_include_directories(refindor_win PUBLIC ${CMAKE_SOURCE_DIR}/resources)
-target_link_libraries(refindor_win PUBLIC refindor_core comctl32 shell32 ole32 oleaut32 uuid gdi32 user32 advapi32 uxtheme shlwapi)
+target_link_libraries(refindor_win PUBLIC refindor_core comctl32 shell32 ole32 oleaut32 uuid gdi32 user32 advapi32 shlwapi)
 
 # Resources (manifest, version, icons, pictures, string table) as one object
 # library, linked into the program and into every Windows test program.

@@ -94,6 +94,9 @@ TfrmMain::TfrmMain(MainWindowServices services) : services_(std::move(services))
         ownJobSystem_ = std::make_unique<SystemJobSystem>();
         services_.jobSystem = ownJobSystem_.get();
     }
+    if (services_.shutdownReasons == nullptr) {
+        services_.shutdownReasons = &systemShutdownReasons_;
+    }
     frmMain = this;
     CreateForm(kClassName, Application::Get().Handle(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0,
                L"", 460, 299);
@@ -121,6 +124,9 @@ TfrmMain::~TfrmMain() {
     if (frmMain == this) {
         frmMain = nullptr;
     }
+    if (runner_) {
+        runner_->SetToolObserver(nullptr);
+    }
     if (RecoveryRunner == runner_.get()) {
         RecoveryRunner = nullptr;
     }
@@ -135,7 +141,8 @@ void TfrmMain::FormCreate() {
     SetText(hwnd_, LoadText(IDS_PRODUCT_NAME) + " " + LoadText(IDS_VERSION_NUMBER));
     LoadSaveSettings(true);
     c_.lUpdate->SetFontColor(RGB(255, 255, 255));
-    runner_ = std::make_unique<TDownloadProcess>();
+    runner_ = std::make_shared<TDownloadProcess>();
+    runner_->SetToolObserver([this](bool running) { ToolRunningChanged(running); });
     RecoveryRunner = runner_.get();
 }
 
@@ -449,12 +456,32 @@ void TfrmMain::FormClose() {
         if (RecoveryRunner == runner_.get()) {
             RecoveryRunner = nullptr;
         }
+        if (runner_) {
+            runner_->Stop(0);
+            runner_->SetToolObserver(nullptr);
+        }
         runner_.reset();
     } catch (...) {
     }
 }
 
 bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (msg == WM_CLOSE && CloseRequested()) {
+        result = 0;
+        return true;
+    }
+    if (msg == WM_QUERYENDSESSION) {
+        // Windows shows the reason set for the run and lets the user decide.
+        result = RecoveryRunning() ? FALSE : TRUE;
+        return true;
+    }
+    if (msg == WM_ENDSESSION) {
+        if (wParam != FALSE) {
+            SessionEnding();
+        }
+        result = 0;
+        return true;
+    }
     if (msg == WM_SHOWMAIN) {
         ShowWindow(hwnd_, SW_SHOW);
         Application::Get().BringToFront();
@@ -814,9 +841,62 @@ void TfrmMain::RunScanDialog(const std::string& arguments) {
     if (!runner_) {
         return;
     }
-    TfrmDownload dialog(hwnd_, *this, *runner_);
-    dialog.Arguments = arguments;
-    dialog.ShowModal();
+    {
+        TfrmDownload dialog(hwnd_, *this, runner_);
+        dialog.Arguments = arguments;
+        scanDialog_ = &dialog;
+        try {
+            dialog.ShowModal();
+        } catch (...) {
+            scanDialog_ = nullptr;
+            throw;
+        }
+        scanDialog_ = nullptr;
+    }
+    if (closeAfterScan_) {
+        closeAfterScan_ = false;
+        Close();
+    }
+}
+
+// While the Scanning dialog's modal loop runs, closing at once would pull the window and the
+// runner away under it. The request stops the tool and ends the dialog instead; the program closes
+// (settings saved) when the dialog has returned. No question is asked: End task and logoff must
+// not wait on one.
+bool TfrmMain::CloseRequested() {
+    if (scanDialog_ == nullptr) {
+        return false;
+    }
+    closeAfterScan_ = true;
+    scanDialog_->bStopClick();
+    return true;
+}
+
+bool TfrmMain::RecoveryRunning() const { return runner_ && runner_->ProcessId() != 0; }
+
+// While the tool runs, logoff and shutdown wait (WM_QUERYENDSESSION) and Windows says why.
+void TfrmMain::ToolRunningChanged(bool running) {
+    if (running) {
+        services_.shutdownReasons->Set(hwnd_, LoadText(IDS_SHUTDOWN_REASON));
+    } else {
+        services_.shutdownReasons->Clear(hwnd_);
+    }
+}
+
+// The session ends once this returns, whatever the program still had in mind.
+void TfrmMain::SessionEnding() {
+    try {
+        if (scanDialog_ != nullptr) {
+            scanDialog_->bStopClick();
+        } else if (runner_) {
+            runner_->Stop(0);
+        }
+    } catch (...) {
+    }
+    try {
+        LoadSaveSettings(false);
+    } catch (...) {
+    }
 }
 
 std::string TfrmMain::DestinationText() const { return GetText(c_.eOutputFolder); }

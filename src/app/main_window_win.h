@@ -11,6 +11,7 @@
 #include "dialogs/download_win.h"
 #include "job/command.h"
 #include "global/graphics_win.h"
+#include "global/session_win.h"
 #include "global/window_win.h"
 
 namespace kestro {
@@ -36,6 +37,8 @@ struct MainWindowServices {
     std::function<std::string()> settingsFile;
     // The work area of the primary display (SPI_GETWORKAREA).
     std::function<RECT()> workArea;
+    // Why the session must wait while a recovery runs.
+    ShutdownReasons* shutdownReasons = nullptr;
 };
 
 class TfrmMain : public Form, public ScanContext {
@@ -123,15 +126,25 @@ private:
     JobChoices ReadChoices() const;
     void OpenPage(const std::string& address);
     void RunScanDialog(const std::string& arguments);
+    // A close request from outside (End task, the taskbar window) or the end of the session.
+    bool CloseRequested();
+    bool RecoveryRunning() const;
+    void ToolRunningChanged(bool running);
+    void SessionEnding();
     bool PickFolder(std::string& folder);
     RECT WorkArea() const;
 
     MainWindowServices services_;
     std::unique_ptr<DriveSource> ownDrives_;
     std::unique_ptr<JobSystem> ownJobSystem_;
+    SystemShutdownReasons systemShutdownReasons_;
     RememberedChoices fields_;
     std::uint16_t savedControlWord_ = 0;
-    std::unique_ptr<TDownloadProcess> runner_;
+    // Shared with the Scanning dialog while it is open.
+    std::shared_ptr<TDownloadProcess> runner_;
+    // The open Scanning dialog, and whether the program closes once it has ended.
+    TfrmDownload* scanDialog_ = nullptr;
+    bool closeAfterScan_ = false;
     std::unique_ptr<SkinnedPopupMenu> popupMenu_;
     int filterIndex_ = 0;
     Controls c_;

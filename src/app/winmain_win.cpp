@@ -6,10 +6,12 @@
 
 #include "app/main_window_win.h"
 #include "global/application_win.h"
+#include "global/optional_api_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    // The program runs elevated: load system libraries only from the system folder.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The program runs elevated: load system libraries only from the system folder. Looked up,
+    // not imported, so that a system without it still starts and shows the version warning.
+    kestro::RestrictDllSearchToSystemFolder();
     SetErrorMode(SEM_FAILCRITICALERRORS);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};

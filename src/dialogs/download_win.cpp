@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "dialogs/scan_outcome.h"
 #include "global/application_win.h"
 #include "global/handles_win.h"
 #include "global/text.h"
@@ -154,8 +155,8 @@ struct TfrmDownload::Controls {
     HWND lElapsed = nullptr;
 };
 
-TfrmDownload::TfrmDownload(HWND owner, ScanContext& context, TDownloadProcess& runner)
-    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(runner), owner_(owner),
+TfrmDownload::TfrmDownload(HWND owner, ScanContext& context, std::shared_ptr<TDownloadProcess> runner)
+    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(std::move(runner)), owner_(owner),
       ticks_(&SystemClock()) {
     CreateForm(L"TfrmDownload", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
                Widen(LoadText(IDS_PRODUCT_NAME)), 369, 130);
@@ -180,8 +181,8 @@ TfrmDownload::TfrmDownload(HWND owner, ScanContext& context, TDownloadProcess& r
 
 TfrmDownload::~TfrmDownload() {
     // A run whose dialog disappears without closing would go on with no one left to stop it.
-    if (runner_.Running != 0 && hwnd_ != nullptr && runner_.Window == hwnd_) {
-        runner_.Stop(0);
+    if (runner_->Running != 0 && hwnd_ != nullptr && runner_->Window == hwnd_) {
+        runner_->Stop(0);
     }
     EndTaskbarProgress();
     DrainQueuedEvents();
@@ -209,17 +210,18 @@ void TfrmDownload::FormShow() {
     SendMessageW(controls_->suiProgressBar1, PBM_SETPOS, 0, 0);
     FFilesFound = 0;
     FSavedFolder.clear();
+    outcomeEndedRun_ = false;
     filesRecovered_ = 0;
     filesTotal_ = 0;
     SetWindowTextW(controls_->lElapsed, L"");
     CenterOver(owner_);
-    runner_.Running = 1;
-    runner_.Window = hwnd_;
-    runner_.Arguments = Arguments;
+    runner_->Running = 1;
+    runner_->Window = hwnd_;
+    runner_->Arguments = Arguments;
     runStarted_ = ticks_->Milliseconds();
     TaskbarProgress& taskbar = Application::Get().Taskbar();
     try {
-        runner_.Start();
+        runner_->Start();
     } catch (const std::exception& e) {
         // Reported here rather than left to ShowModal, so that the taskbar shows the failure
         // while its box is open. Nothing runs afterwards, so the clock does not start.
@@ -237,8 +239,8 @@ void TfrmDownload::FormShow() {
 }
 
 void TfrmDownload::FormClose() {
-    if (runner_.Running != 0) {
-        runner_.Stop(0);
+    if (runner_->Running != 0) {
+        runner_->Stop(0);
     }
     StopClock();
     EndTaskbarProgress();
@@ -288,9 +290,20 @@ void TfrmDownload::ShowProblem(const std::string& text) {
     ShowBox(text, MB_ICONERROR);
 }
 
+// The tool is stopped before the box opens: a box pumps messages, and a tool that ended while it
+// was open would otherwise stack the advice to start again on top of it.
+void TfrmDownload::EndRunWithProblem(const std::string& text) {
+    outcomeEndedRun_ = true;
+    if (runner_->Running != 0) {
+        runner_->Stop(0);
+    }
+    ShowProblem(text);
+    bStopClick();
+}
+
 void TfrmDownload::bStopClick() {
-    if (runner_.Running != 0) {
-        runner_.Stop(0);
+    if (runner_->Running != 0) {
+        runner_->Stop(0);
     }
     SetModalResult(mrAbort);
 }
@@ -339,8 +352,16 @@ std::string TfrmDownload::CompletedMessage() const {
 }
 
 void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
+    if (outcomeEndedRun_) {
+        // The run is over and its box is open or answered: events the tool sent before it was
+        // stopped (its own end among them) have nothing left to say.
+        return;
+    }
     if (info.Position == kPositionFinished) {
-        if (info.Code == pcNoProgress) {
+        // A tool that crashed must not look like a finished run, whatever it reported before.
+        if (IsCrashExitCode(info.ExitCode)) {
+            ShowProblem(WithExitCode(LoadText(IDS_TOOL_STOPPED), info.ExitCode));
+        } else if (info.Code == pcNoProgress) {
             ShowProblem(LoadText(IDS_FINISHED_QUICKLY));
         }
         Close();
@@ -368,8 +389,7 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
         }
         break;
     case pcDiskFull:
-        ShowProblem(LoadText(IDS_DISK_FULL));
-        bStopClick();
+        EndRunWithProblem(LoadText(IDS_DISK_FULL));
         break;
     case pcAbortPrompt:
         bStopClick();
@@ -383,8 +403,7 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
         break;
     }
     case pcNeedsAdmin:
-        ShowProblem(LoadText(IDS_NEEDS_ADMIN));
-        bStopClick();
+        EndRunWithProblem(LoadText(IDS_NEEDS_ADMIN));
         break;
     case pcCompleted:
         ShowBox(CompletedMessage(), MB_ICONINFORMATION);

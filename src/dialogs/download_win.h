@@ -26,9 +26,12 @@ public:
     virtual int RecoveryModeIndex() const = 0;       // selected index of cbRecoveryMode (0 Quick Scan)
 };
 
+// The dialog shares the runner with the main window: whatever the main window does while the
+// dialog's modal loop runs (a close request from outside, the end of the session), the runner
+// lives until the dialog has let go of it too.
 class TfrmDownload : public Form {
 public:
-    TfrmDownload(HWND owner, ScanContext& context, TDownloadProcess& runner);
+    TfrmDownload(HWND owner, ScanContext& context, std::shared_ptr<TDownloadProcess> runner);
     ~TfrmDownload() override;
 
     std::string Arguments;
@@ -64,13 +67,14 @@ private:
     void DrainQueuedEvents() noexcept;
     void MoveBar(std::int32_t position);
     void ShowProblem(const std::string& text);
+    void EndRunWithProblem(const std::string& text);
     void ShowElapsed();
     void StopClock();
     void EndTaskbarProgress();
 
     std::unique_ptr<Controls> controls_;
     ScanContext& context_;
-    TDownloadProcess& runner_;
+    std::shared_ptr<TDownloadProcess> runner_;
     HWND owner_;
     std::int32_t FFilesFound = 0;
     std::string FSavedFolder;
@@ -82,6 +86,8 @@ private:
     bool clockRunning_ = false;
     // The taskbar follows the bar from a started run until the dialog closes, and not after.
     bool taskbarActive_ = false;
+    // An outcome (destination full, missing rights) has stopped the run and shows its box.
+    bool outcomeEndedRun_ = false;
 };
 
 } // namespace kestro

@@ -147,6 +147,8 @@ LRESULT CALLBACK Application::AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
         }
         break;
     case WM_CLOSE:
+        // End task and taskkill ask this window. The main window decides what closing means
+        // while a recovery runs.
         if (app.mainForm_ != nullptr) {
             PostMessageW(app.mainForm_->Handle(), WM_CLOSE, 0, 0);
         }

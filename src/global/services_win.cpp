@@ -1,7 +1,5 @@
 #include "global/services_win.h"
 
-#include <shellapi.h>
-
 #include "global/winstr_win.h"
 
 namespace kestro {
@@ -10,8 +8,17 @@ int SystemMessageBoxes::Show(HWND owner, const std::string& text, const std::str
     return MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
 
+SystemShell::SystemShell()
+    : ownDesktop_(std::make_unique<DesktopShellLauncher>()), ownDirect_(std::make_unique<DirectShellLauncher>()),
+      desktop_(ownDesktop_.get()), direct_(ownDirect_.get()) {}
+
 void SystemShell::Open(HWND owner, const std::string& verb, const std::string& file) {
-    ShellExecuteW(owner, Widen(verb).c_str(), Widen(file).c_str(), nullptr, nullptr, SW_SHOW);
+    const std::wstring wideVerb = Widen(verb);
+    const std::wstring wideFile = Widen(file);
+    if (IsWebAddress(wideFile) && desktop_->Launch(owner, wideVerb, wideFile)) {
+        return;
+    }
+    direct_->Launch(owner, wideVerb, wideFile);
 }
 
 } // namespace kestro

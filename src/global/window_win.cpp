@@ -1,7 +1,6 @@
 #include "global/window_win.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 #include <vssym32.h>
 #include <windowsx.h>
 
@@ -11,6 +10,7 @@
 
 #include "global/application_win.h"
 #include "global/graphics_win.h"
+#include "global/optional_api_win.h"
 #include "global/winstr_win.h"
 
 namespace kestro {
@@ -394,10 +394,11 @@ void GroupBox::PaintBackground(HDC dc, const RECT& area) {
         text.cy = metrics.tmHeight;
     }
     RECT frame{client.left, client.top + text.cy / 2, client.right, client.bottom};
-    HTHEME theme = OpenThemeData(hwnd_, L"BUTTON");
+    const ThemeFunctions& themes = Theme();
+    HTHEME theme = themes.Available() ? themes.open(hwnd_, L"BUTTON") : nullptr;
     if (theme != nullptr) {
-        DrawThemeBackground(theme, dc, BP_GROUPBOX, GBS_NORMAL, &frame, nullptr);
-        CloseThemeData(theme);
+        themes.drawBackground(theme, dc, BP_GROUPBOX, GBS_NORMAL, &frame, nullptr);
+        themes.close(theme);
     } else {
         DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     }

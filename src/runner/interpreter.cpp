@@ -120,8 +120,12 @@ void OutputInterpreter::Flush() noexcept {
     }
 }
 
-void OutputInterpreter::PostFinished() {
-    Post(kPositionFinished, {}, progressSeen_ ? pcProgress : pcNoProgress);
+void OutputInterpreter::PostFinished(std::uint32_t exitCode) {
+    auto info = std::make_unique<TProcessInfo>();
+    info->Position = kPositionFinished;
+    info->Code = progressSeen_ ? pcProgress : pcNoProgress;
+    info->ExitCode = exitCode;
+    sink_.Post(std::move(info));
 }
 
 void OutputInterpreter::Line(std::string_view line) {

@@ -29,8 +29,8 @@ public:
     void Flush() noexcept;
 
     // The finished event: Position 2000, Code pcProgress, or pcNoProgress when the run never
-    // reported any progress.
-    void PostFinished();
+    // reported any progress; it carries the exit code of the tool's process.
+    void PostFinished(std::uint32_t exitCode = 0);
 
     std::int32_t FLastPermille() const { return lastPermille_; }
     bool FProgressSeen() const { return progressSeen_; }

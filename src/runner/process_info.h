@@ -31,6 +31,7 @@ struct TProcessInfo {
     std::string CurrentFile; // UTF-8
     std::int32_t TotalFiles = 0;
     std::int32_t FilesRecovered = 0; // files recovered so far, given with TotalFiles
+    std::uint32_t ExitCode = 0;      // the finished event: how the tool's process ended
 };
 
 // Where events go. Ownership of the record passes with the call.

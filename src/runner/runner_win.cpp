@@ -131,6 +131,22 @@ UniqueHandle DuplicateForThread(HANDLE source) {
     return UniqueHandle(copy);
 }
 
+// A job that ends every process in it when its last handle closes: the program's handle is the
+// only one (it is not inheritable), so the tool cannot outlive the program, however the program
+// ends. Empty when the system refuses one; the tool then runs without it.
+UniqueHandle MakeToolJob() {
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) {
+        return job;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+        job.Reset();
+    }
+    return job;
+}
+
 BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
@@ -243,6 +259,7 @@ struct TDownloadProcess::Impl {
     void Finish();
     void EndRun(std::uint32_t exitCode);
     void ReleaseProcess() noexcept;
+    void TellObserver(bool running) noexcept;
 
     TDownloadProcess& runner;
     UniqueHandle FReadPipe;
@@ -250,6 +267,9 @@ struct TDownloadProcess::Impl {
     DWORD FAvailable = 0;
     UniqueHandle process;
     UniqueHandle processThread;
+    UniqueHandle job; // holds the tool's process; closing it ends whatever still runs in it
+    std::function<void(bool)> toolObserver;
+    bool toolRunningTold = false;
     DWORD processId = 0;
     DWORD threadId = 0;
     std::shared_ptr<PollState> FThread;
@@ -351,15 +371,35 @@ void TDownloadProcess::Impl::ReadChunk() {
 
 void TDownloadProcess::Impl::Finish() {
     interpreter.Flush(); // the tool's last line may have had no line end
+    // The tool ended by itself: how it ended is read before Stop lets go of its process.
+    DWORD exitCode = 0;
+    if (!process || !GetExitCodeProcess(process.Get(), &exitCode)) {
+        exitCode = 0;
+    }
     runner.Stop(0);
-    interpreter.PostFinished();
+    interpreter.PostFinished(exitCode);
+}
+
+void TDownloadProcess::Impl::TellObserver(bool running) noexcept {
+    if (toolRunningTold == running) {
+        return;
+    }
+    toolRunningTold = running;
+    if (toolObserver) {
+        try {
+            toolObserver(running);
+        } catch (...) {
+        }
+    }
 }
 
 void TDownloadProcess::Impl::ReleaseProcess() noexcept {
     process.Reset();
     processThread.Reset();
+    job.Reset();
     processId = 0;
     threadId = 0;
+    TellObserver(false);
 }
 
 void TDownloadProcess::Impl::EndRun(std::uint32_t exitCode) {
@@ -390,6 +430,10 @@ TDownloadProcess::~TDownloadProcess() {
     if (Running != 0) {
         Stop(0);
     }
+}
+
+void TDownloadProcess::SetToolObserver(std::function<void(bool running)> observer) {
+    impl_->toolObserver = std::move(observer);
 }
 
 void TDownloadProcess::SetToolName(const std::string& name) {
@@ -455,15 +499,24 @@ void TDownloadProcess::Start() {
             RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
         }
 
+        // Created suspended, so that it is in the job before its first instruction runs, and
+        // any process it starts is in the job too.
+        UniqueHandle job = MakeToolJob();
         PROCESS_INFORMATION info{};
-        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                            nullptr, &startup, &info)) {
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                            NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
             RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
         }
         d.process.Reset(info.hProcess);
         d.processThread.Reset(info.hThread);
         d.processId = info.dwProcessId;
         d.threadId = info.dwThreadId;
+        if (job && AssignProcessToJobObject(job.Get(), d.process.Get())) {
+            d.job = std::move(job);
+        }
+        if (ResumeThread(d.processThread.Get()) == static_cast<DWORD>(-1)) {
+            RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
+        }
 
         UniqueHandle threadProcess = DuplicateForThread(d.process.Get());
         if (!threadProcess) {
@@ -483,6 +536,7 @@ void TDownloadProcess::Start() {
         }
         d.FThread = std::move(state);
         d.currentRun = run;
+        d.TellObserver(true);
     } catch (...) {
         d.CloseOutputPipe();
         if (d.process) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,10 @@ public:
 
     // The program name searched for (tests point it elsewhere).
     void SetToolName(const std::string& name);
+
+    // Told true when a tool process starts running and false when the runner lets go of it
+    // (stopped, or ended by itself). Called on the GUI thread; it must not start or stop runs.
+    void SetToolObserver(std::function<void(bool running)> observer);
 
     // Per-run state of the output interpreter.
     std::int32_t FLastPermille() const;

@@ -81,6 +81,7 @@ const std::string kRecover = "Recovering files";
 class CollectingSink : public ProcessInfoSink {
 public:
     Events events;
+    std::vector<std::uint32_t> exitCodes; // of each event
     int throwOnPost = -1; // index of the post that fails, or -1
     int posts = 0;
     void Post(std::unique_ptr<TProcessInfo> info) override {
@@ -88,6 +89,7 @@ public:
             throw std::runtime_error("window gone");
         }
         events.push_back({info->Position, info->Caption, info->Code, info->CurrentFile, info->TotalFiles});
+        exitCodes.push_back(info->ExitCode);
     }
 };
 
@@ -246,6 +248,19 @@ TEST(OutputInterpreter, ProgressSeenDecidesTheFinishedCode) {
         interpreter.PostFinished();
         ASSERT_FALSE(sink.events.empty());
         EXPECT_EQ(sink.events.back(), (Event{2000, "", c.seen ? pcProgress : pcNoProgress, "", 0}));
+    }
+}
+
+TEST(OutputInterpreter, TheFinishedEventCarriesTheToolsExitCode) {
+    for (const std::uint32_t code : {0u, 5u, 0xC0000005u}) {
+        CollectingSink sink;
+        OutputInterpreter interpreter(sink);
+        Feed(interpreter, Le(u"Scanning disk: 40%\r\n"));
+        interpreter.PostFinished(code);
+        ASSERT_EQ(sink.events.size(), 2u);
+        EXPECT_EQ(sink.events.back(), (Event{2000, "", pcProgress, "", 0}));
+        EXPECT_EQ(sink.exitCodes.back(), code);
+        EXPECT_EQ(sink.exitCodes.front(), 0u) << "progress events carry none";
     }
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <new>
@@ -149,7 +150,7 @@ protected:
         SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"0");
         SetEnvironmentVariableW(L"WINFR_SIM_FILES", nullptr);
         context.destination = destination.Utf8();
-        dialog = std::make_unique<TfrmDownload>(nullptr, context, runner);
+        dialog = std::make_unique<TfrmDownload>(nullptr, context, sharedRunner);
     }
 
     void TearDown() override {
@@ -177,7 +178,8 @@ protected:
 
     RecordingBoxes boxes;
     FakeContext context;
-    TDownloadProcess runner;
+    std::shared_ptr<TDownloadProcess> sharedRunner = std::make_shared<TDownloadProcess>();
+    TDownloadProcess& runner = *sharedRunner;
     TempDir destination{L"kestro-scan"};
     std::unique_ptr<TfrmDownload> dialog;
 };
@@ -438,7 +440,11 @@ INSTANTIATE_TEST_SUITE_P(
                               MB_ICONERROR, mrAbort, 0, L"", false},
                       RunCase{L"instant", 0, "If the scanning is finished quickly, it is recommended to start again.",
                               MB_ICONERROR, mrCancel, 0, L"", false},
-                      RunCase{L"crash", 0, nullptr, 0, mrCancel, 400, L"Scanning and processing disk", false},
+                      // A crash is told, not shown as a finished run, whatever progress came before.
+                      RunCase{L"crash", 0, "The recovery tool stopped unexpectedly (exit code 0xC0000005).",
+                              MB_ICONERROR, mrCancel, 400, L"Scanning and processing disk", false},
+                      RunCase{L"midcrash", 0, "The recovery tool stopped unexpectedly (exit code 0xC0000005).",
+                              MB_ICONERROR, mrCancel, 125, L"Recovering files", false},
                       RunCase{L"unicode", 1, "Deep scan completed. 5 files were found.\r\n", MB_ICONINFORMATION,
                               mrCancel, 1000, L"Recovering files", true},
                       RunCase{L"pieces", 0, "Quick scan completed. 8 files were found.\r\n", MB_ICONINFORMATION,
@@ -490,11 +496,97 @@ INSTANTIATE_TEST_SUITE_P(Ways, HangTest, ::testing::Values(0, 1), [](const ::tes
     return std::string(param.param == 0 ? "StopButton" : "CloseBox");
 });
 
+// A message box that, like the real one, keeps messages flowing while it is open; it records how
+// many boxes were open at once.
+class PumpingBoxes final : public MessageBoxes {
+public:
+    int Show(HWND, const std::string& text, const std::string&, UINT) override {
+        boxes.push_back(text);
+        ++open;
+        deepest = std::max(deepest, open);
+        PumpUntil([] { return false; }, 800);
+        --open;
+        return IDOK;
+    }
+    std::vector<std::string> boxes;
+    int open = 0;
+    int deepest = 0;
+};
+
+struct EndingPromptCase {
+    const char* name;
+    const char* script; // the tool's output; it ends by itself soon after its prompt
+    const char* box;
+};
+
+void PrintTo(const EndingPromptCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EndingPromptTest : public DownloadTest, public ::testing::WithParamInterface<EndingPromptCase> {};
+
+// The prompts for a full destination and for missing rights end the run. The tool is stopped
+// before their box opens, so its own end can no longer add the advice to start again on top.
+TEST_P(EndingPromptTest, TheToolIsStoppedBeforeTheBoxAndNothingStacksOnIt) {
+    const std::filesystem::path script = destination.Path() / L"script.txt";
+    {
+        std::ofstream out(script, std::ios::binary);
+        out << GetParam().script;
+    }
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", script.c_str());
+    PumpingBoxes pumping;
+    Application::Get().SetBoxes(&pumping);
+    dialog->Arguments = Arguments();
+    DWORD processId = 0;
+    const ModalRun run = RunModal(*dialog, 15000, [&] {
+        if (processId == 0) {
+            processId = runner.ProcessId();
+        }
+    });
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
+    Application::Get().SetBoxes(&boxes);
+
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.result, mrAbort);
+    ASSERT_EQ(pumping.boxes.size(), 1u) << pumping.boxes.back();
+    EXPECT_EQ(pumping.boxes[0], GetParam().box);
+    EXPECT_EQ(pumping.deepest, 1);
+    EXPECT_EQ(runner.Running, 0);
+    ASSERT_NE(processId, 0u);
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Prompts, EndingPromptTest,
+    ::testing::Values(
+        // The tool asks without a line end and gives up a little later, while the box is open.
+        EndingPromptCase{"DiskFullThenExit",
+                         "line Pass 2: Recovering files\n"
+                         "raw Destination disk is full. Free up space, then press (r)etry, (s)kip, or (a)bort:\n"
+                         "sleep 400\n"
+                         "exit 0\n",
+                         "Destination disk is full, please free up space."},
+        // The prompt and the tool's end arrive together: both events are queued before the box.
+        EndingPromptCase{"DiskFullAndExitAtOnce",
+                         "line Destination disk is full.\n"
+                         "exit 0\n",
+                         "Destination disk is full, please free up space."},
+        EndingPromptCase{"AdminThenExit",
+                         "line Windows File Recovery requires admin privileges to run.\n"
+                         "sleep 300\n"
+                         "exit 5\n",
+                         "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\"."},
+        EndingPromptCase{"AdminAndExitAtOnce",
+                         "line Windows File Recovery requires admin privileges to run.\n"
+                         "exit 5\n",
+                         "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\"."}),
+    [](const ::testing::TestParamInfo<EndingPromptCase>& param) { return std::string(param.param.name); });
+
 TEST_F(DownloadTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) {
     // An owner to centre over.
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 100, 600, 400, nullptr, nullptr,
                                  nullptr, nullptr);
-    dialog = std::make_unique<TfrmDownload>(owner, context, runner);
+    dialog = std::make_unique<TfrmDownload>(owner, context, sharedRunner);
     runner.SetToolName("kestro-no-such-tool");
     dialog->Arguments = Arguments();
     bool idle = false;
@@ -692,6 +784,7 @@ INSTANTIATE_TEST_SUITE_P(
         TaskbarCase{L"hang", "normal,none", 300, nullptr, nullptr},
         TaskbarCase{L"admin", "normal,error,none", 0, "Please right click on the \"Tarvask.exe\"", "error"},
         TaskbarCase{L"instant", "normal,error,none", 0, "If the scanning is finished quickly", "error"},
+        TaskbarCase{L"crash", "normal,error,none", 400, "The recovery tool stopped unexpectedly", "error"},
         TaskbarCase{L"nothing", "normal,none", 1000, "No recoverable files were found with this mode.", "normal"}),
     [](const ::testing::TestParamInfo<TaskbarCase>& param) { return Narrow(param.param.scenario); });
 
@@ -826,7 +919,7 @@ TEST_F(DownloadTest, EventsStillQueuedWhenTheDialogIsFreedAreFreedWithIt) {
 TEST_F(DownloadTest, EventsStillQueuedWhenTheWindowIsDestroyedAreFreed) {
     // Destroying the owner destroys the dialog's window under the dialog object.
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    dialog = std::make_unique<TfrmDownload>(owner, context, runner);
+    dialog = std::make_unique<TfrmDownload>(owner, context, sharedRunner);
     const long before = liveMarkers.load();
     PostMarkedEvents(dialog->Handle(), 20);
     DestroyWindow(owner);

@@ -148,7 +148,7 @@ public:
 TEST_F(Dpi144Test, ScanningDialogScales) {
     TfrmMain& w = Open();
     NoContext context;
-    TDownloadProcess runner;
+    auto runner = std::make_shared<TDownloadProcess>();
     TfrmDownload dialog(w.Handle(), context, runner);
     EXPECT_EQ(ClientOf(dialog.Handle()).cx, 554);
     EXPECT_EQ(ClientOf(dialog.Handle()).cy, 195);

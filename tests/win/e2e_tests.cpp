@@ -98,6 +98,103 @@ TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     std::filesystem::remove_all(destination, ec);
 }
 
+// A recovery started through the window; the Scanning dialog and the tool are found from outside.
+struct OutsideRun {
+    HWND main = nullptr;
+    HWND scanning = nullptr;
+    DWORD tool = 0;
+};
+
+// Types the destination, presses Start and waits until the dialog shows the bar at least at
+// barAtLeast (the hanging scenario stops at 300); a negative one: the tool is not looked for.
+OutsideRun StartThroughTheWindow(const Program& program, const std::filesystem::path& destination, int barAtLeast) {
+    OutsideRun run;
+    run.main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    if (run.main == nullptr) {
+        return run;
+    }
+    HWND edit = GetWindow(Child(run.main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+    PostMessageW(Child(run.main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+    run.scanning = WaitForWindow(program.Id(), L"TfrmDownload", L"Kestro Refindor", 10000);
+    if (run.scanning == nullptr) {
+        return run;
+    }
+    if (barAtLeast < 0) {
+        return run;
+    }
+    run.tool = WaitForChildProcess(program.Id(), L"winfr.exe", 10000);
+    HWND bar = Child(run.scanning, PROGRESS_CLASSW);
+    PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= barAtLeast; }, 10000);
+    return run;
+}
+
+std::wstring SavedDestination() {
+    wchar_t value[512] = {};
+    GetPrivateProfileStringW(L"Options", L"OutputDirectory", L"", value, 512, SettingsIni().c_str());
+    return value;
+}
+
+// Task Manager's "End task", taskkill without /F and logoff tools ask the taskbar window to close.
+TEST(EndToEnd, ClosingTheTaskbarWindowDuringARunEndsToolAndProgramCleanly) {
+    const std::filesystem::path destination = L"D:\\e2e-close-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    Program program(L"hang");
+    ASSERT_TRUE(program.Started());
+    const OutsideRun run = StartThroughTheWindow(program, destination, 300);
+    ASSERT_NE(run.scanning, nullptr);
+    ASSERT_NE(run.tool, 0u);
+    HWND taskbarWindow = WaitForWindow(program.Id(), L"KestroApplication", L"Kestro Refindor", 5000);
+    ASSERT_NE(taskbarWindow, nullptr);
+    RECT size{};
+    GetWindowRect(taskbarWindow, &size);
+    EXPECT_EQ(size.right - size.left, 0) << "the taskbar window has no size";
+
+    PostMessageW(taskbarWindow, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program.WaitForExit(20000)) << "a close request must end the program without a question";
+    EXPECT_EQ(program.ExitCode(), 0u);
+    EXPECT_TRUE(ProcessGone(run.tool, 5000)) << "the tool outlived the program";
+    EXPECT_EQ(SavedDestination(), destination.wstring()) << "the settings were not written";
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+TEST(EndToEnd, AForcedEndOfTheProgramAlsoEndsTheTool) {
+    const std::filesystem::path destination = L"D:\\e2e-kill-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    Program program(L"hang");
+    ASSERT_TRUE(program.Started());
+    const OutsideRun run = StartThroughTheWindow(program, destination, 300);
+    ASSERT_NE(run.scanning, nullptr);
+    ASSERT_NE(run.tool, 0u);
+    program.Kill();
+    ASSERT_TRUE(program.WaitForExit(10000));
+    EXPECT_TRUE(ProcessGone(run.tool, 5000)) << "the hidden, elevated tool outlived the program";
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+TEST(EndToEnd, AToolThatCrashesAfterProgressIsReportedWithItsExitCode) {
+    const std::filesystem::path destination = L"D:\\e2e-crash-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    Program program(L"crash");
+    ASSERT_TRUE(program.Started());
+    const OutsideRun run = StartThroughTheWindow(program, destination, -1);
+    ASSERT_NE(run.scanning, nullptr);
+    HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 20000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), "The recovery tool stopped unexpectedly (exit code 0xC0000005).");
+    HWND bar = Child(run.scanning, PROGRESS_CLASSW);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 400) << "the progress reported before the crash";
+    Screenshot(box, L"e2e-crashed.bmp");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(run.scanning) || !IsWindowVisible(run.scanning); }, 10000));
+    PostMessageW(run.main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
 TEST(EndToEnd, TheSourceDriveNeverBecomesTheDestination) {
     Program program(L"quick");
     ASSERT_TRUE(program.Started());

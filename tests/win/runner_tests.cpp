@@ -180,6 +180,7 @@ struct ScenarioCase {
     int finishedCode; // code of the finished event
     const char* file; // part of a reported file name (nullptr: none)
     int totalFiles;   // TotalFiles of the recovering events (0: not checked)
+    std::uint32_t exitCode = 0; // carried by the finished event
 };
 
 class ScenarioTest : public RunnerTest, public ::testing::WithParamInterface<ScenarioCase> {};
@@ -193,6 +194,7 @@ TEST_P(ScenarioTest, RunEndsWithOneFinishedEventAfterAllOutput) {
     ASSERT_EQ(window.FinishedCount(), 1);
     EXPECT_EQ(window.events.back().Position, kPositionFinished);
     EXPECT_EQ(window.events.back().Code, c.finishedCode);
+    EXPECT_EQ(window.events.back().ExitCode, c.exitCode);
     if (c.code >= 0) {
         EXPECT_GE(window.Count(c.code), 1) << "outcome code " << c.code;
     }
@@ -214,9 +216,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ScenarioCase{L"quick", pcCompleted, pcProgress, nullptr, 12},
                       ScenarioCase{L"deep", pcCompleted, pcProgress, nullptr, 2500},
                       ScenarioCase{L"nothing", pcNothingFound, pcProgress, nullptr, 0},
-                      ScenarioCase{L"admin", pcNeedsAdmin, pcNoProgress, nullptr, 0},
+                      ScenarioCase{L"admin", pcNeedsAdmin, pcNoProgress, nullptr, 0, 5},
                       ScenarioCase{L"instant", -1, pcNoProgress, nullptr, 0},
-                      ScenarioCase{L"crash", -1, pcProgress, nullptr, 0},
+                      ScenarioCase{L"crash", -1, pcProgress, nullptr, 0, 0xC0000005},
+                      ScenarioCase{L"midcrash", -1, pcProgress, nullptr, 40, 0xC0000005},
                       ScenarioCase{L"unicode", pcCompleted, pcProgress,
                                    "\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\xD1\x8B\\"
                                    "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xD0\xBE \xD1\x80\xD0\xB0\xD0\xB1"
@@ -269,6 +272,53 @@ TEST_F(RunnerTest, StopEndsAHangingToolAtOnceAndPostsNoFinishedEvent) {
 
     runner.Stop(0); // a second Stop has nothing to do
     EXPECT_EQ(runner.Running, 0);
+}
+
+TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
+    BOOL selfInJob = TRUE;
+    ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), nullptr, &selfInJob));
+    if (selfInJob) {
+        GTEST_SKIP() << "this test program already runs in a job, which its children share";
+    }
+    EventWindow window;
+    StartRun(L"hang", window);
+    ASSERT_TRUE(PumpUntil([&] { return runner.FProgressSeen(); }, 5000));
+    const DWORD processId = runner.ProcessId();
+    HANDLE tool = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    ASSERT_NE(tool, nullptr);
+    BOOL inJob = FALSE;
+    EXPECT_TRUE(IsProcessInJob(tool, nullptr, &inJob));
+    EXPECT_TRUE(inJob) << "a crash or a forced end of the program would leave the tool running";
+    CloseHandle(tool);
+    runner.Stop(0);
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+}
+
+TEST_F(RunnerTest, TheObserverHearsWhenAToolRunsAndWhenItIsLetGo) {
+    std::vector<bool> heard;
+    runner.SetToolObserver([&](bool running) { heard.push_back(running); });
+    EventWindow window;
+    StartRun(L"hang", window);
+    EXPECT_EQ(heard, std::vector<bool>{true});
+    runner.Stop(0);
+    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
+    runner.Stop(0);
+    EXPECT_EQ(heard.size(), 2u) << "a second Stop has nothing to tell";
+
+    // A tool that ends by itself is let go when its run finishes.
+    heard.clear();
+    EventWindow second;
+    ASSERT_TRUE(RunToEnd(L"instant", second));
+    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
+
+    // A tool that cannot be started never ran.
+    heard.clear();
+    runner.SetToolName("kestro-no-such-tool");
+    runner.Running = 1;
+    EXPECT_THROW(runner.Start(), std::runtime_error);
+    runner.Stop(0);
+    EXPECT_TRUE(heard.empty());
+    runner.SetToolObserver(nullptr);
 }
 
 TEST_F(RunnerTest, FreeingTheRunnerWhileRunningStopsTheTool) {

@@ -336,6 +336,7 @@ TEST(WinfrSim, OutcomeScenarios) {
         {L"admin", 5, false, pcNeedsAdmin, pcNoProgress, false},
         {L"instant", 0, false, -1, pcNoProgress, false},
         {L"crash", 0xC0000005, false, -1, pcProgress, false},
+        {L"midcrash", 0xC0000005, false, -1, pcProgress, true},
         {L"hang", 99, true, -1, pcProgress, false},
         {L"diskfull", 99, true, pcDiskFull, pcProgress, true},
     };
@@ -360,6 +361,9 @@ TEST(WinfrSim, OutcomeScenarios) {
         }
         if (std::wstring(c.scenario) == L"diskfull") {
             ExpectRecoveredFiles(run, temp.Path(), 3, 40);
+        }
+        if (std::wstring(c.scenario) == L"midcrash") {
+            ExpectRecoveredFiles(run, temp.Path(), 5, 40);
         }
     }
 }
@@ -497,6 +501,15 @@ TEST(WinfrSim, PlaysAScenarioFile) {
     const SimRun bad = RunSim(Start(L"D: " + Quoted(temp.Path().wstring()), environment));
     EXPECT_EQ(bad.exitCode, 1u);
     EXPECT_NE(OutputText(bad).find("line 2: the step must be above 0"), std::string::npos) << OutputText(bad);
+
+    // A crash with another code.
+    {
+        std::ofstream out(script, std::ios::binary);
+        out << "line Scanning disk: 10%\ncrash 0xC0000409\nline never written\n";
+    }
+    const SimRun crashed = RunSim(Start(L"D: " + Quoted(temp.Path().wstring()), environment));
+    EXPECT_EQ(crashed.exitCode, 0xC0000409u);
+    EXPECT_EQ(OutputText(crashed).find("never written"), std::string::npos);
 
     const SimRun unknown = RunSim(Start(L"D: " + Quoted(temp.Path().wstring()), Scenario(L"nosuch")));
     EXPECT_EQ(unknown.exitCode, 1u);

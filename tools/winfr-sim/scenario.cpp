@@ -28,7 +28,7 @@
 //                               first ten of those files are really written
 //   exit <code>                 end with this exit code (decimal or 0x hexadecimal)
 //   hang                        wait until killed
-//   crash                       end abnormally, with exit code 0xC0000005
+//   crash [code]                end abnormally, with exit code 0xC0000005 or the code given
 //
 // In text, these tokens stand for characters that cannot be typed: <CR> <LF> <BS> <TAB> <NUL>,
 // and <U+XXXX> (4 to 6 hex digits; up to FFFF one UTF-16 code unit, so lone surrogates can be
@@ -108,6 +108,16 @@ exit 0
 header
 line Pass 1: Scanning and processing disk
 scan 0 40 10
+crash
+)"},
+    {"midcrash", R"(# Recovering files, then an abnormal end half way.
+header
+line Pass 1: Scanning and processing disk
+scan 0 100 25
+line
+line Pass 2: Recovering files
+total 40
+files 5
 crash
 )"},
     {"hang", R"(# Some progress, then nothing more until killed.
@@ -429,10 +439,16 @@ std::optional<Script> ParseScript(std::string_view utf8, std::string& error) {
             if (!numbers(0, 1, d) || d.a < 0) {
                 return fail("flood [count] expected");
             }
-        } else if (name == "hang" || name == "crash") {
-            d.op = name == "hang" ? Op::Hang : Op::Crash;
+        } else if (name == "hang") {
+            d.op = Op::Hang;
             if (!args.empty()) {
                 return fail("no argument expected");
+            }
+        } else if (name == "crash") {
+            d.op = Op::Crash;
+            d.a = 0xC0000005;
+            if (!numbers(0, 1, d) || d.a < 0 || d.a > 0xFFFFFFFF) {
+                return fail("crash [code] expected");
             }
         } else {
             return fail("unknown directive");

@@ -12,7 +12,7 @@
 //   WINFR_SIM_RECORD         file that receives the command line and the parsed arguments
 //
 // Exit codes: the scenario's (0 by default); 1 for a bad command line or scenario; 2 when the
-// destination is on the source drive; 0xC0000005 for the crash scenario.
+// destination is on the source drive; 0xC0000005 (or what the script says) for a crash.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -31,7 +31,6 @@ using winfrsim::Op;
 
 constexpr int kExitUsage = 1;
 constexpr int kExitSameVolume = 2;
-constexpr DWORD kExitCrash = 0xC0000005;
 constexpr std::int64_t kDefaultFloodLines = 200000;
 constexpr std::int64_t kFloodFilesWritten = 10;
 
@@ -403,8 +402,8 @@ public:
                     Sleep(INFINITE);
                 }
             case Op::Crash:
-                TerminateProcess(GetCurrentProcess(), kExitCrash);
-                return static_cast<int>(kExitCrash);
+                TerminateProcess(GetCurrentProcess(), static_cast<DWORD>(d.a));
+                return static_cast<int>(static_cast<DWORD>(d.a));
             }
         }
         return 0;

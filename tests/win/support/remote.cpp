@@ -1,6 +1,7 @@
 #include "support/remote.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include "global/winstr_win.h"
 #include "support/fakes.h"
@@ -72,6 +73,29 @@ HWND WaitForWindow(DWORD process, const wchar_t* className, const std::wstring& 
         },
         timeoutMs);
     return result;
+}
+
+DWORD WaitForChildProcess(DWORD parent, const wchar_t* exeName, DWORD timeoutMs) {
+    DWORD child = 0;
+    PumpUntil(
+        [&] {
+            HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+            if (snapshot == INVALID_HANDLE_VALUE) {
+                return false;
+            }
+            PROCESSENTRY32W entry{};
+            entry.dwSize = sizeof(entry);
+            for (BOOL more = Process32FirstW(snapshot, &entry); more && child == 0;
+                 more = Process32NextW(snapshot, &entry)) {
+                if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, exeName) == 0) {
+                    child = entry.th32ProcessID;
+                }
+            }
+            CloseHandle(snapshot);
+            return child != 0;
+        },
+        timeoutMs);
+    return child;
 }
 
 HWND WaitForMenu(DWORD process, DWORD timeoutMs) { return WaitForWindow(process, L"#32768", L"", timeoutMs); }
@@ -157,5 +181,13 @@ Program::~Program() {
 }
 
 bool Program::WaitForExit(DWORD ms) const { return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
+
+DWORD Program::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void Program::Kill() const { TerminateProcess(info_.hProcess, 1); }
 
 } // namespace kestro::testing_win

@@ -29,6 +29,10 @@ SIZE ClientOf(HWND window);
 // A visible popup menu window of the process, or null.
 HWND WaitForMenu(DWORD process, DWORD timeoutMs);
 
+// The id of a running process started by parent from a program of that file name (such as
+// L"winfr.exe"), once one appears within the time given; 0 when none does.
+DWORD WaitForChildProcess(DWORD parent, const wchar_t* exeName, DWORD timeoutMs);
+
 // Clicks the main window's "Menu" label (8 px below the button row, 51 px from its panel's
 // left, in 96-DPI pixels scaled to dpi) and returns the popup menu that opens, or null.
 HWND OpenMainMenu(DWORD process, HWND main, int dpi);
@@ -44,6 +48,10 @@ public:
     bool Started() const { return started_; }
     DWORD Id() const { return info_.dwProcessId; }
     bool WaitForExit(DWORD ms) const;
+    // The exit code once it has ended (STILL_ACTIVE before).
+    DWORD ExitCode() const;
+    // Ends it at once, as Task Manager's "End process" does.
+    void Kill() const;
 
 private:
     PROCESS_INFORMATION info_{};

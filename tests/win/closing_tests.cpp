@@ -1,0 +1,274 @@
+// The main window asked to close, or the session asked to end, while a recovery runs in the
+// Scanning dialog: the real window, the real dialog and runner, the simulator as the tool.
+//
+// Freed memory is overwritten in this program, so that an object read after it was freed shows
+// garbage (and the run crashes) instead of the old values that let such a fault pass unseen.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/main_window_win.h"
+#include "global/application_win.h"
+#include "global/session_win.h"
+#include "global/winstr_win.h"
+#include "job/command.h"
+#include "runner/runner_win.h"
+#include "support/fakes.h"
+#include "support/remote.h"
+#include "support/wine_helpers.h"
+
+namespace {
+constexpr std::size_t kHeader = 16;
+constexpr unsigned char kFreed = 0xDD;
+} // namespace
+
+void* operator new(std::size_t size) {
+    auto* block = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, size + kHeader));
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    *reinterpret_cast<std::size_t*>(block) = size;
+    return block + kHeader;
+}
+void operator delete(void* p) noexcept {
+    if (p == nullptr) {
+        return;
+    }
+    auto* block = static_cast<unsigned char*>(p) - kHeader;
+    std::memset(p, kFreed, *reinterpret_cast<std::size_t*>(block));
+    HeapFree(GetProcessHeap(), 0, block);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    operator delete(p);
+}
+
+using namespace kestro;
+using namespace kestro::testing_win;
+
+namespace {
+
+class FakeJobSystem final : public JobSystem {
+public:
+    bool IsDirectory(const std::string& path) override { return directories.count(path) != 0; }
+    std::string FileSystemName(char) override { return "NTFS"; }
+    std::string VolumeOf(const std::string&) override { return {}; }
+    std::set<std::string> directories;
+};
+
+struct ReasonCall {
+    HWND window;
+    std::string reason; // empty: cleared
+};
+
+class RecordingReasons final : public ShutdownReasons {
+public:
+    void Set(HWND window, const std::string& reason) override { calls.push_back({window, reason}); }
+    void Clear(HWND window) override { calls.push_back({window, {}}); }
+    std::vector<ReasonCall> calls;
+};
+
+const auto kLogoff = static_cast<LPARAM>(ENDSESSION_LOGOFF);
+
+std::function<void()>* currentTick = nullptr;
+
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
+    if (currentTick != nullptr) {
+        (*currentTick)();
+    }
+}
+
+class ClosingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(ExeFolder() / L"winfr.exe")) << "the simulator belongs beside the tests";
+        SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"0");
+        SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
+        drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}};
+        system.directories = {destination.Utf8()};
+        settingsPath = (settingsDir.Path() / L"settings.ini").wstring();
+        MainWindowServices services;
+        services.drives = &drives;
+        services.jobSystem = &system;
+        services.settingsFile = [this] {
+            // What had already happened when the settings were read or written.
+            atSettings.push_back(
+                {toolId != 0 && ProcessGone(toolId, 0), FindWindowW(L"TfrmDownload", nullptr) == nullptr});
+            return Narrow(settingsPath);
+        };
+        services.workArea = [] { return RECT{0, 0, 1280, 1040}; };
+        services.shutdownReasons = &reasons;
+        window = std::make_unique<TfrmMain>(std::move(services));
+        window->Show();
+        // A run of the hanging tool from D: into a folder on C:.
+        SendMessageW(window->Ctl().cbSource, CB_SETCURSEL, 1, 0);
+        SetText(window->Ctl().eOutputFolder, destination.Utf8());
+        Application::Get().SetMainForm(window.get());
+    }
+
+    void TearDown() override {
+        Application::Get().SetMainForm(nullptr);
+        if (window && IsWindow(window->Handle())) {
+            window->Close();
+        }
+        window.reset();
+        // Whatever WM_QUIT the closing posted is taken off the queue.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+
+    // Presses Start; once the tool has reported its progress, act() runs inside the Scanning
+    // dialog's modal loop, as a message from outside would. Returns when Start's handler has.
+    void RunAndThen(const std::function<void()>& act) {
+        bool acted = false;
+        const ULONGLONG end = GetTickCount64() + 15000;
+        std::function<void()> tick = [&] {
+            if (!acted && RecoveryRunner != nullptr && RecoveryRunner->FProgressSeen()) {
+                acted = true;
+                toolId = RecoveryRunner->ProcessId();
+                act();
+            } else if (GetTickCount64() > end) {
+                acted = true;
+                ADD_FAILURE() << "the run showed no progress";
+                if (RecoveryRunner != nullptr) {
+                    RecoveryRunner->Stop(0);
+                }
+                PostMessageW(FindWindowW(L"TfrmDownload", nullptr), WM_CLOSE, 0, 0);
+            }
+        };
+        currentTick = &tick;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, &OnTick);
+        window->bStartClick();
+        KillTimer(nullptr, timer);
+        currentTick = nullptr;
+        EXPECT_TRUE(acted);
+    }
+
+    std::wstring Saved(const wchar_t* key) const {
+        wchar_t value[512] = {};
+        GetPrivateProfileStringW(L"Options", key, L"", value, 512, settingsPath.c_str());
+        return value;
+    }
+
+    // The WM_QUIT that closing the program's main window posts, taken off the queue.
+    bool QuitPosted(WPARAM& code) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+            return false;
+        }
+        code = msg.wParam;
+        return true;
+    }
+
+    TempDir destination{L"closing-out"};
+    TempDir settingsDir{L"closing-settings"};
+    std::wstring settingsPath;
+    FakeDrives drives;
+    FakeJobSystem system;
+    RecordingBoxes boxes;
+    RecordingShell shell;
+    RecordingReasons reasons;
+    std::unique_ptr<TfrmMain> window;
+    DWORD toolId = 0;
+    struct Moment {
+        bool toolGone;
+        bool dialogGone;
+    };
+    std::vector<Moment> atSettings;
+};
+
+class CloseRequestTest : public ClosingTest, public ::testing::WithParamInterface<bool> {};
+
+// Task Manager's "End task" and taskkill ask the taskbar window; another program may find the
+// main window by its class name and ask it directly.
+TEST_P(CloseRequestTest, ACloseRequestDuringARunStopsTheToolEndsTheDialogAndClosesTheProgram) {
+    HWND main = window->Handle();
+    HWND target = GetParam() ? Application::Get().Handle() : main;
+    RunAndThen([&] { PostMessageW(target, WM_CLOSE, 0, 0); });
+
+    EXPECT_FALSE(IsWindow(main)) << "the program did not close";
+    EXPECT_EQ(FindWindowW(L"TfrmDownload", nullptr), nullptr);
+    ASSERT_NE(toolId, 0u);
+    EXPECT_TRUE(ProcessGone(toolId, 1000));
+    EXPECT_EQ(RecoveryRunner, nullptr);
+    EXPECT_TRUE(boxes.boxes.empty()) << "no question may hold up End task: " << boxes.boxes[0].text;
+    EXPECT_EQ(Saved(L"OutputDirectory"), Widen(destination.Utf8()));
+    EXPECT_EQ(Saved(L"SourceDrive"), L"1");
+    // In this order: the tool stopped, the dialog ended, then the settings written.
+    ASSERT_FALSE(atSettings.empty());
+    EXPECT_TRUE(atSettings.back().toolGone);
+    EXPECT_TRUE(atSettings.back().dialogGone);
+    WPARAM code = 99;
+    EXPECT_TRUE(QuitPosted(code));
+    EXPECT_EQ(code, 0u) << "the program's exit code";
+}
+
+INSTANTIATE_TEST_SUITE_P(To, CloseRequestTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return std::string(param.param ? "TheTaskbarWindow" : "TheMainWindow");
+                         });
+
+TEST_F(ClosingTest, TheSessionWaitsForARunningRecoveryWithAReason) {
+    HWND main = window->Handle();
+    EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, kLogoff), TRUE) << "nothing runs yet";
+    EXPECT_TRUE(reasons.calls.empty());
+
+    LRESULT whileRunning = -1;
+    std::vector<ReasonCall> reasonsWhileRunning;
+    RunAndThen([&] {
+        whileRunning = SendMessageW(main, WM_QUERYENDSESSION, 0, kLogoff);
+        reasonsWhileRunning = reasons.calls;
+        PostMessageW(Child(FindWindowW(L"TfrmDownload", nullptr), L"Button", L"Stop"), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(whileRunning, FALSE);
+    ASSERT_EQ(reasonsWhileRunning.size(), 1u);
+    EXPECT_EQ(reasonsWhileRunning[0].window, main);
+    EXPECT_EQ(reasonsWhileRunning[0].reason, "A file recovery is running.");
+
+    // The run has ended: the reason is gone and the session may end.
+    ASSERT_EQ(reasons.calls.size(), 2u);
+    EXPECT_EQ(reasons.calls[1].window, main);
+    EXPECT_TRUE(reasons.calls[1].reason.empty());
+    EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, kLogoff), TRUE);
+    EXPECT_TRUE(IsWindow(main)) << "stopping a run does not close the program";
+}
+
+TEST_F(ClosingTest, TheEndOfTheSessionStopsTheToolAndSavesBeforeItReturns) {
+    HWND main = window->Handle();
+    bool goneOnReturn = false;
+    std::wstring savedOnReturn;
+    bool runningAfterCancel = false;
+    RunAndThen([&] {
+        // Another program answered FALSE: the session goes on, and so does the run.
+        SendMessageW(main, WM_ENDSESSION, FALSE, kLogoff);
+        runningAfterCancel = RecoveryRunner != nullptr && RecoveryRunner->ProcessId() == toolId;
+        SendMessageW(main, WM_ENDSESSION, TRUE, kLogoff);
+        goneOnReturn = ProcessGone(toolId, 1000);
+        savedOnReturn = Saved(L"OutputDirectory");
+    });
+    EXPECT_TRUE(runningAfterCancel);
+    EXPECT_TRUE(goneOnReturn);
+    EXPECT_EQ(savedOnReturn, Widen(destination.Utf8()));
+    EXPECT_EQ(FindWindowW(L"TfrmDownload", nullptr), nullptr) << "the dialog ends with the tool";
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(ClosingTest, ClosingWithoutARunClosesAtOnce) {
+    HWND main = window->Handle();
+    SendMessageW(Application::Get().Handle(), WM_CLOSE, 0, 0);
+    PumpUntil([&] { return !IsWindow(main); }, 2000); // ends early on the WM_QUIT it posts
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_EQ(Saved(L"OutputDirectory"), Widen(destination.Utf8()));
+}
+
+} // namespace

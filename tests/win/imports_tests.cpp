@@ -1,0 +1,284 @@
+// What Tarvask.exe makes Windows load before wWinMain runs. The program runs elevated, and a DLL
+// that it imports is searched for beside the program first unless the system knows it (the
+// KnownDLLs) or the manifest names it: anything else could be planted in the folder the program
+// is started from. Both builds are read, whichever architecture runs this test.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "global/optional_api_win.h"
+#include "support/wine_helpers.h"
+
+namespace {
+
+using kestro::testing_win::ExeFolder;
+
+struct Imports {
+    std::string error; // why the file could not be read; empty when it was
+    WORD machine = 0;
+    std::vector<std::string> dlls;        // the import directory, lower case
+    std::vector<std::string> delayedDlls; // the delay-load directory, lower case
+};
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// A PE file's import tables, PE32 or PE32+, whatever this test program's own architecture.
+class PeReader {
+public:
+    explicit PeReader(std::vector<char> bytes) : bytes_(std::move(bytes)) {}
+
+    Imports Read() {
+        Imports result;
+        const auto* dos = At<IMAGE_DOS_HEADER>(0);
+        if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) {
+            result.error = "no MZ header";
+            return result;
+        }
+        const auto ntOffset = static_cast<std::size_t>(dos->e_lfanew);
+        const auto* signature = At<DWORD>(ntOffset);
+        const auto* file = At<IMAGE_FILE_HEADER>(ntOffset + sizeof(DWORD));
+        if (signature == nullptr || *signature != IMAGE_NT_SIGNATURE || file == nullptr) {
+            result.error = "no PE header";
+            return result;
+        }
+        result.machine = file->Machine;
+        const std::size_t optional = ntOffset + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
+        const auto* magic = At<WORD>(optional);
+        const IMAGE_DATA_DIRECTORY* directories = nullptr;
+        DWORD directoryCount = 0;
+        if (magic != nullptr && *magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+            const auto* header = At<IMAGE_OPTIONAL_HEADER32>(optional);
+            if (header != nullptr) {
+                directories = header->DataDirectory;
+                directoryCount = header->NumberOfRvaAndSizes;
+                imageBase_ = header->ImageBase;
+            }
+        } else if (magic != nullptr && *magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            const auto* header = At<IMAGE_OPTIONAL_HEADER64>(optional);
+            if (header != nullptr) {
+                directories = header->DataDirectory;
+                directoryCount = header->NumberOfRvaAndSizes;
+                imageBase_ = header->ImageBase;
+            }
+        }
+        if (directories == nullptr) {
+            result.error = "unknown optional header";
+            return result;
+        }
+        sections_ = optional + file->SizeOfOptionalHeader;
+        sectionCount_ = file->NumberOfSections;
+
+        if (directoryCount > IMAGE_DIRECTORY_ENTRY_IMPORT && directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress) {
+            for (DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;;
+                 rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+                const auto* descriptor = AtRva<IMAGE_IMPORT_DESCRIPTOR>(rva);
+                if (descriptor == nullptr) {
+                    result.error = "import directory outside the file";
+                    return result;
+                }
+                if (descriptor->Name == 0) {
+                    break;
+                }
+                const auto name = StringAtRva(descriptor->Name);
+                if (!name) {
+                    result.error = "import name outside the file";
+                    return result;
+                }
+                result.dlls.push_back(Lower(*name));
+            }
+        }
+        if (directoryCount > IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT &&
+            directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress) {
+            for (DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress;;
+                 rva += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
+                const auto* descriptor = AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(rva);
+                if (descriptor == nullptr) {
+                    result.error = "delay-load directory outside the file";
+                    return result;
+                }
+                if (descriptor->DllNameRVA == 0) {
+                    break;
+                }
+                // Old-style descriptors hold addresses rather than offsets.
+                const bool rvaBased = (descriptor->Attributes.AllAttributes & 1) != 0;
+                const auto nameRva =
+                    static_cast<DWORD>(rvaBased ? descriptor->DllNameRVA : descriptor->DllNameRVA - imageBase_);
+                const auto name = StringAtRva(nameRva);
+                if (!name) {
+                    result.error = "delay-load name outside the file";
+                    return result;
+                }
+                result.delayedDlls.push_back(Lower(*name));
+            }
+        }
+        return result;
+    }
+
+private:
+    template <class T> const T* At(std::size_t offset) const {
+        if (offset > bytes_.size() || bytes_.size() - offset < sizeof(T)) {
+            return nullptr;
+        }
+        return reinterpret_cast<const T*>(bytes_.data() + offset);
+    }
+
+    std::optional<std::size_t> OffsetOf(DWORD rva) const {
+        for (WORD i = 0; i < sectionCount_; ++i) {
+            const auto* section = At<IMAGE_SECTION_HEADER>(sections_ + i * sizeof(IMAGE_SECTION_HEADER));
+            if (section == nullptr) {
+                return std::nullopt;
+            }
+            const DWORD size = std::max(section->Misc.VirtualSize, section->SizeOfRawData);
+            if (rva >= section->VirtualAddress && rva - section->VirtualAddress < size) {
+                return static_cast<std::size_t>(section->PointerToRawData) + (rva - section->VirtualAddress);
+            }
+        }
+        return std::nullopt;
+    }
+
+    template <class T> const T* AtRva(DWORD rva) const {
+        const auto offset = OffsetOf(rva);
+        return offset ? At<T>(*offset) : nullptr;
+    }
+
+    std::optional<std::string> StringAtRva(DWORD rva) const {
+        const auto offset = OffsetOf(rva);
+        if (!offset || *offset >= bytes_.size()) {
+            return std::nullopt;
+        }
+        const char* begin = bytes_.data() + *offset;
+        const char* end = static_cast<const char*>(std::memchr(begin, 0, bytes_.size() - *offset));
+        if (end == nullptr) {
+            return std::nullopt;
+        }
+        return std::string(begin, end);
+    }
+
+    std::vector<char> bytes_;
+    std::size_t sections_ = 0;
+    WORD sectionCount_ = 0;
+    ULONGLONG imageBase_ = 0;
+};
+
+Imports ReadImports(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        Imports missing;
+        missing.error = "cannot be opened";
+        return missing;
+    }
+    return PeReader(std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())).Read();
+}
+
+// The system's known DLLs, which Windows maps from the system folder whatever lies beside the
+// program, and comctl32, which the manifest binds to the system's side-by-side copy.
+const std::set<std::string>& Allowed() {
+    static const std::set<std::string> allowed = {
+        "advapi32.dll", "comdlg32.dll", "gdi32.dll",    "imm32.dll",  "kernel32.dll",
+        "msvcrt.dll",   "ole32.dll",    "oleaut32.dll", "rpcrt4.dll", "shell32.dll",
+        "shlwapi.dll",  "user32.dll",   "ws2_32.dll",   "ntdll.dll",  "comctl32.dll",
+    };
+    return allowed;
+}
+
+// The build of the other architecture lies beside this one (build/win32 and build/win64).
+std::filesystem::path OtherBuildsProgram() {
+    const std::filesystem::path build = std::filesystem::path(KESTRO_BUILD_DIR);
+    const std::string name = build.filename().string();
+    const std::string other = name == "win32" ? "win64" : name == "win64" ? "win32" : "";
+    if (other.empty()) {
+        return {};
+    }
+    return build.parent_path() / other / "bin" / "Tarvask.exe";
+}
+
+void ExpectOnlyKnownDlls(const std::filesystem::path& program, WORD machine) {
+    SCOPED_TRACE(program.string());
+    const Imports imports = ReadImports(program);
+    ASSERT_TRUE(imports.error.empty()) << imports.error;
+    EXPECT_EQ(imports.machine, machine);
+    // The reader found the imports every such program has, so an empty list is no false pass.
+    for (const char* expected : {"kernel32.dll", "user32.dll", "comctl32.dll"}) {
+        EXPECT_NE(std::find(imports.dlls.begin(), imports.dlls.end(), expected), imports.dlls.end()) << expected;
+    }
+    for (const std::string& dll : imports.dlls) {
+        EXPECT_TRUE(Allowed().count(dll) != 0) << dll << " is imported, but it is not one of the system's known DLLs";
+    }
+    for (const std::string& dll : imports.delayedDlls) {
+        EXPECT_TRUE(Allowed().count(dll) != 0) << dll
+                                               << " is delay-loaded by name, so it is searched for beside the "
+                                                  "program";
+    }
+}
+
+#if defined(_WIN64)
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_I386;
+#else
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
+constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_AMD64;
+#endif
+
+TEST(ProgramImports, ThisArchitecturesProgramImportsOnlyKnownSystemDlls) {
+    const std::filesystem::path program = ExeFolder() / L"Tarvask.exe";
+    ASSERT_TRUE(std::filesystem::exists(program)) << program.string();
+    ExpectOnlyKnownDlls(program, kOwnMachine);
+}
+
+TEST(ProgramImports, TheOtherArchitecturesProgramImportsOnlyKnownSystemDlls) {
+    const std::filesystem::path program = OtherBuildsProgram();
+    if (program.empty() || !std::filesystem::exists(program)) {
+        GTEST_SKIP() << "the other architecture's build is not there: " << program.string();
+    }
+    ExpectOnlyKnownDlls(program, kOtherMachine);
+}
+
+TEST(ProgramImports, TheReaderTellsBrokenFilesApart) {
+    EXPECT_EQ(PeReader({}).Read().error, "no MZ header");
+    std::vector<char> truncated(sizeof(IMAGE_DOS_HEADER), 0);
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(truncated.data());
+    dos->e_magic = IMAGE_DOS_SIGNATURE;
+    dos->e_lfanew = 0x7FFFFFF0;
+    EXPECT_EQ(PeReader(truncated).Read().error, "no PE header");
+}
+
+// The visual-styles DLL is not a known DLL: it comes from the system folder at run time.
+TEST(OptionalApi, UxThemeIsLoadedFromTheSystemFolder) {
+    ASSERT_TRUE(kestro::Theme().Available());
+    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
+    ASSERT_NE(uxtheme, nullptr);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(uxtheme, path, MAX_PATH);
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(system)) << path;
+}
+
+TEST(OptionalApi, ALibraryOutsideTheSystemFolderIsNotLoaded) {
+    // The test program's own folder holds the simulator as winfr.exe, but no such DLL is in the
+    // system folder: a search that looked beside the program would find it.
+    const std::filesystem::path beside = ExeFolder() / L"kestro-planted.dll";
+    std::error_code ec;
+    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", beside, std::filesystem::copy_options::overwrite_existing,
+                               ec);
+    ASSERT_FALSE(ec) << ec.message();
+    EXPECT_EQ(kestro::LoadSystemLibrary(L"kestro-planted.dll"), nullptr);
+    std::filesystem::remove(beside, ec);
+}
+
+} // namespace
