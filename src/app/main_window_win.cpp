@@ -97,6 +97,8 @@ TfrmMain::TfrmMain(MainWindowServices services) : services_(std::move(services))
     frmMain = this;
     CreateForm(kClassName, Application::Get().Handle(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0,
                L"", 460, 299);
+    // Any program may ask the window to show itself, also one without this program's rights.
+    AllowMessageFrom(hwnd_, WM_SHOWMAIN);
     CreateControls();
     BindHandlers();
     popupMenu_ = std::make_unique<SkinnedPopupMenu>(std::vector<PopupItem>{

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "app/main_window_win.h"
 #include "global/application_win.h"
 #include "global/fpu.h"
+#include "global/message_filter_win.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"
 #include "job/command.h"
@@ -557,6 +559,30 @@ TEST_F(MainWindowTest, ShowMainRestoresAMinimisedProgram) {
     SendMessageW(w.Handle(), WM_SHOWMAIN, 0, 0);
     EXPECT_FALSE(IsIconic(Application::Get().Handle()));
     EXPECT_TRUE(IsWindowVisible(w.Handle()));
+}
+
+// The program runs elevated; the integrity filter would drop WM_SHOWMAIN from an ordinary program.
+struct FilterCall {
+    HWND window;
+    UINT message;
+    DWORD action;
+};
+std::vector<FilterCall> filterCalls;
+
+BOOL WINAPI RecordFilter(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT) {
+    filterCalls.push_back({window, message, action});
+    return TRUE;
+}
+
+TEST_F(MainWindowTest, ShowMainIsLetThroughFromLessPrivilegedPrograms) {
+    filterCalls.clear();
+    SetMessageFilterFunction(&RecordFilter);
+    TfrmMain& w = Open();
+    SetMessageFilterFunction(nullptr);
+    const bool allowed = std::any_of(filterCalls.begin(), filterCalls.end(), [&](const FilterCall& call) {
+        return call.window == w.Handle() && call.message == WM_SHOWMAIN && call.action == MSGFLT_ALLOW;
+    });
+    EXPECT_TRUE(allowed);
 }
 
 TEST_F(MainWindowTest, MinimiseBoxMinimisesTheProgram) {
