@@ -270,13 +270,17 @@ void TfrmMain::CreateControls() {
     SetHint(*c_.lbEAddress, "Click to popup the menu");
 }
 
-// Labels and check boxes are as wide as their text (and the check mark).
+// Labels and check boxes are as wide as their text (and the check mark), at every DPI.
 HWND TfrmMain::AddLabel(Container& parent, const std::wstring& text, int x, int y, int id) {
-    return AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
+    HWND label = AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
+    FitToText(label, 1, false);
+    return label;
 }
 
 HWND TfrmMain::AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id) {
-    return AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
+    HWND box = AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
+    FitToText(box, 24, false);
+    return box;
 }
 
 void TfrmMain::CreateFilterGroups() {
@@ -620,10 +624,14 @@ RECT TfrmMain::WorkArea() const {
 // ---------------------------------------------------------------------------
 // Inputs
 
+// The placeholder is a state of its own: grey while it is shown, and after that the system's
+// text colour as it is at each painting (a colour read once would stay black on a dark
+// high-contrast theme).
 void TfrmMain::seFileNameClick() {
-    if (TextColor(c_.seFileName) == kSilver) {
+    if (fileNamePlaceholder_) {
+        fileNamePlaceholder_ = false;
         SetText(c_.seFileName, "");
-        SetTextColor(c_.seFileName, GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(c_.seFileName, CLR_INVALID);
     }
 }
 

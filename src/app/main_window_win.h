@@ -76,6 +76,9 @@ public:
     // A folder (or a file's folder) dropped on the destination or source-folder edit.
     void FolderDropped(HWND edit, HDROP drop);
 
+    // The file-name edit still shows its grey example, which the first click clears.
+    bool FileNamePlaceholderShown() const noexcept { return fileNamePlaceholder_; }
+
     // The chosen filter (-1: none); SetFilter acts like a click on that item.
     int FilterIndex() const;
     void SetFilter(int index);
@@ -134,6 +137,7 @@ private:
     std::unique_ptr<TDownloadProcess> runner_;
     std::unique_ptr<SkinnedPopupMenu> popupMenu_;
     int filterIndex_ = 0;
+    bool fileNamePlaceholder_ = true;
     Controls c_;
 };
 

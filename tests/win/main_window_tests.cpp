@@ -16,6 +16,7 @@
 #include "app/main_window_win.h"
 #include "global/application_win.h"
 #include "global/fpu.h"
+#include "global/graphics_win.h"
 #include "global/message_filter_win.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"
@@ -380,17 +381,109 @@ void Click(HWND control) {
     SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
 }
 
+// The colour an edit's text is painted in: what its parent answers to WM_CTLCOLOREDIT.
+COLORREF PaintedTextColor(HWND edit) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetTextColor(dc, RGB(1, 2, 3));
+    SendMessageW(GetParent(edit), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit));
+    const COLORREF color = GetTextColor(dc);
+    DeleteDC(dc);
+    return color;
+}
+
 TEST_F(MainWindowTest, FileNamePlaceholderClearsOnTheFirstMouseClickOnly) {
     TfrmMain& w = Open();
     HWND edit = w.Ctl().seFileName;
     w.SetFilter(1);
-    EXPECT_EQ(w.TextColor(edit), RGB(192, 192, 192));
+    EXPECT_TRUE(w.FileNamePlaceholderShown());
+    EXPECT_EQ(PaintedTextColor(edit), RGB(192, 192, 192));
     Click(edit);
     EXPECT_EQ(EditText(edit), "");
-    EXPECT_EQ(w.TextColor(edit), GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_FALSE(w.FileNamePlaceholderShown());
+    EXPECT_EQ(PaintedTextColor(edit), GetSysColor(COLOR_WINDOWTEXT));
     SetText(edit, "report.docx");
     Click(edit);
     EXPECT_EQ(EditText(edit), "report.docx");
+}
+
+// A switch to or from a high-contrast theme changes the system colours under a running program.
+TEST_F(MainWindowTest, TextColoursFollowASwitchOfTheSystemColours) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    w.SetFilter(1);
+    std::vector<HWND> told;
+    Subclass(c.Label8, [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg == WM_SYSCOLORCHANGE) {
+            told.push_back(hwnd);
+        }
+        return false;
+    });
+    {
+        const SystemColors dark({{COLOR_WINDOW, RGB(0, 0, 0)}, {COLOR_WINDOWTEXT, RGB(255, 255, 0)}});
+        EXPECT_EQ(PaintedTextColor(c.seFileName), RGB(192, 192, 192)) << "the placeholder stays grey";
+        Click(c.seFileName);
+        EXPECT_EQ(PaintedTextColor(c.seFileName), RGB(255, 255, 0));
+        EXPECT_EQ(PaintedTextColor(c.seWildcard), RGB(255, 255, 0));
+        EXPECT_EQ(told, std::vector<HWND>{c.Label8}) << "the controls are told of the new colours";
+    }
+    EXPECT_EQ(PaintedTextColor(c.seFileName), GetSysColor(COLOR_WINDOWTEXT)) << "and back";
+    // "Menu" lies on the system's background: in high contrast it takes the link colour.
+    OverrideHighContrast(1);
+    EXPECT_EQ(c.lbEAddress->PaintColor(), GetSysColor(COLOR_HOTLIGHT));
+    EXPECT_EQ(c.lTitle->PaintColor(), RGB(255, 255, 255)) << "on the title picture it stays white";
+    OverrideHighContrast(-1);
+    EXPECT_EQ(c.lbEAddress->PaintColor(), RGB(0, 0, 255));
+}
+
+// Text does not scale in proportion with the DPI: captions are measured again at the new DPI.
+TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    RECT suggested{40, 30, 800, 700};
+    const auto moveTo = [&](int dpi) {
+        SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        ASSERT_EQ(w.Dpi(), dpi);
+        EXPECT_EQ(ClippedCaptions(w.Handle(), dpi), std::vector<std::string>{}) << "at " << dpi;
+        // The windowless labels sized to their text, each measured in the font it is drawn with.
+        struct Drawn {
+            TLabel* label;
+            int height;
+            int weight;
+            bool underline;
+        };
+        const Drawn labels[] = {{c.lTitle.get(), -15, FW_BOLD, false},
+                                {c.lUpdate.get(), -12, FW_NORMAL, true},
+                                {c.lbEAddress.get(), -11, FW_BOLD, true}};
+        for (const Drawn& d : labels) {
+            const auto font = w.MakeFont(d.height, d.weight, d.underline);
+            HDC dc = GetDC(w.Handle());
+            HGDIOBJ old = SelectObject(dc, font.get());
+            const std::wstring text = Widen(d.label->Caption());
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(w.Handle(), dc);
+            const RECT r = d.label->ClientRect();
+            EXPECT_GE(r.right - r.left, size.cx) << d.label->Caption() << " at " << dpi;
+            EXPECT_GE(r.bottom - r.top, size.cy) << d.label->Caption() << " at " << dpi;
+        }
+        // Every font a control holds is alive.
+        EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(SendMessageW(c.Label8, WM_GETFONT, 0, 0))),
+                  static_cast<DWORD>(OBJ_FONT));
+        EXPECT_EQ(GetObjectType(w.Font()), static_cast<DWORD>(OBJ_FONT));
+    };
+    w.SetFilter(3);
+    EXPECT_EQ(ClippedCaptions(w.Handle(), 96), std::vector<std::string>{});
+    moveTo(144);
+    moveTo(96);
+    const DWORD gdi = GdiObjectCount();
+    for (int round = 0; round < 2; ++round) {
+        moveTo(144);
+        moveTo(96);
+    }
+    // Wine does not count GDI objects; Windows does.
+    EXPECT_LE(GdiObjectCount(), gdi);
+    w.SetFilter(0);
 }
 
 TEST_F(MainWindowTest, TextTypedWhileSilverIsErasedByTheFirstClick) {
