@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <cstring>
 #include <exception>
@@ -460,7 +461,14 @@ void TfrmMain::FormClose() {
     }
 }
 
-bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_CONTEXTMENU && GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) {
+        // Edits answer the keys with their own menu and never pass them on. A right click is left
+        // to the system (the window menu on the caption): the menu belongs to no control.
+        MenuKeyPressed();
+        result = 0;
+        return true;
+    }
     if (msg == WM_SHOWMAIN) {
         ShowWindow(hwnd_, SW_SHOW);
         Application::Get().BringToFront();
@@ -841,7 +849,19 @@ int TfrmMain::RecoveryModeIndex() const {
 void TfrmMain::iAboutClick() {
     POINT at{};
     GetCursorPos(&at);
-    switch (popupMenu_->Popup(hwnd_, at)) {
+    MenuChosen(popupMenu_->Popup(hwnd_, at));
+}
+
+// Shift+F10 or the Applications key: the menu opens below the "Menu" label, its first item
+// selected, so every item can be reached without a mouse.
+void TfrmMain::MenuKeyPressed() {
+    RECT label = c_.lbEAddress->ClientRect();
+    MapWindowPoints(c_.pSingleMode->Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&label), 2);
+    MenuChosen(popupMenu_->PopupFromKeyboard(hwnd_, POINT{label.left, label.bottom}, label));
+}
+
+void TfrmMain::MenuChosen(int id) {
+    switch (id) {
     case miHomepage:
         Homepage1Click();
         break;

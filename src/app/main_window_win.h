@@ -66,6 +66,8 @@ public:
     void bStartClick();
     void bExitClick();
     void iAboutClick();
+    // The menu from the keyboard (Shift+F10, the Applications key).
+    void MenuKeyPressed();
     void KestroHomepageClick();
     void lTitleClick();
     void lUpdateClick();
@@ -126,6 +128,7 @@ private:
     JobChoices ReadChoices() const;
     void OpenPage(const std::string& address);
     void RunScanDialog(const std::string& arguments);
+    void MenuChosen(int id);
     bool PickFolder(std::string& folder);
     RECT WorkArea() const;
 

@@ -10,6 +10,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -180,6 +182,122 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
     EXPECT_TRUE(again.WaitForExit(20000));
     std::error_code ec;
     std::filesystem::remove_all(destination, ec);
+}
+
+// Keys pressed on the keyboard, as the user presses them (they go to the foreground window).
+void PressKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    std::vector<INPUT> inputs;
+    for (const auto& [key, down] : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void Tap(WORD key) { PressKeys({{key, true}, {key, false}}); }
+
+// What an open popup menu of the program shows (menus of another process cannot be asked for
+// their items under Wine): whether it is the program's own skinned menu, with its grey side bar,
+// and whether its first item is selected, drawn in the skin's dark blue.
+struct MenuLook {
+    bool skinned = false;
+    bool firstSelected = false;
+};
+
+MenuLook LookAt(HWND menuWindow) {
+    PumpUntil([] { return false; }, 300);
+    RECT r{};
+    GetClientRect(menuWindow, &r);
+    HDC dc = GetDC(menuWindow);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    MenuLook look;
+    const int firstItemBottom = 4 + 21;
+    for (int y = 0; y < r.bottom; ++y) {
+        for (int x = 0; x < r.right; x += 2) {
+            const COLORREF pixel = GetPixel(memory, x, y);
+            look.skinned = look.skinned || pixel == RGB(214, 211, 206);
+            look.firstSelected = look.firstSelected || (y < firstItemBottom && pixel == RGB(68, 74, 160));
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(menuWindow, dc);
+    return look;
+}
+
+TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    Program program(L"quick");
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main; }, 5000));
+    // The keyboard focus on a button: Shift+F10 opens the program's menu below "Menu", with
+    // "&Home Page" selected; Up, Up and Return then choose "Copy winfr command".
+    HWND radio = Child(main, L"Button", L"All deleted files");
+    PostMessageW(radio, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(radio, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PumpUntil([] { return false; }, 200);
+    PressKeys({{VK_SHIFT, true}, {VK_F10, true}, {VK_F10, false}, {VK_SHIFT, false}});
+    HWND menu = WaitForMenu(program.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    const MenuLook look = LookAt(menu);
+    EXPECT_TRUE(look.skinned);
+    EXPECT_TRUE(look.firstSelected);
+    RECT menuPlace{};
+    GetWindowRect(menu, &menuPlace);
+    HWND start = Child(main, L"Button", L"Start...");
+    RECT row{};
+    GetWindowRect(start, &row);
+    // Below the "Menu" label (8 px under the top of the button row, 13 px high), or above it
+    // where the screen ends.
+    EXPECT_TRUE(menuPlace.top >= row.top + 8 + 13 || menuPlace.bottom <= row.top + 8) << menuPlace.top;
+    Tap(VK_UP);
+    Tap(VK_UP);
+    Tap(VK_RETURN);
+    std::string copied;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            copied = ClipboardText();
+            return !copied.empty();
+        },
+        5000));
+    EXPECT_EQ(copied, "winfr C: D: /regular /o:b /a /e:*.mm1");
+    EXPECT_TRUE(PumpUntil([&] { return WaitForMenu(program.Id(), 0) == nullptr; }, 3000));
+
+    // The Applications key does the same; Escape closes the menu again.
+    Tap(VK_APPS);
+    menu = WaitForMenu(program.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(LookAt(menu).skinned);
+    EXPECT_TRUE(LookAt(menu).firstSelected);
+    Tap(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForMenu(program.Id(), 0) == nullptr; }, 3000));
+
+    // In an edit the keys open the edit's own menu.
+    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PumpUntil([] { return false; }, 200);
+    PressKeys({{VK_SHIFT, true}, {VK_F10, true}, {VK_F10, false}, {VK_SHIFT, false}});
+    menu = WaitForMenu(program.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(LookAt(menu).skinned);
+    Tap(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForMenu(program.Id(), 0) == nullptr; }, 3000));
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
 }
 
 } // namespace
