@@ -78,6 +78,9 @@ protected:
             folder = pickerAnswer;
             return true;
         };
+        if (realPicker) {
+            services.selectFolder = nullptr; // the shell's own dialog
+        }
         services.settingsFile = [this] { return Narrow(settingsPath); };
         services.workArea = [] { return RECT{0, 0, 1280, 1040}; };
         window = std::make_unique<TfrmMain>(std::move(services));
@@ -97,6 +100,7 @@ protected:
     std::vector<std::string> scans;
     std::vector<std::string> pickerTitles;
     std::string pickerAnswer;
+    bool realPicker = false;
     std::unique_ptr<TfrmMain> window;
 };
 
@@ -634,6 +638,57 @@ TEST_F(MainWindowTest, TypedSourceTextIsRefused) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Please select the source drive.");
     EXPECT_TRUE(scans.empty());
+}
+
+// The real folder picker, with another program's window on the screen: when the picker closes,
+// the main window is active and in front again, not the other program.
+HWND gPickerSeen = nullptr;
+HWND gPickerOwner = nullptr;
+
+BOOL CALLBACK CancelPicker(HWND hwnd, LPARAM) {
+    wchar_t name[16] = {};
+    GetClassNameW(hwnd, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(hwnd)) {
+        return TRUE;
+    }
+    gPickerSeen = hwnd;
+    gPickerOwner = GetWindow(hwnd, GW_OWNER);
+    PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+    return FALSE;
+}
+
+void CALLBACK AnswerPicker(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), CancelPicker, 0); }
+
+TEST_F(MainWindowTest, TheMainWindowIsInFrontAgainAfterTheFolderPicker) {
+    realPicker = true;
+    TfrmMain& w = Open();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION other{};
+    std::wstring line = L"\"" + (ExeFolder() / L"bench-minimal-window.exe").wstring() + L"\"";
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &other));
+    HWND otherWindow = WaitForWindow(other.dwProcessId, L"Kestro Bench Minimal Window", L"", 10000);
+    EXPECT_NE(otherWindow, nullptr);
+    for (HWND button : {w.Ctl().bSaveto, w.Ctl().bSourcePath}) {
+        SetForegroundWindow(w.Handle());
+        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == w.Handle(); }, 3000));
+        SetFocus(button);
+        gPickerSeen = nullptr;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 200, AnswerPicker);
+        SendMessageW(button, BM_CLICK, 0, 0);
+        KillTimer(nullptr, timer);
+        ASSERT_NE(gPickerSeen, nullptr);
+        EXPECT_EQ(gPickerOwner, Application::Get().Handle());
+        PumpUntil([] { return false; }, 300);
+        EXPECT_TRUE(IsWindowEnabled(w.Handle()));
+        EXPECT_EQ(GetForegroundWindow(), w.Handle());
+        EXPECT_EQ(GetActiveWindow(), w.Handle());
+        EXPECT_EQ(GetFocus(), button) << "the focus is back where it was";
+    }
+    TerminateProcess(other.hProcess, 0);
+    WaitForSingleObject(other.hProcess, 5000);
+    CloseHandle(other.hProcess);
+    CloseHandle(other.hThread);
 }
 
 // ---------------------------------------------------------------------------
