@@ -9,11 +9,17 @@ namespace kestro {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && SameTextAscii(s.substr(0, prefix.size()), prefix);
@@ -37,7 +43,9 @@ std::string_view WithoutTrailingDots(std::string_view s) {
     return s;
 }
 
-bool IsHexDigit(char c) { return HexDigitValue(c) >= 0; }
+bool IsHexDigit(char c) {
+    return HexDigitValue(c) >= 0;
+}
 
 // One part of an address as inet_aton reads it: decimal, octal with a leading 0, or
 // hexadecimal after 0x. Nothing when the text is not a number or the value exceeds limit.
@@ -67,7 +75,8 @@ std::optional<std::uint64_t> AddressPart(std::string_view part, std::uint64_t li
     return value;
 }
 
-bool SameAddress(const std::optional<std::vector<unsigned char>>& a, const std::optional<std::vector<unsigned char>>& b) {
+bool SameAddress(const std::optional<std::vector<unsigned char>>& a,
+                 const std::optional<std::vector<unsigned char>>& b) {
     return a && b && *a == *b;
 }
 

@@ -74,18 +74,51 @@ TEST(ThisComputer, IsKnownByLoopbackNamesAndAddressesAndItsOwnNames) {
     const std::vector<std::string> names = {"KESTRO-PC", "kestro-pc", "kestro-pc.corp.example", "192.168.1.20",
                                             "fe80::1c2d:3e4f:5a6b:7c8d"};
     const char* const ours[] = {
-        "localhost", "LocalHost", "localhost.", "127.0.0.1", "127.1.2.3", "127.1", "2130706433", "0x7f.1", "0177.0.0.1",
-        "::1", "[::1]", "0:0:0:0:0:0:0:1", "0000::0001", "0--1.ipv6-literal.net", "::ffff:127.0.0.1",
-        "KESTRO-PC", "Kestro-Pc", "kestro-pc.corp.example", "KESTRO-PC.CORP.EXAMPLE.", "192.168.1.20",
-        "192.168.0x1.20", "fe80::1c2d:3e4f:5a6b:7c8d%12", "[FE80::1C2D:3E4F:5A6B:7C8D]",
+        "localhost",
+        "LocalHost",
+        "localhost.",
+        "127.0.0.1",
+        "127.1.2.3",
+        "127.1",
+        "2130706433",
+        "0x7f.1",
+        "0177.0.0.1",
+        "::1",
+        "[::1]",
+        "0:0:0:0:0:0:0:1",
+        "0000::0001",
+        "0--1.ipv6-literal.net",
+        "::ffff:127.0.0.1",
+        "KESTRO-PC",
+        "Kestro-Pc",
+        "kestro-pc.corp.example",
+        "KESTRO-PC.CORP.EXAMPLE.",
+        "192.168.1.20",
+        "192.168.0x1.20",
+        "fe80::1c2d:3e4f:5a6b:7c8d%12",
+        "[FE80::1C2D:3E4F:5A6B:7C8D]",
         "fe80--1c2d-3e4f-5a6b-7c8ds12.ipv6-literal.net",
     };
     for (const char* server : ours) {
         EXPECT_TRUE(IsThisComputer(server, names)) << server;
     }
     const char* const theirs[] = {
-        "server", "kestro-pc2", "kestro", "corp.example", "192.168.1.21", "128.0.0.1", "10.0.0.1", "::2",
-        "fe80::1", "1.2.3.4.5", "256.0.0.1", "", ".", "local host", "localhost2", "127.0.0.1.example",
+        "server",
+        "kestro-pc2",
+        "kestro",
+        "corp.example",
+        "192.168.1.21",
+        "128.0.0.1",
+        "10.0.0.1",
+        "::2",
+        "fe80::1",
+        "1.2.3.4.5",
+        "256.0.0.1",
+        "",
+        ".",
+        "local host",
+        "localhost2",
+        "127.0.0.1.example",
         "192.168.1.020", // octal: 192.168.1.16
     };
     for (const char* server : theirs) {

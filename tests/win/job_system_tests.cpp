@@ -65,7 +65,7 @@ public:
         }
         const DWORD attributes = GetFileAttributesW(path.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Narrow(path)
-                                                                                                      : std::string();
+                                                                                                     : std::string();
     }
 
 private:
@@ -93,12 +93,9 @@ TEST(LocalShares, NeverLeadOntoTheSourceVolume) {
         bool refused;
     };
     const Case cases[] = {
-        {L"localhost", L"C$", true},
-        {L"127.0.0.1", L"C$", true},
-        {name, L"c$", true},
+        {L"localhost", L"C$", true},          {L"127.0.0.1", L"C$", true},         {name, L"c$", true},
         {L"localhost", L"NoSuchShare", true}, // its folder cannot be told, and C: has a volume
-        {L"localhost", L"D$", false},
-        {L"kestro-elsewhere", L"C$", false}, // another computer
+        {L"localhost", L"D$", false},         {L"kestro-elsewhere", L"C$", false}, // another computer
     };
     for (const Case& c : cases) {
         const std::string destination = shares.Make(c.server, c.share, folder);
