@@ -300,4 +300,52 @@ TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
     EXPECT_TRUE(program.WaitForExit(20000));
 }
 
+// Blanks pasted after a trailing comma in the custom types: a tab or a no-break space must not
+// become a pattern of its own ("*" and a blank would recover every file).
+TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
+    const std::filesystem::path destination = L"D:\\e2e-types-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    TempDir records(L"e2e-types");
+    const std::filesystem::path record = records.Path() / L"command.txt";
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", record.c_str());
+    Program program(L"quick");
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+    SendMessageW(Child(main, L"Button", L"Deleted file type"), BM_CLICK, 0, 0);
+    HWND custom = Child(main, L"Button", L"Custom file types");
+    ASSERT_NE(custom, nullptr);
+    SendMessageW(custom, BM_CLICK, 0, 0);
+    HWND types = GetWindow(custom, GW_HWNDNEXT);
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(types) != FALSE; }, 3000));
+    for (const wchar_t* text : {L".log,\t", L".log,\u00A0"}) {
+        std::filesystem::remove(record);
+        SendMessageW(types, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+        HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 30000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(BoxText(box).rfind("Quick scan completed.", 0), 0u) << BoxText(box);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        HWND scanning = WaitForWindow(program.Id(), L"TfrmDownload", L"Kestro Refindor", 1000);
+        EXPECT_TRUE(PumpUntil([&] { return scanning == nullptr || !IsWindowVisible(scanning); }, 20000));
+        // The command line, then the arguments as the tool read them.
+        std::ifstream in(record);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "winfr C: " + Narrow(destination.wstring()) + " /regular /o:b /a /e:*.mm1 /n *.log");
+        EXPECT_EQ(lines[lines.size() - 2], "/n");
+        EXPECT_EQ(lines.back(), "*.log") << "nothing after *.log";
+    }
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
 } // namespace
