@@ -366,9 +366,11 @@ int SkinnedPopupMenu::Run(HWND owner, POINT screenPoint, const RECT* keyboardAvo
         // loop does for a Down key that waits in the queue when it begins.
         PostMessageW(ownerWindow.Handle(), WM_KEYDOWN, VK_DOWN, 0);
     }
-    const BOOL chosen = TrackPopupMenuEx(impl.menu.get(),
-                                         TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_VERTICAL,
-                                         screenPoint.x, screenPoint.y, ownerWindow.Handle(),
+    UINT flags = TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON;
+    if (keyboardAvoid != nullptr) {
+        flags |= TPM_VERTICAL; // moved up or down, not sideways, to keep clear of the control
+    }
+    const BOOL chosen = TrackPopupMenuEx(impl.menu.get(), flags, screenPoint.x, screenPoint.y, ownerWindow.Handle(),
                                          keyboardAvoid != nullptr ? &params : nullptr);
     if (impl.hook != nullptr) {
         UnhookWindowsHookEx(impl.hook);
