@@ -128,8 +128,16 @@ foreach(src IN LISTS KESTRO_WIN_TESTS)
     kestro_wine_test(${name})
 endforeach()
 
-# The end-to-end test starts the program itself.
-foreach(test win_e2e_tests win_dpi144_tests)
+# The version resource test reads the program's file.
+if(TARGET win_resources_tests)
+    target_link_libraries(win_resources_tests PRIVATE version)
+endif()
+# The folder picker test puts another program's window on the screen.
+if(TARGET win_main_window_tests AND TARGET bench-minimal-window)
+    add_dependencies(win_main_window_tests bench-minimal-window)
+endif()
+# These tests start or read the program itself.
+foreach(test win_e2e_tests win_dpi144_tests win_resources_tests)
     if(TARGET ${test})
         add_dependencies(${test} Tarvask)
     endif()

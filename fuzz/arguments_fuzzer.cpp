@@ -5,7 +5,9 @@
 //    runtime reads its command line with) into exactly the intended arguments, and ends in one
 //    blank;
 //  - whenever they pass, the destination is on another volume than the source, as the system
-//    (a fake here, with subst-like aliases and relative paths) reports volumes;
+//    (a fake here, with subst-like aliases, relative paths, a drive letter connected to an
+//    administrative share of this computer, and shares of this computer written every way)
+//    reports volumes;
 //  - a refusal always carries a message and no argument string;
 //  - any list of arguments, each quoted, parses back into the same list.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -34,11 +36,15 @@ public:
     explicit FakeSystem(FuzzedDataProvider& in)
         : isDirectory_(in.ConsumeIntegralInRange(0, 7) != 0),
           fileSystem_(in.PickValueInArray({"NTFS", "ntfs", "FAT32", "exFAT", ""})), aliasFrom_(Letter(in)),
-          aliasTo_(Letter(in)), currentDrive_(in.ConsumeBool() ? Letter(in) : '\0') {}
+          aliasTo_(Letter(in)), currentDrive_(in.ConsumeBool() ? Letter(in) : '\0'), mappedFrom_(Letter(in)),
+          mappedTo_(Letter(in)) {}
 
     bool IsDirectory(const std::string&) override { return isDirectory_; }
     std::string FileSystemName(char) override { return fileSystem_; }
     std::string VolumeOf(const std::string& path) override {
+        if (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/')) {
+            return ""; // a network path: no volume of this computer
+        }
         char letter = currentDrive_;
         if (path.size() >= 2 && path[1] == ':') {
             letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
@@ -46,10 +52,37 @@ public:
         if (letter == '\0') {
             return "";
         }
+        if (letter == mappedFrom_) {
+            letter = mappedTo_; // connected to that drive's administrative share
+        }
         if (letter == aliasFrom_) {
             letter = aliasTo_;
         }
         return std::string("\\\\?\\Volume{") + letter + "}\\";
+    }
+
+    std::vector<std::string> ComputerNames() override { return {"KESTRO-PC", "192.168.1.20"}; }
+    std::string SharedFolder(const std::string& share) override {
+        // "Share<letter>" is the root of that drive.
+        if (share.size() == 6 && share.rfind("Share", 0) == 0) {
+            return std::string(1, share[5]) + ":\\";
+        }
+        return {};
+    }
+    std::string MappedDrive(char letter) override {
+        return letter == mappedFrom_ ? std::string("\\\\localhost\\") + mappedTo_ + "$" : std::string();
+    }
+
+    // The drive a destination really lies on, as far as this fake knows it: 0 when unknown.
+    char TrueLetter(const std::string& destination, char generatedShareLetter) const {
+        if (generatedShareLetter != '\0') {
+            return generatedShareLetter;
+        }
+        if (destination.size() >= 2 && destination[1] == ':' && std::isalpha(static_cast<unsigned char>(destination[0]))) {
+            const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(destination[0])));
+            return letter == mappedFrom_ ? mappedTo_ : letter;
+        }
+        return '\0';
     }
 
     static char Letter(FuzzedDataProvider& in) { return static_cast<char>('A' + in.ConsumeIntegralInRange(0, 25)); }
@@ -60,11 +93,29 @@ private:
     char aliasFrom_;
     char aliasTo_;
     char currentDrive_;
+    char mappedFrom_;
+    char mappedTo_;
 };
+
+// A path through a share of this computer onto a drive, written one of the ways the system
+// reads; the drive is returned in letter.
+std::string ShareOfThisComputer(FuzzedDataProvider& in, char& letter) {
+    letter = FakeSystem::Letter(in);
+    const std::string server = in.PickValueInArray({"localhost", "LOCALHOST.", "127.0.0.1", "127.1", "[::1]",
+                                                    "0--1.ipv6-literal.net", "KESTRO-PC", "kestro-pc",
+                                                    "192.168.1.20", "localhost@SSL"});
+    const std::string share = in.ConsumeBool() ? std::string(1, letter) + "$" : "Share" + std::string(1, letter);
+    const std::string form = in.PickValueInArray({"\\\\", "//", "\\\\?\\UNC\\", "\\\\.\\UNC\\"});
+    const char separator = form == "//" ? '/' : '\\';
+    return form + server + separator + share + separator + in.ConsumeRandomLengthString(20);
+}
 
 // Either a well-formed value of the field's kind or arbitrary text (blanks, quotes and
 // backslashes included), so that both the refusals and the quoting are reached.
-std::string DrivePath(FuzzedDataProvider& in) {
+std::string DrivePath(FuzzedDataProvider& in, char* shareLetter = nullptr) {
+    if (shareLetter != nullptr && in.ConsumeIntegralInRange(0, 3) == 0) {
+        return ShareOfThisComputer(in, *shareLetter);
+    }
     if (in.ConsumeBool()) {
         return in.ConsumeRandomLengthString(40);
     }
@@ -80,7 +131,7 @@ std::string SourceEntry(FuzzedDataProvider& in) {
     return in.ConsumeRandomLengthString(20) + " (" + FakeSystem::Letter(in) + ":)";
 }
 
-JobChoices Choices(FuzzedDataProvider& in) {
+JobChoices Choices(FuzzedDataProvider& in, char& shareLetter) {
     JobChoices c;
     const int entries = in.ConsumeIntegralInRange(0, 4);
     for (int i = 0; i < entries; ++i) {
@@ -92,7 +143,7 @@ JobChoices Choices(FuzzedDataProvider& in) {
     } else {
         c.sourceText = in.ConsumeRandomLengthString(30);
     }
-    c.destination = DrivePath(in);
+    c.destination = DrivePath(in, &shareLetter);
     c.useSourcePath = in.ConsumeBool();
     c.sourcePath = DrivePath(in);
     c.recoveryMode = in.ConsumeIntegralInRange(-1, 2);
@@ -109,7 +160,8 @@ JobChoices Choices(FuzzedDataProvider& in) {
 
 void CheckJob(FuzzedDataProvider& in) {
     FakeSystem system(in);
-    const JobChoices choices = Choices(in);
+    char shareLetter = '\0';
+    const JobChoices choices = Choices(in, shareLetter);
     const JobResult result = CheckAndBuild(choices, system);
     if (!result.ok) {
         Check(!result.message.empty(), "a refusal without a message");
@@ -127,6 +179,10 @@ void CheckJob(FuzzedDataProvider& in) {
     const std::string destinationVolume = system.VolumeOf(choices.destination);
     Check(destinationVolume.empty() || destinationVolume != system.VolumeOf(source + "\\"),
           "the destination is on the source volume");
+    if (const char letter = system.TrueLetter(choices.destination, shareLetter); letter != '\0') {
+        Check(system.VolumeOf(std::string(1, letter) + ":\\") != system.VolumeOf(source + "\\"),
+              "the destination leads back onto the source volume through a share");
+    }
 }
 
 void CheckQuoting(FuzzedDataProvider& in) {

@@ -39,6 +39,10 @@ void PutUtf16(std::string_view utf8, Bytes& out) {
 }
 
 void EncodeLine(std::string_view line, bool utf16, std::string_view lineEnd, Bytes& out) {
+    if (line.starts_with("<8BIT>")) {
+        line.remove_prefix(6);
+        utf16 = false;
+    }
     if (line.ends_with("<NOEOL>")) {
         line.remove_suffix(7);
         lineEnd = {};

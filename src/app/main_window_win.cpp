@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <cstring>
 #include <exception>
@@ -100,6 +101,8 @@ TfrmMain::TfrmMain(MainWindowServices services) : services_(std::move(services))
     frmMain = this;
     CreateForm(kClassName, Application::Get().Handle(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0,
                L"", 460, 299);
+    // Any program may ask the window to show itself, also one without this program's rights.
+    AllowMessageFrom(hwnd_, WM_SHOWMAIN);
     CreateControls();
     BindHandlers();
     popupMenu_ = std::make_unique<SkinnedPopupMenu>(std::vector<PopupItem>{
@@ -275,13 +278,17 @@ void TfrmMain::CreateControls() {
     SetHint(*c_.lbEAddress, "Click to popup the menu");
 }
 
-// Labels and check boxes are as wide as their text (and the check mark).
+// Labels and check boxes are as wide as their text (and the check mark), at every DPI.
 HWND TfrmMain::AddLabel(Container& parent, const std::wstring& text, int x, int y, int id) {
-    return AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
+    HWND label = AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
+    FitToText(label, 1, false);
+    return label;
 }
 
 HWND TfrmMain::AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id) {
-    return AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
+    HWND box = AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
+    FitToText(box, 24, false);
+    return box;
 }
 
 void TfrmMain::CreateFilterGroups() {
@@ -465,7 +472,7 @@ void TfrmMain::FormClose() {
     }
 }
 
-bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (msg == WM_CLOSE && CloseRequested()) {
         result = 0;
         return true;
@@ -479,6 +486,13 @@ bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
         if (wParam != FALSE) {
             SessionEnding();
         }
+        result = 0;
+        return true;
+    }
+    if (msg == WM_CONTEXTMENU && GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) {
+        // Edits answer the keys with their own menu and never pass them on. A right click is left
+        // to the system (the window menu on the caption): the menu belongs to no control.
+        MenuKeyPressed();
         result = 0;
         return true;
     }
@@ -645,10 +659,14 @@ RECT TfrmMain::WorkArea() const {
 // ---------------------------------------------------------------------------
 // Inputs
 
+// The placeholder is a state of its own: grey while it is shown, and after that the system's
+// text colour as it is at each painting (a colour read once would stay black on a dark
+// high-contrast theme).
 void TfrmMain::seFileNameClick() {
-    if (TextColor(c_.seFileName) == kSilver) {
+    if (fileNamePlaceholder_) {
+        fileNamePlaceholder_ = false;
         SetText(c_.seFileName, "");
-        SetTextColor(c_.seFileName, GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(c_.seFileName, CLR_INVALID);
     }
 }
 
@@ -911,7 +929,19 @@ int TfrmMain::RecoveryModeIndex() const {
 void TfrmMain::iAboutClick() {
     POINT at{};
     GetCursorPos(&at);
-    switch (popupMenu_->Popup(hwnd_, at)) {
+    MenuChosen(popupMenu_->Popup(hwnd_, at));
+}
+
+// Shift+F10 or the Applications key: the menu opens below the "Menu" label, its first item
+// selected, so every item can be reached without a mouse.
+void TfrmMain::MenuKeyPressed() {
+    RECT label = c_.lbEAddress->ClientRect();
+    MapWindowPoints(c_.pSingleMode->Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&label), 2);
+    MenuChosen(popupMenu_->PopupFromKeyboard(hwnd_, POINT{label.left, label.bottom}, label));
+}
+
+void TfrmMain::MenuChosen(int id) {
+    switch (id) {
     case miHomepage:
         Homepage1Click();
         break;

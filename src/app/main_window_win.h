@@ -69,6 +69,8 @@ public:
     void bStartClick();
     void bExitClick();
     void iAboutClick();
+    // The menu from the keyboard (Shift+F10, the Applications key).
+    void MenuKeyPressed();
     void KestroHomepageClick();
     void lTitleClick();
     void lUpdateClick();
@@ -78,6 +80,9 @@ public:
     void CopyCommandClick();
     // A folder (or a file's folder) dropped on the destination or source-folder edit.
     void FolderDropped(HWND edit, HDROP drop);
+
+    // The file-name edit still shows its grey example, which the first click clears.
+    bool FileNamePlaceholderShown() const noexcept { return fileNamePlaceholder_; }
 
     // The chosen filter (-1: none); SetFilter acts like a click on that item.
     int FilterIndex() const;
@@ -131,6 +136,7 @@ private:
     bool RecoveryRunning() const;
     void ToolRunningChanged(bool running);
     void SessionEnding();
+    void MenuChosen(int id);
     bool PickFolder(std::string& folder);
     RECT WorkArea() const;
 
@@ -147,6 +153,7 @@ private:
     bool closeAfterScan_ = false;
     std::unique_ptr<SkinnedPopupMenu> popupMenu_;
     int filterIndex_ = 0;
+    bool fileNamePlaceholder_ = true;
     Controls c_;
 };
 

@@ -323,7 +323,13 @@ HMENU SkinnedPopupMenu::Handle() const {
     return impl_->menu.get();
 }
 
-int SkinnedPopupMenu::Popup(HWND owner, POINT screenPoint) {
+int SkinnedPopupMenu::Popup(HWND owner, POINT screenPoint) { return Run(owner, screenPoint, nullptr); }
+
+int SkinnedPopupMenu::PopupFromKeyboard(HWND owner, POINT screenPoint, const RECT& avoid) {
+    return Run(owner, screenPoint, &avoid);
+}
+
+int SkinnedPopupMenu::Run(HWND owner, POINT screenPoint, const RECT* keyboardAvoid) {
     Impl& impl = *impl_;
     if (!impl.menu || Impl::tracking != nullptr) {
         return 0;
@@ -352,8 +358,20 @@ int SkinnedPopupMenu::Popup(HWND owner, POINT screenPoint) {
     }
     Impl::tracking = &impl;
     impl.hook = SetWindowsHookExW(WH_CALLWNDPROC, &Impl::CallWndProc, nullptr, GetCurrentThreadId());
-    const BOOL chosen = TrackPopupMenu(impl.menu.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
-                                       screenPoint.x, screenPoint.y, 0, ownerWindow.Handle(), nullptr);
+    TPMPARAMS params{};
+    params.cbSize = sizeof(params);
+    if (keyboardAvoid != nullptr) {
+        params.rcExclude = *keyboardAvoid;
+        // A menu opened from the keyboard starts with its first item selected, as the menu
+        // loop does for a Down key that waits in the queue when it begins.
+        PostMessageW(ownerWindow.Handle(), WM_KEYDOWN, VK_DOWN, 0);
+    }
+    UINT flags = TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON;
+    if (keyboardAvoid != nullptr) {
+        flags |= TPM_VERTICAL; // moved up or down, not sideways, to keep clear of the control
+    }
+    const BOOL chosen = TrackPopupMenuEx(impl.menu.get(), flags, screenPoint.x, screenPoint.y, ownerWindow.Handle(),
+                                         keyboardAvoid != nullptr ? &params : nullptr);
     if (impl.hook != nullptr) {
         UnhookWindowsHookEx(impl.hook);
         impl.hook = nullptr;

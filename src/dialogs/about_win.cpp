@@ -46,26 +46,8 @@ HWND AddLabel(Form& form, int id, const std::string& text, int x, int y) {
     return label;
 }
 
-void SizeToText(Form& form, HWND label) {
-    const int length = GetWindowTextLengthW(label);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    GetWindowTextW(label, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    HDC dc = GetDC(label);
-    SIZE size{};
-    {
-        SelectGuard selected(dc, form.Font());
-        GetTextExtentPoint32W(dc, text.c_str(), length, &size);
-        if (length == 0) {
-            TEXTMETRICW metrics{};
-            GetTextMetricsW(dc, &metrics);
-            size.cy = metrics.tmHeight;
-        }
-    }
-    ReleaseDC(label, dc);
-    const RECT place = form.DesignRect(label);
-    form.Place(label, place.left, place.top, MulDiv(size.cx, 96, form.Dpi()), MulDiv(size.cy, 96, form.Dpi()));
-}
+// As wide and high as its text, at every DPI.
+void SizeToText(Form& form, HWND label) { form.FitToText(label, 0, true); }
 
 } // namespace
 

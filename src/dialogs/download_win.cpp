@@ -28,20 +28,42 @@ constexpr int idElapsed = 1004;
 constexpr LPARAM kBarRange = 1000;
 constexpr UINT_PTR kPercentSubclass = 1;
 
-// The bar carries its whole percent in the middle, drawn over the control's own painting.
+// The bar carries its whole percent in the middle, drawn over the control's own painting in the
+// dialog's font as it is now (a DPI change replaces the font). In high contrast the bar is drawn
+// in the system's colours, which may be dark; the text takes their text colours then, one over
+// the filled part and one over the rest.
 void DrawPercent(HWND bar, HDC dc, HFONT font) {
     RECT client;
     GetClientRect(bar, &client);
     const auto position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
     const std::wstring text = std::to_wstring(position * 100 / 1000) + L"%";
     SelectGuard selected(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, RGB(0, 0, 0));
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const auto draw = [&](COLORREF color, const RECT& part) {
+        if (IsRectEmpty(&part)) {
+            return;
+        }
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, part.left, part.top, part.right, part.bottom);
+        const COLORREF oldColor = ::SetTextColor(dc, color);
+        RECT all = client;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &all,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        ::SetTextColor(dc, oldColor);
+        RestoreDC(dc, saved);
+    };
+    if (HighContrastOn()) {
+        const int filled = MulDiv(client.right - client.left, std::clamp(position, 0, 1000), 1000);
+        draw(GetSysColor(COLOR_HIGHLIGHTTEXT), RECT{client.left, client.top, client.left + filled, client.bottom});
+        draw(GetSysColor(COLOR_BTNTEXT), RECT{client.left + filled, client.top, client.right, client.bottom});
+    } else {
+        draw(RGB(0, 0, 0), client);
+    }
+    SetBkMode(dc, oldMode);
 }
 
-LRESULT CALLBACK PercentBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR font) noexcept {
+LRESULT CALLBACK PercentBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) noexcept {
+    const auto* form = reinterpret_cast<const Form*>(data);
     switch (msg) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -54,7 +76,7 @@ LRESULT CALLBACK PercentBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam
         if (memory && bitmap) {
             SelectGuard selected(memory.get(), bitmap.get());
             DefSubclassProc(bar, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
-            DrawPercent(bar, memory.get(), reinterpret_cast<HFONT>(font));
+            DrawPercent(bar, memory.get(), form->Font());
             BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
         }
         EndPaint(bar, &ps);
@@ -62,7 +84,7 @@ LRESULT CALLBACK PercentBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam
     }
     case WM_PRINTCLIENT: {
         const LRESULT result = DefSubclassProc(bar, msg, wParam, lParam);
-        DrawPercent(bar, reinterpret_cast<HDC>(wParam), reinterpret_cast<HFONT>(font));
+        DrawPercent(bar, reinterpret_cast<HDC>(wParam), form->Font());
         return result;
     }
     case PBM_SETPOS:
@@ -166,7 +188,8 @@ TfrmDownload::TfrmDownload(HWND owner, ScanContext& context, std::shared_ptr<TDo
                                 13, idProcessHint);
     c.suiProgressBar1 =
         AddControl(c.Panel2, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, 0, 8, 37, 337, 12, idProgressBar);
-    SetWindowSubclass(c.suiProgressBar1, &PercentBarProc, kPercentSubclass, reinterpret_cast<DWORD_PTR>(Font()));
+    SetWindowSubclass(c.suiProgressBar1, &PercentBarProc, kPercentSubclass,
+                      reinterpret_cast<DWORD_PTR>(static_cast<Form*>(this)));
     SendMessageW(c.suiProgressBar1, PBM_SETRANGE32, 0, kBarRange);
     c.lElapsed = AddControl(c.Panel2, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 55, 337, 13,
                             idElapsed);

@@ -246,6 +246,22 @@ void TLabel::SetFontColor(Color color) {
     Invalidate();
 }
 
+// The system's colours are read at paint time, so a switch of theme shows at once. A colour of
+// the label's own on the system's background gives way to the system's link colour in high
+// contrast, where the background may be as dark as the colour; on a picture it stays.
+COLORREF TLabel::PaintColor() const {
+    if (!Enabled()) {
+        return GetSysColor(COLOR_GRAYTEXT);
+    }
+    if (color_ == CLR_INVALID) {
+        return GetSysColor(COLOR_WINDOWTEXT);
+    }
+    if (!transparent_ && HighContrastOn()) {
+        return GetSysColor(COLOR_HOTLIGHT);
+    }
+    return color_;
+}
+
 void TLabel::SetAutoSize(bool autoSize) {
     autoSize_ = autoSize;
     ApplyAutoSize();
@@ -269,8 +285,10 @@ void TLabel::ApplyAutoSize() {
         }
     }
     ReleaseDC(host, dc);
+    // Rounded up, so that the scaled bounds never clip the text by a pixel.
     const int dpi = Parent().OwnerForm().Dpi();
-    SetBounds(Left(), Top(), MulDiv(size.cx, 96, dpi), MulDiv(size.cy, 96, dpi));
+    const auto up96 = [dpi](int pixels) { return (pixels * 96 + dpi - 1) / dpi; };
+    SetBounds(Left(), Top(), up96(size.cx), up96(size.cy));
 }
 
 void TLabel::Paint(HDC dc) {
@@ -280,7 +298,7 @@ void TLabel::Paint(HDC dc) {
     }
     SelectGuard selected(dc, ActiveFont());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF oldColor = ::SetTextColor(dc, Enabled() ? color_ : GetSysColor(COLOR_GRAYTEXT));
+    const COLORREF oldColor = ::SetTextColor(dc, PaintColor());
     const std::wstring text = Widen(caption_);
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
     ::SetTextColor(dc, oldColor);

@@ -129,8 +129,11 @@ public:
     void SetCaption(const std::string& caption);
     // The label's font: height in 96-DPI pixels, bold, underline; face "MS Sans Serif".
     void SetFont(int height96, bool bold, bool underline);
+    // CLR_INVALID (the default): the system's window-text colour.
     Color FontColor() const noexcept { return color_; }
     void SetFontColor(Color color);
+    // The colour the text is drawn in now.
+    COLORREF PaintColor() const;
     void SetTransparent(bool transparent) noexcept { transparent_ = transparent; }
     // Sizes the label to its text (the default).
     void SetAutoSize(bool autoSize);
@@ -147,7 +150,7 @@ private:
     int fontHeight96_ = 0;
     bool bold_ = false;
     bool underline_ = false;
-    Color color_ = GetSysColor(COLOR_WINDOWTEXT);
+    Color color_ = CLR_INVALID;
     bool transparent_ = false;
     bool autoSize_ = true;
 };

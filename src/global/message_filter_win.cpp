@@ -2,10 +2,22 @@
 
 namespace kestro {
 
-void AllowMessageFrom(HWND window, UINT message) {
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-    static const auto filter = reinterpret_cast<Filter>(reinterpret_cast<void (*)()>(
+namespace {
+
+MessageFilterFunction SystemFilter() {
+    static const auto filter = reinterpret_cast<MessageFilterFunction>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx")));
+    return filter;
+}
+
+MessageFilterFunction replacement = nullptr;
+
+} // namespace
+
+void SetMessageFilterFunction(MessageFilterFunction function) noexcept { replacement = function; }
+
+void AllowMessageFrom(HWND window, UINT message) {
+    const MessageFilterFunction filter = replacement != nullptr ? replacement : SystemFilter();
     if (filter != nullptr && window != nullptr) {
         filter(window, message, MSGFLT_ALLOW, nullptr);
     }

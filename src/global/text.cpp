@@ -115,6 +115,45 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::size_t LeadingSpaceLength(std::string_view s) {
+    if (s.empty()) {
+        return 0;
+    }
+    const auto b = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
+    const unsigned lead = b(0);
+    if ((lead >= 0x09 && lead <= 0x0D) || lead == 0x20) {
+        return 1;
+    }
+    if (lead == 0xC2) { // U+0085 next line, U+00A0 no-break space
+        return b(1) == 0x85 || b(1) == 0xA0 ? 2 : 0;
+    }
+    if (lead == 0xE1) { // U+1680 Ogham space mark
+        return b(1) == 0x9A && b(2) == 0x80 ? 3 : 0;
+    }
+    if (lead == 0xE2 && b(1) == 0x80) {
+        // U+2000 to U+200A (en quad to hair space), U+2028 line and U+2029 paragraph separator,
+        // U+202F narrow no-break space
+        const unsigned last = b(2);
+        return (last >= 0x80 && last <= 0x8A) || last == 0xA8 || last == 0xA9 || last == 0xAF ? 3 : 0;
+    }
+    if (lead == 0xE2 && b(1) == 0x81) { // U+205F medium mathematical space
+        return b(2) == 0x9F ? 3 : 0;
+    }
+    if (lead == 0xE3) { // U+3000 ideographic space
+        return b(1) == 0x80 && b(2) == 0x80 ? 3 : 0;
+    }
+    return 0;
+}
+
+std::string_view WithoutLeadingSpace(std::string_view s) {
+    for (std::size_t n = LeadingSpaceLength(s); n > 0; n = LeadingSpaceLength(s)) {
+        s.remove_prefix(n);
+    }
+    return s;
+}
+
+bool IsAllSpace(std::string_view s) { return WithoutLeadingSpace(s).empty(); }
+
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';

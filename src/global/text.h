@@ -46,6 +46,17 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 // so that a translation may put the values where its language wants them.
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 
+// The length in bytes of the Unicode white-space character (the White_Space property: tab, line
+// ends, blank, no-break space, the typographic spaces, ideographic space ...) that s starts with
+// in UTF-8; 0 when s starts with anything else.
+std::size_t LeadingSpaceLength(std::string_view s);
+
+// s without the Unicode white space at its start.
+std::string_view WithoutLeadingSpace(std::string_view s);
+
+// s holds nothing but Unicode white space (or nothing at all).
+bool IsAllSpace(std::string_view s);
+
 // The value of a hexadecimal digit (either case), -1 for any other character.
 int HexDigitValue(char c);
 

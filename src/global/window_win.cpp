@@ -42,6 +42,22 @@ int WindowDpi(HWND hwnd) {
     return dpi > 0 ? dpi : 96;
 }
 
+namespace {
+int highContrastOverride = -1;
+}
+
+bool HighContrastOn() {
+    if (highContrastOverride >= 0) {
+        return highContrastOverride != 0;
+    }
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+void OverrideHighContrast(int on) noexcept { highContrastOverride = on < 0 ? -1 : (on != 0 ? 1 : 0); }
+
 std::string GetText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
     if (length <= 0) {
@@ -475,6 +491,11 @@ void Form::ApplyDpi(int dpi) {
         // Controls keep a font of their own when they were given one other than the form's.
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
+    // Text does not scale in proportion with the DPI (fonts come in whole pixels, hinted), so a
+    // caption measured at the old DPI and only scaled could be clipped at the new one.
+    for (const auto& entry : fitted_) {
+        MeasureFitted(entry.first);
+    }
     // Parents first (EnumChildWindows lists them before their children), so each
     // control is placed inside an already placed parent.
     for (HWND child : children) {
@@ -518,6 +539,45 @@ HWND Form::AddControl(Container& parent, const wchar_t* className, const std::ws
         }
     }
     return control;
+}
+
+void Form::FitToText(HWND control, int extraWidth96, bool fitHeight) {
+    if (control == nullptr) {
+        return;
+    }
+    fitted_[control] = TextFit{extraWidth96, fitHeight};
+    MeasureFitted(control);
+    const RECT r = design_[control];
+    Place(control, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+// Sets the control's 96-DPI size from its text, rounded up, so the scaled size never falls
+// short of the text by a pixel.
+void Form::MeasureFitted(HWND control) {
+    const auto fit = fitted_.find(control);
+    if (fit == fitted_.end() || !IsWindow(control)) {
+        return;
+    }
+    const std::wstring text = Widen(GetText(control));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(control);
+    SIZE size{};
+    {
+        SelectGuard selected(dc, font != nullptr ? font : font_.get());
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        if (text.empty()) {
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            size.cy = metrics.tmHeight;
+        }
+    }
+    ReleaseDC(control, dc);
+    const auto up96 = [this](int pixels) { return (pixels * 96 + dpi_ - 1) / dpi_; };
+    RECT& r = design_[control];
+    r.right = r.left + up96(size.cx) + fit->second.extraWidth96;
+    if (fit->second.fitHeight) {
+        r.bottom = r.top + up96(size.cy);
+    }
 }
 
 int Form::TextWidth96(const std::wstring& text) const {
@@ -833,6 +893,20 @@ bool Form::PreTranslateMessage(MSG& msg) {
 
 bool Form::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
+// Only top-level windows hear of new system colours; the common controls among the children
+// must be told, and everything drawn again with the colours read at paint time.
+void Form::SystemColorsChanged() {
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    std::vector<HWND> children;
+    EnumChildWindows(hwnd_, CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 bool Form::HandleCtlColor(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     HWND control = reinterpret_cast<HWND>(lParam);
@@ -903,6 +977,16 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KESTRO_ACTIVATE:
         FormActivate();
         return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        // A switch to or from a high-contrast theme arrives as these (and a settings change).
+        SystemColorsChanged();
+        break;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETHIGHCONTRAST) {
+            SystemColorsChanged();
+        }
+        break;
     case WM_DPICHANGED: {
         // Moved to a monitor of another DPI (or its scale changed): lay out again
         // and take the place the system suggests.

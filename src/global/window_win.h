@@ -105,6 +105,11 @@ using Color = COLORREF;
 // The DPI a window is shown at (the system's when it cannot tell; 96 on old systems).
 int WindowDpi(HWND hwnd);
 
+// A high-contrast theme is in force (asked at every call: the user may switch at any time).
+bool HighContrastOn();
+// Tests decide what HighContrastOn answers: 1 on, 0 off, -1 the system's answer again.
+void OverrideHighContrast(int on) noexcept;
+
 // A window's text as UTF-8, and back.
 std::string GetText(HWND hwnd);
 void SetText(HWND hwnd, const std::string& text);
@@ -134,6 +139,10 @@ public:
     // Creates a child control on parent at a place in 96-DPI pixels, with the form's font.
     HWND AddControl(Container& parent, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle,
                     int x, int y, int width, int height, int id);
+    // Makes a label or check box as wide as its text in its font, plus extraWidth96 (a check
+    // mark and its gap), and with fitHeight as high; measured again whenever the DPI changes or
+    // FitToText is called again (after a new text), since text does not scale in proportion.
+    void FitToText(HWND control, int extraWidth96, bool fitHeight);
     // The width of a text in the form's font, in 96-DPI pixels.
     int TextWidth96(const std::wstring& text) const;
     // Moves a child window; the place is kept in 96-DPI pixels and applied scaled.
@@ -194,6 +203,8 @@ protected:
 
 private:
     bool HandleCtlColor(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void MeasureFitted(HWND control);
+    void SystemColorsChanged();
     void EnsureTooltip();
     void DisableOtherWindows();
     void EnableOtherWindows();
@@ -204,6 +215,11 @@ private:
     std::map<HWND, RECT> design_;
     std::map<int, std::function<void(int)>> commands_;
     std::map<HWND, Color> textColors_;
+    struct TextFit {
+        int extraWidth96;
+        bool fitHeight;
+    };
+    std::map<HWND, TextFit> fitted_;
     HWND tooltip_ = nullptr;
     UINT_PTR nextToolId_ = 1;
     std::map<GraphicControl*, UINT_PTR> graphicTools_;

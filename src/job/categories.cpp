@@ -44,11 +44,6 @@ std::size_t IndexOf(Category c) {
     return index < kCategoryCount ? index : 0;
 }
 
-std::string_view WithoutLeadingBlanks(std::string_view s) {
-    const auto first = s.find_first_not_of(' ');
-    return first == std::string_view::npos ? std::string_view{} : s.substr(first);
-}
-
 } // namespace
 
 const std::vector<std::string>& CategoryPatterns(Category c) {
@@ -71,8 +66,9 @@ std::vector<std::string> CustomPatterns(std::string_view customText) {
         } else {
             // No "." before the next "," (or no "," at all): the rest is taken as it stands.
             // A rest of blanks alone (".log, " ends so) would become "*", which matches every
-            // file on the drive instead of the few types asked for, so it adds nothing.
-            const std::string_view remaining = WithoutLeadingBlanks(rest);
+            // file on the drive instead of the few types asked for, so it adds nothing. Blanks
+            // are any white space a paste can bring along: tabs, no-break and other spaces.
+            const std::string_view remaining = WithoutLeadingSpace(rest);
             if (!remaining.empty()) {
                 patterns.push_back("*" + std::string(remaining));
             }

@@ -4,7 +4,9 @@
 #include "global/text.h"
 #include "global/texts.h"
 #include "job/cmdline.h"
+#include "job/shares.h"
 
+#include <optional>
 #include <string_view>
 
 namespace kestro {
@@ -64,6 +66,63 @@ const std::string* FieldWithQuote(const JobChoices& choices) {
     return nullptr;
 }
 
+// Where a destination lies on this computer.
+struct LocalPlace {
+    // Reached through a share of this computer, or a drive letter connected to one.
+    bool throughShare = false;
+    // The local path; nothing for a share of this computer whose folder cannot be told.
+    std::optional<std::string> path;
+};
+
+LocalPlace PlaceOnThisComputer(const std::string& destination, JobSystem& system) {
+    std::string path = WithoutLocalPrefix(destination);
+    if (path.size() >= 2 && path[1] == ':') {
+        // A drive letter connected to a share is that share.
+        const char letter = static_cast<char>(path[0] >= 'a' && path[0] <= 'z' ? path[0] - 'a' + 'A' : path[0]);
+        const std::string remote = letter >= 'A' && letter <= 'Z' ? system.MappedDrive(letter) : std::string();
+        if (remote.empty()) {
+            return LocalPlace{false, path};
+        }
+        path = JoinBelow(remote, path.substr(2));
+    }
+    const auto share = ParseShareAddress(path);
+    if (!share || !IsThisComputer(share->server, system.ComputerNames())) {
+        return LocalPlace{false, path}; // a local path, or a share of another computer
+    }
+    std::string folder = AdministrativeShareRoot(share->share);
+    if (folder.empty()) {
+        folder = system.SharedFolder(share->share);
+    }
+    if (folder.empty()) {
+        return LocalPlace{true, std::nullopt};
+    }
+    return LocalPlace{true, JoinBelow(folder, share->rest)};
+}
+
+// Letters alone miss a relative destination, a subst drive, a folder on which the source volume
+// is mounted and a share of this computer (\\localhost\C$\..., \\<this computer>\Share\..., a
+// drive connected to one); the tool would then write onto the disk it recovers from and
+// overwrite the very files being looked for.
+bool OnTheSourceVolume(const std::string& destination, const std::string& sourceDrive, JobSystem& system) {
+    if (SameTextAscii(DriveOfPath(WithoutLocalPrefix(destination)), sourceDrive)) {
+        return true;
+    }
+    const LocalPlace place = PlaceOnThisComputer(destination, system);
+    if (place.path && SameTextAscii(DriveOfPath(*place.path), sourceDrive)) {
+        return true;
+    }
+    const std::string destinationVolume = place.path ? system.VolumeOf(*place.path) : std::string();
+    if (destinationVolume.empty() && !place.throughShare) {
+        return false;
+    }
+    const std::string sourceVolume = system.VolumeOf(sourceDrive + "\\");
+    if (destinationVolume.empty()) {
+        // A share of this computer that cannot be followed to its volume may be the source.
+        return !sourceVolume.empty();
+    }
+    return SameTextAscii(destinationVolume, sourceVolume);
+}
+
 void AddFilter(std::vector<std::string>& args, std::string value) {
     args.emplace_back("/n");
     args.push_back(std::move(value));
@@ -86,14 +145,7 @@ JobResult CheckAndBuild(const JobChoices& choices, JobSystem& system) {
         return Refused(choices.destination + "," + Text(IDS_OUTPUT_NOT_EXIST));
     }
 
-    if (SameTextAscii(DriveOfPath(choices.destination), sourceDrive)) {
-        return Refused(Text(IDS_SAME_PARTITION));
-    }
-    // Letters alone miss a relative destination, a subst drive and a folder on which the
-    // source volume is mounted; the tool would then write onto the disk it recovers from
-    // and overwrite the very files being looked for.
-    const std::string destinationVolume = system.VolumeOf(choices.destination);
-    if (!destinationVolume.empty() && SameTextAscii(destinationVolume, system.VolumeOf(sourceDrive + "\\"))) {
+    if (OnTheSourceVolume(choices.destination, sourceDrive, system)) {
         return Refused(Text(IDS_SAME_PARTITION));
     }
 

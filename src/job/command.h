@@ -33,6 +33,23 @@ public:
     // Identity of the volume on which path really lives (relative paths, subst drives and
     // mount points resolved); "" when it cannot be told. For a drive root pass "X:\".
     virtual std::string VolumeOf(const std::string& path) = 0;
+
+    // For paths that lead back to this computer through the network. A system that answers
+    // none of these knows no names, shares or mapped drives beyond "localhost" and the
+    // loopback addresses, which need no asking.
+    // The names and addresses this computer is reached by: NetBIOS and DNS names, own addresses.
+    virtual std::vector<std::string> ComputerNames() { return {}; }
+    // The local folder that a share of this computer stands for ("D:\Shared" for "Shared");
+    // "" when it cannot be told.
+    virtual std::string SharedFolder(const std::string& shareName) {
+        (void)shareName;
+        return {};
+    }
+    // The network folder a drive letter is connected to ("\\server\share"); "" for any other drive.
+    virtual std::string MappedDrive(char driveLetter) {
+        (void)driveLetter;
+        return {};
+    }
 };
 
 struct JobResult {

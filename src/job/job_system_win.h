@@ -9,6 +9,12 @@ public:
     bool IsDirectory(const std::string& path) override;
     std::string FileSystemName(char driveLetter) override;
     std::string VolumeOf(const std::string& path) override;
+    // GetComputerNameEx (NetBIOS and DNS names), GetAdaptersAddresses (own addresses).
+    std::vector<std::string> ComputerNames() override;
+    // NetShareGetInfo; netapi32 is loaded from the system folder when first needed.
+    std::string SharedFolder(const std::string& shareName) override;
+    // WNetGetConnection; mpr is loaded from the system folder when first needed.
+    std::string MappedDrive(char driveLetter) override;
 };
 
 } // namespace kestro

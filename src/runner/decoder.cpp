@@ -1,5 +1,6 @@
 #include "runner/decoder.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kestro {
@@ -99,9 +100,158 @@ void AppendNarrowAsUtf8(std::string_view bytes, std::string& out) {
     }
 }
 
+namespace {
+
+constexpr std::size_t kEvidenceBytes = OutputDecoder::kEvidenceBytes;
+// After a line of 8-bit text, the next one is taken for 8-bit as well when it is plain text with
+// a lone line end and no zero byte follows within this many bytes.
+constexpr std::size_t kNarrowLookahead = 16;
+// This many UTF-16 units in a row made of two printable ASCII bytes each are 8-bit text: real
+// UTF-16 of the tool has zero high bytes in its ASCII, and CJK text is never so regular.
+constexpr std::size_t kPrintablePairs = 16;
+
+bool IsLineEnd(unsigned b) {
+    return b == '\r' || b == '\n';
+}
+
+bool IsPrintableAscii(unsigned b) {
+    return b >= 0x20 && b < 0x7F;
+}
+
+// The tool's lines mostly begin with a word: ASCII characters in UTF-16 are a printable byte and
+// a zero byte, and 8-bit text does not hold zero bytes, let alone every second byte.
+constexpr std::size_t kAsciiUnits = 4;
+
+bool StartsWithAsciiUnits(const unsigned char* bytes) {
+    for (std::size_t k = 0; k < kAsciiUnits; ++k) {
+        if (!IsPrintableAscii(bytes[2 * k]) || bytes[2 * k + 1] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsPlainText(const unsigned char* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!IsPrintableAscii(bytes[i]) && bytes[i] != '\t' && bytes[i] != '\b') {
+            return false;
+        }
+    }
+    return count > 0;
+}
+
+} // namespace
+
+// The rules, for the line that starts at bytes. The bytes are read one by one, as 8-bit text and
+// as UTF-16 at once, and the first rule that applies decides, so that more bytes never change a
+// verdict already given.
+//  1. A byte order mark decides (UTF-16LE FF FE, UTF-8 EF BB BF) and is dropped.
+//  2. Four ASCII characters in UTF-16 (a printable byte, then a zero byte) begin a UTF-16 line.
+//     8-bit text holds no zero bytes. When a CR or LF byte comes before any zero byte, the line
+//     may be 8-bit text ending there; the byte after it tells: LF after CR ends an 8-bit line
+//     (the C runtime writes its line ends so); a zero byte, at an even offset, makes the CR or LF
+//     a UTF-16 line end (of a line of characters none of which is ASCII). After a line of 8-bit
+//     text, plain text ending in a lone CR or LF with no zero byte in the next bytes is 8-bit.
+//  3. Read as UTF-16, a line that comes to its CR or LF unit is UTF-16, unless an 8-bit reading
+//     ended it earlier at a lone LF after plain text, at an odd offset, with the UTF-16 line end
+//     then aligned to what follows that LF: an 8-bit message ending in LF alone, then the tool's
+//     UTF-16 output. Units no UTF-16 text holds (U+0A0D and U+0D0D: the bytes CR LF and CR CR)
+//     and long runs of units made of two printable ASCII bytes make the line 8-bit.
+//  4. When no rule applies within the bytes looked at (or before the output ends), zero bytes
+//     decide: two or more, one of them at an odd offset, make UTF-16.
+void EncodingJudge::Start(OutputEncoding previous) {
+    *this = EncodingJudge{};
+    previous_ = previous;
+}
+
+EncodingVerdict EncodingJudge::Judge(const unsigned char* bytes, std::size_t count, bool final) {
+    using E = OutputEncoding;
+    if (count == 0) {
+        return {};
+    }
+    if (count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        return {E::Utf16Le, 2};
+    }
+    if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return {E::Narrow, 3};
+    }
+    if (!final &&
+        ((bytes[0] == 0xFF && count < 2) || (bytes[0] == 0xEF && count < 3 && (count < 2 || bytes[1] == 0xBB)))) {
+        return {};
+    }
+    const std::size_t limit = std::min(count, kEvidenceBytes);
+    // The bytes up to next_ were read by an earlier call on the same line start.
+    for (; next_ < limit; ++next_) {
+        const std::size_t i = next_;
+        const unsigned b = bytes[i];
+        if (b == 0) {
+            ++zeros_;
+            oddZeros_ += i % 2;
+        }
+        if (lineEnd_ == kNone) {
+            if (IsLineEnd(b)) {
+                lineEnd_ = i;
+            } else if (b == 0) {
+                zeroBefore_ = true;
+            }
+        } else if (i == lineEnd_ + 1 && !zeroBefore_) {
+            if (bytes[lineEnd_] == '\r' && b == '\n') {
+                return {E::Narrow, 0};
+            }
+            if (b == 0 && lineEnd_ % 2 == 0) {
+                return {E::Utf16Le, 0};
+            }
+            plainLine_ = IsPlainText(bytes, lineEnd_);
+            lookingAhead_ = previous_ == E::Narrow && plainLine_;
+        }
+        if (lookingAhead_) {
+            if (b == 0) {
+                lookingAhead_ = false;
+            } else if (i == lineEnd_ + kNarrowLookahead) {
+                return {E::Narrow, 0};
+            }
+        }
+        if (i == kAsciiUnits * 2 - 1 && StartsWithAsciiUnits(bytes)) {
+            return {E::Utf16Le, 0};
+        }
+        if (i % 2 == 1) {
+            const unsigned low = bytes[i - 1];
+            if (b == 0 && IsLineEnd(low)) {
+                const bool narrowLineFirst =
+                    lineEnd_ < i - 1 && !zeroBefore_ && bytes[lineEnd_] == '\n' && lineEnd_ % 2 == 1 && plainLine_;
+                return {narrowLineFirst ? E::Narrow : E::Utf16Le, 0};
+            }
+            if (low == '\r' && IsLineEnd(b)) {
+                return {E::Narrow, 0};
+            }
+            printablePairs_ = IsPrintableAscii(low) && IsPrintableAscii(b) ? printablePairs_ + 1 : 0;
+            if (printablePairs_ >= kPrintablePairs) {
+                return {E::Narrow, 0};
+            }
+        }
+    }
+    if (!final && count < kEvidenceBytes) {
+        return {};
+    }
+    if (lookingAhead_ || (lineEnd_ == limit - 1 && !zeroBefore_)) {
+        return {E::Narrow, 0};
+    }
+    return {zeros_ >= 2 && oddZeros_ >= 1 ? E::Utf16Le : E::Narrow, 0};
+}
+
+EncodingVerdict JudgeLineEncoding(const unsigned char* bytes, std::size_t count, OutputEncoding previous, bool final) {
+    EncodingJudge judge;
+    judge.Start(previous);
+    return judge.Judge(bytes, count, final);
+}
+
 void OutputDecoder::Reset() {
     encoding_ = OutputEncoding::Undecided;
-    heldCount_ = 0;
+    held_.clear();
+    judgingHeld_.clear();
+    judging_ = false;
+    lineStart_ = true;
+    afterCr_ = false;
     haveOddByte_ = false;
     oddByte_ = 0;
     highSurrogate_ = 0;
@@ -113,30 +263,47 @@ void OutputDecoder::SetNarrowDecoder(NarrowDecoder decode) {
     narrowDecoder_ = std::move(decode);
 }
 
+OutputDecoder::OutputDecoder() {
+    held_.reserve(kHeldCapacity);
+    judgingHeld_.reserve(kHeldCapacity);
+}
+
 void OutputDecoder::Feed(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
-    if (count == 0) {
-        return;
-    }
-    if (encoding_ == OutputEncoding::Undecided) {
-        while (heldCount_ < sizeof(held_) && count > 0) {
-            held_[heldCount_++] = *bytes++;
-            --count;
-        }
-        const bool bom = heldCount_ >= 2 && held_[0] == 0xFF && held_[1] == 0xFE;
-        if (heldCount_ < sizeof(held_) && !bom) {
+    while (count > 0) {
+        if (held_.empty()) {
+            const std::size_t used = Process(bytes, count, false, receiver);
+            held_.append(reinterpret_cast<const char*>(bytes + used), count - used);
             return;
         }
-        Decide(receiver);
+        // The held bytes and enough new ones to judge them are taken as one: fewer than
+        // kEvidenceBytes are ever held, so both buffers keep within kHeldCapacity and, the two
+        // taking turns, nothing is allocated.
+        const std::size_t room = held_.size() < kEvidenceBytes + 4 ? kEvidenceBytes + 4 - held_.size() : 1;
+        const std::size_t take = std::min(count, room);
+        held_.append(reinterpret_cast<const char*>(bytes), take);
+        bytes += take;
+        count -= take;
+        ProcessHeld(false, receiver);
     }
-    FeedDecided(bytes, count, receiver);
+}
+
+void OutputDecoder::ProcessHeld(bool final, LineReceiver& receiver) {
+    held_.swap(judgingHeld_);
+    held_.clear();
+    try {
+        const std::size_t used =
+            Process(reinterpret_cast<const unsigned char*>(judgingHeld_.data()), judgingHeld_.size(), final, receiver);
+        held_.append(judgingHeld_, used, std::string::npos);
+    } catch (...) {
+        judgingHeld_.clear();
+        throw;
+    }
+    judgingHeld_.clear();
 }
 
 void OutputDecoder::Flush(LineReceiver& receiver) {
-    if (encoding_ == OutputEncoding::Undecided) {
-        if (heldCount_ == 0) {
-            return;
-        }
-        Decide(receiver);
+    if (!held_.empty()) {
+        ProcessHeld(true, receiver);
     }
     try {
         if (encoding_ == OutputEncoding::Utf16Le) {
@@ -148,39 +315,61 @@ void OutputDecoder::Flush(LineReceiver& receiver) {
         line_.clear();
         narrowRaw_.clear();
     }
+    // What comes after a handed-over line starts a line of its own, unless part of a character
+    // is still carried.
+    if (!haveOddByte_ && highSurrogate_ == 0) {
+        lineStart_ = true;
+    }
 }
 
-void OutputDecoder::Decide(LineReceiver& receiver) {
-    std::size_t start = 0;
-    if (heldCount_ >= 2 && held_[0] == 0xFF && held_[1] == 0xFE) {
-        encoding_ = OutputEncoding::Utf16Le;
-        start = 2;
-    } else if (heldCount_ >= 4 && held_[1] == 0 && held_[3] == 0) {
-        encoding_ = OutputEncoding::Utf16Le;
-    } else {
-        encoding_ = OutputEncoding::Narrow;
-        if (heldCount_ >= 3 && held_[0] == 0xEF && held_[1] == 0xBB && held_[2] == 0xBF) {
-            start = 3;
+// Hands bytes to the line reader of their line's encoding, judging it at each line start.
+// Returns how many bytes were used; the rest waits for more output.
+std::size_t OutputDecoder::Process(const unsigned char* bytes, std::size_t count, bool final, LineReceiver& receiver) {
+    std::size_t at = 0;
+    while (at < count) {
+        if (AtLineStart()) {
+            if (afterCr_) {
+                // CR LF is one line end.
+                if (encoding_ == OutputEncoding::Utf16Le) {
+                    if (count - at < 2 && !final) {
+                        return at;
+                    }
+                    afterCr_ = false;
+                    if (count - at >= 2 && bytes[at] == '\n' && bytes[at + 1] == 0) {
+                        at += 2;
+                        continue;
+                    }
+                } else {
+                    afterCr_ = false;
+                    if (bytes[at] == '\n') {
+                        ++at;
+                        continue;
+                    }
+                }
+            }
+            if (!judging_) {
+                judge_.Start(encoding_);
+                judging_ = true;
+            }
+            const EncodingVerdict verdict = judge_.Judge(bytes + at, count - at, final);
+            if (verdict.encoding == OutputEncoding::Undecided) {
+                return at; // the bytes from this line start are held, and read on from where judge_ stopped
+            }
+            judging_ = false;
+            encoding_ = verdict.encoding;
+            at += verdict.skip;
+            lineStart_ = false;
+            continue;
         }
+        at += encoding_ == OutputEncoding::Utf16Le ? FeedUtf16Line(bytes + at, count - at, receiver)
+                                                   : FeedNarrowLine(bytes + at, count - at, receiver);
     }
-    unsigned char held[sizeof(held_)];
-    const std::size_t count = heldCount_;
-    for (std::size_t i = 0; i < count; ++i) {
-        held[i] = held_[i];
-    }
-    heldCount_ = 0;
-    FeedDecided(held + start, count - start, receiver);
+    return at;
 }
 
-void OutputDecoder::FeedDecided(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
-    if (encoding_ == OutputEncoding::Utf16Le) {
-        FeedUtf16(bytes, count, receiver);
-    } else {
-        FeedNarrow(bytes, count, receiver);
-    }
-}
-
-void OutputDecoder::FeedUtf16(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
+// Reads UTF-16LE up to and including the end of the current line.
+std::size_t OutputDecoder::FeedUtf16Line(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
+    lineStart_ = false;
     std::size_t i = 0;
     while (i < count) {
         // The position advances before each unit is handled, so a failure costs the line
@@ -190,12 +379,16 @@ void OutputDecoder::FeedUtf16(const unsigned char* bytes, std::size_t count, Lin
                 const unsigned unit = oddByte_ | (static_cast<unsigned>(bytes[i]) << 8);
                 haveOddByte_ = false;
                 ++i;
-                Unit(unit, receiver);
+                if (Unit(unit, receiver)) {
+                    return i;
+                }
             }
             while (i + 1 < count) {
                 const unsigned unit = bytes[i] | (static_cast<unsigned>(bytes[i + 1]) << 8);
                 i += 2;
-                Unit(unit, receiver);
+                if (Unit(unit, receiver)) {
+                    return i;
+                }
             }
             if (i < count) {
                 oddByte_ = bytes[i];
@@ -204,36 +397,45 @@ void OutputDecoder::FeedUtf16(const unsigned char* bytes, std::size_t count, Lin
             }
         } catch (...) {
             line_.clear();
+            if (lineStart_) {
+                return i;
+            }
         }
     }
+    return i;
 }
 
-void OutputDecoder::Unit(unsigned unit, LineReceiver& receiver) {
+bool OutputDecoder::Unit(unsigned unit, LineReceiver& receiver) {
     if (highSurrogate_ != 0) {
         const unsigned high = highSurrogate_;
         highSurrogate_ = 0;
         if (unit >= 0xDC00 && unit <= 0xDFFF) {
             AppendCodePoint(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00), receiver);
-            return;
+            return false;
         }
         AppendCodePoint(kReplacement, receiver);
     }
     if (unit < 0x80) {
-        if (unit == '\r' || unit == '\n') {
+        if (IsLineEnd(unit)) {
+            lineStart_ = true;
+            afterCr_ = unit == '\r';
             EndWideLine(receiver);
-        } else if (unit != 0 && unit != '\b') {
+            return true;
+        }
+        if (unit != 0 && unit != '\b') {
             line_.push_back(static_cast<char>(unit));
             if (line_.size() >= kMaxLineBytes) {
                 EndWideLine(receiver);
             }
         }
-        return;
+        return false;
     }
     if (unit >= 0xD800 && unit <= 0xDBFF) {
         highSurrogate_ = unit;
-        return;
+        return false;
     }
     AppendCodePoint(unit >= 0xDC00 && unit <= 0xDFFF ? kReplacement : unit, receiver);
+    return false;
 }
 
 void OutputDecoder::AppendCodePoint(unsigned codePoint, LineReceiver& receiver) {
@@ -250,15 +452,21 @@ void OutputDecoder::EndWideLine(LineReceiver& receiver) {
     }
 }
 
-void OutputDecoder::FeedNarrow(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
+// Reads 8-bit text up to and including the end of the current line.
+std::size_t OutputDecoder::FeedNarrowLine(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
+    lineStart_ = false;
     std::size_t i = 0;
     while (i < count) {
         try {
             while (i < count) {
                 const unsigned char b = bytes[i++];
-                if (b == '\r' || b == '\n') {
+                if (IsLineEnd(b)) {
+                    lineStart_ = true;
+                    afterCr_ = b == '\r';
                     EndNarrowLine(receiver);
-                } else if (b != 0) {
+                    return i;
+                }
+                if (b != 0) {
                     narrowRaw_.push_back(static_cast<char>(b));
                     // Cut an overlong line after an ASCII byte, which never sits inside a UTF-8
                     // sequence; give up on that a few bytes later.
@@ -270,8 +478,12 @@ void OutputDecoder::FeedNarrow(const unsigned char* bytes, std::size_t count, Li
             }
         } catch (...) {
             narrowRaw_.clear();
+            if (lineStart_) {
+                return i;
+            }
         }
     }
+    return i;
 }
 
 void OutputDecoder::EndNarrowLine(LineReceiver& receiver) {

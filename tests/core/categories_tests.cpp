@@ -92,3 +92,33 @@ TEST(CustomPatterns, ReadExtensionsSeparatedByCommas) {
         EXPECT_EQ(CustomPatterns(c.text), c.patterns) << c.text;
     }
 }
+
+TEST(CustomPatterns, TreatEveryPastedBlankAsABlank) {
+    // Text pasted from a document or a web page brings tabs, no-break and other spaces along; a
+    // trailing comma followed by any of them must not become a pattern that recovers every file.
+    const char* const blanks[] = {
+        "\t", "\r\n", "\v", "\f", "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x83",
+        "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
+        " \t\xC2\xA0\xE3\x80\x80 ",
+    };
+    for (const char* blank : blanks) {
+        const std::string b = blank;
+        EXPECT_EQ(CustomPatterns(".log," + b), std::vector<std::string>{"*.log"}) << b;
+        EXPECT_EQ(CustomPatterns(".log," + b + ".txt"), (std::vector<std::string>{"*.log", "*.txt"})) << b;
+    }
+    // Characters that only look blank, or are no characters at all, stay as they are.
+    struct Case {
+        std::string text;
+        std::vector<std::string> patterns;
+    };
+    const Case kept[] = {
+        {".log,\xE2\x80\x8B", {"*.log", "*\xE2\x80\x8B"}}, // zero width space
+        {".log,\xEF\xBB\xBF", {"*.log", "*\xEF\xBB\xBF"}}, // byte order mark
+        {".log,\xC2", {"*.log", "*\xC2"}},                 // a cut sequence
+        {".log,\xE2\x80", {"*.log", "*\xE2\x80"}},
+        {".my\xC2\xA0" "ext, .b", {"*.my\xC2\xA0" "ext", "*.b"}}, // inside a piece, as an ASCII blank would
+    };
+    for (const auto& c : kept) {
+        EXPECT_EQ(CustomPatterns(c.text), c.patterns) << c.text;
+    }
+}

@@ -30,6 +30,18 @@ public:
         const auto it = volumes.find(path);
         return it == volumes.end() ? std::string() : it->second;
     }
+    std::vector<std::string> ComputerNames() override { return names; }
+    std::string SharedFolder(const std::string& share) override {
+        const auto it = sharedFolders.find(share);
+        return it == sharedFolders.end() ? std::string() : it->second;
+    }
+    std::string MappedDrive(char letter) override {
+        const auto it = mappedDrives.find(letter);
+        return it == mappedDrives.end() ? std::string() : it->second;
+    }
+    std::vector<std::string> names;
+    std::map<std::string, std::string> sharedFolders;
+    std::map<char, std::string> mappedDrives;
 };
 
 const std::vector<std::string> kEntries = {"System (C:)", " (D:)", "Stick (E:)", "Data (old) (F:)"};
@@ -122,6 +134,10 @@ TEST(ArgumentString, QuotesEachArgumentSoTheToolReadsItBack) {
         {"spaced folder, file types", kE, nullptr, "D:\\Rescue", "E:\\Old Work\\", 1, 3, ".txt,.my ext", 0,
          "E: D:\\Rescue /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\*.txt\" /n \"\\Old Work\\*.my ext\" "},
         {"spaced wildcard", kC, nullptr, "D:\\Rescue", nullptr, 0, 2, "* report*", 0, kHead + "/n \"* report*\" "},
+        {"custom types ending in a comma and a tab", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, ".log,\t", 0,
+         kHead + "/n *.log "},
+        {"custom types ending in a comma and a no-break space", kC, nullptr, "D:\\Rescue", nullptr, 0, 3,
+         ".log,\xC2\xA0", 0, kHead + "/n *.log "},
         {"destination ending in a backslash", kC, nullptr, "D:\\My Files\\", nullptr, 0, 0, nullptr, 0,
          "C: \"D:\\My Files\\\\\" /regular /o:b /a /e:*.mm1 "},
         {"network destination", kC, nullptr, "\\\\server\\share", nullptr, 0, 0, nullptr, 0,
@@ -226,6 +242,83 @@ TEST(Checks, RefuseADestinationOnTheSourceVolume) {
                          : "C: " + std::string(c.destination) + " /regular /o:b /a /e:*.mm1 ",
                c.name);
     }
+}
+
+// A share of this computer leads back onto its drives: the share's folder is what counts. Volumes:
+// C: the source, D: another disk; "Shared" is D:\Shared, "System" is C:\Users, "Hidden" unknown.
+TEST(Checks, RefuseAShareOfThisComputerOnTheSourceVolume) {
+    const std::string c = "\\\\?\\Volume{c}\\";
+    const std::string d = "\\\\?\\Volume{d}\\";
+    struct Case {
+        const char* destination;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"\\\\localhost\\C$\\Rescue", true},
+        {"\\\\LOCALHOST\\c$\\Rescue", true},
+        {"\\\\127.0.0.1\\C$\\Rescue", true},
+        {"\\\\[::1]\\C$\\Rescue", true},
+        {"\\\\0--1.ipv6-literal.net\\C$\\Rescue", true},
+        {"\\\\?\\UNC\\localhost\\C$\\Rescue", true},
+        {"//localhost/C$/Rescue", true},
+        {"\\\\KESTRO-PC\\C$\\Rescue", true},
+        {"\\\\kestro-pc.corp.example\\C$\\Rescue", true},
+        {"\\\\192.168.1.20\\C$\\Rescue", true},
+        {"\\\\localhost\\System\\Me", true},            // C:\Users\Me
+        {"\\\\localhost\\Hidden\\Rescue", true},        // its folder cannot be told
+        {"\\\\localhost\\Shared\\..\\..\\C$", false},   // D:\Shared\C$: never above the share
+        {"\\\\localhost\\D$\\Rescue", false},
+        {"\\\\localhost\\Shared\\Rescue", false},
+        {"\\\\KESTRO-PC\\Shared", false},
+        {"\\\\server\\C$\\Rescue", false},              // another computer
+        {"\\\\server\\Hidden\\Rescue", false},
+        {"\\\\192.168.1.21\\C$\\Rescue", false},
+        {"Y:\\Rescue", true},                           // connected to \\localhost\C$
+        {"y:\\Rescue", true},
+        {"W:\\Rescue", true},                           // connected to \\KESTRO-PC\System\Public
+        {"X:\\Rescue", false},                          // connected to \\server\C$
+        {"V:\\Rescue", false},                          // connected to \\localhost\Shared
+        {"\\\\?\\C:\\Rescue", true},                    // the long form of a local path
+        {"\\\\.\\C:\\Rescue", true},
+    };
+    for (const Case& k : cases) {
+        FakeSystem system;
+        system.names = {"KESTRO-PC", "kestro-pc.corp.example", "192.168.1.20"};
+        system.sharedFolders = {{"Shared", "D:\\Shared"}, {"System", "C:\\Users"}};
+        system.mappedDrives = {{'Y', "\\\\localhost\\C$"},
+                               {'W', "\\\\KESTRO-PC\\System\\Public"},
+                               {'X', "\\\\server\\C$"},
+                               {'V', "\\\\localhost\\Shared"}};
+        system.volumes = {{"C:\\", c},
+                          {"C:\\Rescue", c},
+                          {"C:\\Users\\Me", c},
+                          {"C:\\Users\\Public\\Rescue", c},
+                          {"D:\\Rescue", d},
+                          {"D:\\Shared\\Rescue", d},
+                          {"D:\\Shared", d},
+                          {"D:\\Shared\\C$", d}};
+        const JobResult result =
+            CheckAndBuild(ChoicesOf({"", kC, nullptr, k.destination, nullptr, 0, 0, nullptr, 0, ""}), system);
+        EXPECT_EQ(result.ok, !k.refused) << k.destination;
+        if (k.refused) {
+            EXPECT_EQ(result.message, Text(IDS_SAME_PARTITION)) << k.destination;
+        } else {
+            EXPECT_EQ(result.expectedArgs.at(1), k.destination) << "the destination goes to the tool as typed";
+        }
+    }
+}
+
+TEST(Checks, AShareOfThisComputerWhoseVolumeCannotBeToldIsRefusedOnlyAgainstAKnownSource) {
+    FakeSystem system;
+    system.sharedFolders = {{"Shared", "D:\\Shared"}};
+    const JobChoices choices =
+        ChoicesOf({"", kC, nullptr, "\\\\localhost\\Shared\\Rescue", nullptr, 0, 0, nullptr, 0, ""});
+    system.volumes = {{"C:\\", "\\\\?\\Volume{c}\\"}};
+    EXPECT_FALSE(CheckAndBuild(choices, system).ok) << "D:\\Shared\\Rescue has no known volume, the source has";
+    system.volumes = {};
+    EXPECT_TRUE(CheckAndBuild(choices, system).ok) << "neither volume known: nothing tells them apart";
+    system.volumes = {{"D:\\Shared\\Rescue", "\\\\?\\Volume{d}\\"}};
+    EXPECT_TRUE(CheckAndBuild(choices, system).ok);
 }
 
 TEST(ArgumentString, QuickScanOutsideNtfsAddsTheExtensiveMode) {

@@ -73,6 +73,29 @@ TEST(TrimAndCase, TrimControlCharactersAndLowerOnlyAscii) {
     EXPECT_FALSE(SameTextAscii("NTFS", "NTFS "));
 }
 
+TEST(UnicodeSpace, KnowsEveryWhiteSpaceCharacterByItsUtf8Length) {
+    struct Case {
+        const char* text;
+        std::size_t length;
+    };
+    const Case cases[] = {
+        {"\t", 1}, {"\n", 1}, {"\v", 1}, {"\f", 1}, {"\r", 1}, {" x", 1},
+        {"\xC2\x85", 2}, {"\xC2\xA0", 2}, {"\xE1\x9A\x80", 3}, {"\xE2\x80\x80", 3}, {"\xE2\x80\x8A", 3},
+        {"\xE2\x80\xA8", 3}, {"\xE2\x80\xA9", 3}, {"\xE2\x80\xAF", 3}, {"\xE2\x81\x9F", 3}, {"\xE3\x80\x80", 3},
+        // Near misses: zero width space, BOM, U+00A1, U+2030, U+180E, U+3001, cut sequences, NUL.
+        {"\xE2\x80\x8B", 0}, {"\xEF\xBB\xBF", 0}, {"\xC2\xA1", 0}, {"\xE2\x80\xB0", 0}, {"\xE1\xA0\x8E", 0},
+        {"\xE3\x80\x81", 0}, {"\xC2", 0}, {"\xE2\x80", 0}, {"\xE3", 0}, {"x ", 0}, {"", 0}, {".", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LeadingSpaceLength(c.text), c.length) << c.text;
+    }
+    EXPECT_EQ(LeadingSpaceLength(std::string_view("\0 ", 2)), 0u);
+    EXPECT_EQ(WithoutLeadingSpace(" \t\xC2\xA0\xE3\x80\x80.log \t"), ".log \t");
+    EXPECT_TRUE(IsAllSpace("\xE2\x80\x83 \r\n"));
+    EXPECT_TRUE(IsAllSpace(""));
+    EXPECT_FALSE(IsAllSpace(" \xE2\x80\x8B"));
+}
+
 TEST(StringTable, HoldsEachTextOnce) {
     int count = 0;
     const TextEntry* entries = AllTexts(count);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -244,6 +245,44 @@ TEST_F(DownloadTest, BarCarriesItsWholePercentInTheMiddle) {
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
+}
+
+// The percentage is drawn in the dialog's font as it is at painting: a DPI change replaces the
+// font and deletes the old one.
+TEST_F(DownloadTest, BarPercentAfterADpiChangeIsDrawnInTheLiveFont) {
+    SendMessageW(dialog->ProgressBar(), PBM_SETPOS, 420, 0);
+    const std::vector<COLORREF> fresh = testing_win::PrintClient(dialog->ProgressBar());
+    RECT suggested{50, 50, 700, 400};
+    SendMessageW(dialog->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(dialog->Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_EQ(dialog->Dpi(), 96);
+    EXPECT_EQ(GetObjectType(dialog->Font()), static_cast<DWORD>(OBJ_FONT));
+    EXPECT_TRUE(testing_win::PrintClient(dialog->ProgressBar()) == fresh)
+        << "the percentage looks as it did before the round trip";
+}
+
+// In high contrast the bar takes the system's colours, dark ones perhaps: the percentage is
+// written in the matching text colours, not in black.
+TEST_F(DownloadTest, BarPercentTakesTheTextColoursInHighContrast) {
+    constexpr COLORREF kText = RGB(1, 254, 3);
+    constexpr COLORREF kOnBar = RGB(3, 1, 254);
+    const testing_win::SystemColors dark({{COLOR_BTNFACE, RGB(0, 0, 0)},
+                                          {COLOR_BTNTEXT, kText},
+                                          {COLOR_HIGHLIGHT, RGB(128, 0, 128)},
+                                          {COLOR_HIGHLIGHTTEXT, kOnBar}});
+    OverrideHighContrast(1);
+    const auto count = [&](COLORREF color) {
+        const auto pixels = testing_win::PrintClient(dialog->ProgressBar());
+        return std::count(pixels.begin(), pixels.end(), color);
+    };
+    SendMessageW(dialog->ProgressBar(), PBM_SETPOS, 0, 0);
+    EXPECT_GT(count(kText), 0) << "0% on the empty bar";
+    EXPECT_EQ(count(kOnBar), 0);
+    SendMessageW(dialog->ProgressBar(), PBM_SETPOS, 1000, 0);
+    EXPECT_GT(count(kOnBar), 0) << "100% on the full bar";
+    EXPECT_EQ(count(kText), 0);
+    OverrideHighContrast(-1);
+    EXPECT_EQ(count(kOnBar), 0) << "black again without high contrast";
 }
 
 // ---------------------------------------------------------------------------

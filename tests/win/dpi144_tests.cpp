@@ -127,6 +127,25 @@ TEST_F(Dpi144Test, ADpiChangeLaysTheWindowOutAgain) {
     ExpectLayout(w, 144);
 }
 
+// Made at 144 DPI, moved to a screen of 96 and back: text does not scale in proportion, so every
+// caption is measured again and still fits its control.
+TEST_F(Dpi144Test, CaptionsFitAfterMovingToAnotherDpiAndBack) {
+    TfrmMain& w = Open();
+    w.SetFilter(3);
+    EXPECT_EQ(ClippedCaptions(w.Handle(), 144), std::vector<std::string>{});
+    RECT suggested{100, 80, 700, 600};
+    for (const int dpi : {96, 144, 96, 144}) {
+        SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(ClippedCaptions(w.Handle(), dpi), std::vector<std::string>{}) << "at " << dpi;
+    }
+    TfrmAbout about(w.Handle());
+    for (const int dpi : {144, 96, 144}) {
+        SendMessageW(about.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(ClippedCaptions(about.Handle(), dpi), std::vector<std::string>{}) << "About at " << dpi;
+    }
+    w.SetFilter(0);
+}
+
 TEST_F(Dpi144Test, AboutDialogScales) {
     TfrmMain& w = Open();
     TfrmAbout about(w.Handle());

@@ -10,6 +10,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -275,6 +277,170 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
     EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(about); }, 5000));
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(again.WaitForExit(20000));
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+// Keys pressed on the keyboard, as the user presses them (they go to the foreground window).
+void PressKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    std::vector<INPUT> inputs;
+    for (const auto& [key, down] : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void Tap(WORD key) { PressKeys({{key, true}, {key, false}}); }
+
+// What an open popup menu of the program shows (menus of another process cannot be asked for
+// their items under Wine): whether it is the program's own skinned menu, with its grey side bar,
+// and whether its first item is selected, drawn in the skin's dark blue.
+struct MenuLook {
+    bool skinned = false;
+    bool firstSelected = false;
+};
+
+MenuLook LookAt(HWND menuWindow) {
+    PumpUntil([] { return false; }, 300);
+    RECT r{};
+    GetClientRect(menuWindow, &r);
+    HDC dc = GetDC(menuWindow);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    MenuLook look;
+    const int firstItemBottom = 4 + 21;
+    for (int y = 0; y < r.bottom; ++y) {
+        for (int x = 0; x < r.right; x += 2) {
+            const COLORREF pixel = GetPixel(memory, x, y);
+            look.skinned = look.skinned || pixel == RGB(214, 211, 206);
+            look.firstSelected = look.firstSelected || (y < firstItemBottom && pixel == RGB(68, 74, 160));
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(menuWindow, dc);
+    return look;
+}
+
+TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    Program program(L"quick");
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main; }, 5000));
+    // The keyboard focus on a button: Shift+F10 opens the program's menu below "Menu", with
+    // "&Home Page" selected; Up, Up and Return then choose "Copy winfr command".
+    HWND radio = Child(main, L"Button", L"All deleted files");
+    PostMessageW(radio, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(radio, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PumpUntil([] { return false; }, 200);
+    PressKeys({{VK_SHIFT, true}, {VK_F10, true}, {VK_F10, false}, {VK_SHIFT, false}});
+    HWND menu = WaitForMenu(program.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    const MenuLook look = LookAt(menu);
+    EXPECT_TRUE(look.skinned);
+    EXPECT_TRUE(look.firstSelected);
+    RECT menuPlace{};
+    GetWindowRect(menu, &menuPlace);
+    HWND start = Child(main, L"Button", L"Start...");
+    RECT row{};
+    GetWindowRect(start, &row);
+    // Below the "Menu" label (8 px under the top of the button row, 13 px high), or above it
+    // where the screen ends.
+    EXPECT_TRUE(menuPlace.top >= row.top + 8 + 13 || menuPlace.bottom <= row.top + 8) << menuPlace.top;
+    Tap(VK_UP);
+    Tap(VK_UP);
+    Tap(VK_RETURN);
+    std::string copied;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            copied = ClipboardText();
+            return !copied.empty();
+        },
+        5000));
+    EXPECT_EQ(copied, "winfr C: D: /regular /o:b /a /e:*.mm1");
+    EXPECT_TRUE(PumpUntil([&] { return WaitForMenu(program.Id(), 0) == nullptr; }, 3000));
+
+    // The Applications key does the same; Escape closes the menu again.
+    Tap(VK_APPS);
+    menu = WaitForMenu(program.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(LookAt(menu).skinned);
+    EXPECT_TRUE(LookAt(menu).firstSelected);
+    Tap(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForMenu(program.Id(), 0) == nullptr; }, 3000));
+
+    // In an edit the keys open the edit's own menu.
+    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PumpUntil([] { return false; }, 200);
+    PressKeys({{VK_SHIFT, true}, {VK_F10, true}, {VK_F10, false}, {VK_SHIFT, false}});
+    menu = WaitForMenu(program.Id(), 5000);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(LookAt(menu).skinned);
+    Tap(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForMenu(program.Id(), 0) == nullptr; }, 3000));
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
+}
+
+// Blanks pasted after a trailing comma in the custom types: a tab or a no-break space must not
+// become a pattern of its own ("*" and a blank would recover every file).
+TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
+    const std::filesystem::path destination = L"D:\\e2e-types-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    TempDir records(L"e2e-types");
+    const std::filesystem::path record = records.Path() / L"command.txt";
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", record.c_str());
+    Program program(L"quick");
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+    SendMessageW(Child(main, L"Button", L"Deleted file type"), BM_CLICK, 0, 0);
+    HWND custom = Child(main, L"Button", L"Custom file types");
+    ASSERT_NE(custom, nullptr);
+    SendMessageW(custom, BM_CLICK, 0, 0);
+    HWND types = GetWindow(custom, GW_HWNDNEXT);
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(types) != FALSE; }, 3000));
+    for (const wchar_t* text : {L".log,\t", L".log,\u00A0"}) {
+        std::filesystem::remove(record);
+        SendMessageW(types, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+        HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 30000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(BoxText(box).rfind("Quick scan completed.", 0), 0u) << BoxText(box);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        HWND scanning = WaitForWindow(program.Id(), L"TfrmDownload", L"Kestro Refindor", 1000);
+        EXPECT_TRUE(PumpUntil([&] { return scanning == nullptr || !IsWindowVisible(scanning); }, 20000));
+        // The command line, then the arguments as the tool read them.
+        std::ifstream in(record);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "winfr C: " + Narrow(destination.wstring()) + " /regular /o:b /a /e:*.mm1 /n *.log");
+        EXPECT_EQ(lines[lines.size() - 2], "/n");
+        EXPECT_EQ(lines.back(), "*.log") << "nothing after *.log";
+    }
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
     std::error_code ec;
     std::filesystem::remove_all(destination, ec);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,8 @@
 #include "app/main_window_win.h"
 #include "global/application_win.h"
 #include "global/fpu.h"
+#include "global/graphics_win.h"
+#include "global/message_filter_win.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"
 #include "job/command.h"
@@ -75,6 +78,9 @@ protected:
             folder = pickerAnswer;
             return true;
         };
+        if (realPicker) {
+            services.selectFolder = nullptr; // the shell's own dialog
+        }
         services.settingsFile = [this] { return Narrow(settingsPath); };
         services.workArea = [] { return RECT{0, 0, 1280, 1040}; };
         window = std::make_unique<TfrmMain>(std::move(services));
@@ -94,6 +100,7 @@ protected:
     std::vector<std::string> scans;
     std::vector<std::string> pickerTitles;
     std::string pickerAnswer;
+    bool realPicker = false;
     std::unique_ptr<TfrmMain> window;
 };
 
@@ -378,17 +385,109 @@ void Click(HWND control) {
     SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
 }
 
+// The colour an edit's text is painted in: what its parent answers to WM_CTLCOLOREDIT.
+COLORREF PaintedTextColor(HWND edit) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetTextColor(dc, RGB(1, 2, 3));
+    SendMessageW(GetParent(edit), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit));
+    const COLORREF color = GetTextColor(dc);
+    DeleteDC(dc);
+    return color;
+}
+
 TEST_F(MainWindowTest, FileNamePlaceholderClearsOnTheFirstMouseClickOnly) {
     TfrmMain& w = Open();
     HWND edit = w.Ctl().seFileName;
     w.SetFilter(1);
-    EXPECT_EQ(w.TextColor(edit), RGB(192, 192, 192));
+    EXPECT_TRUE(w.FileNamePlaceholderShown());
+    EXPECT_EQ(PaintedTextColor(edit), RGB(192, 192, 192));
     Click(edit);
     EXPECT_EQ(EditText(edit), "");
-    EXPECT_EQ(w.TextColor(edit), GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_FALSE(w.FileNamePlaceholderShown());
+    EXPECT_EQ(PaintedTextColor(edit), GetSysColor(COLOR_WINDOWTEXT));
     SetText(edit, "report.docx");
     Click(edit);
     EXPECT_EQ(EditText(edit), "report.docx");
+}
+
+// A switch to or from a high-contrast theme changes the system colours under a running program.
+TEST_F(MainWindowTest, TextColoursFollowASwitchOfTheSystemColours) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    w.SetFilter(1);
+    std::vector<HWND> told;
+    Subclass(c.Label8, [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg == WM_SYSCOLORCHANGE) {
+            told.push_back(hwnd);
+        }
+        return false;
+    });
+    {
+        const SystemColors dark({{COLOR_WINDOW, RGB(0, 0, 0)}, {COLOR_WINDOWTEXT, RGB(255, 255, 0)}});
+        EXPECT_EQ(PaintedTextColor(c.seFileName), RGB(192, 192, 192)) << "the placeholder stays grey";
+        Click(c.seFileName);
+        EXPECT_EQ(PaintedTextColor(c.seFileName), RGB(255, 255, 0));
+        EXPECT_EQ(PaintedTextColor(c.seWildcard), RGB(255, 255, 0));
+        EXPECT_EQ(told, std::vector<HWND>{c.Label8}) << "the controls are told of the new colours";
+    }
+    EXPECT_EQ(PaintedTextColor(c.seFileName), GetSysColor(COLOR_WINDOWTEXT)) << "and back";
+    // "Menu" lies on the system's background: in high contrast it takes the link colour.
+    OverrideHighContrast(1);
+    EXPECT_EQ(c.lbEAddress->PaintColor(), GetSysColor(COLOR_HOTLIGHT));
+    EXPECT_EQ(c.lTitle->PaintColor(), RGB(255, 255, 255)) << "on the title picture it stays white";
+    OverrideHighContrast(-1);
+    EXPECT_EQ(c.lbEAddress->PaintColor(), RGB(0, 0, 255));
+}
+
+// Text does not scale in proportion with the DPI: captions are measured again at the new DPI.
+TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
+    TfrmMain& w = Open();
+    auto& c = w.Ctl();
+    RECT suggested{40, 30, 800, 700};
+    const auto moveTo = [&](int dpi) {
+        SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        ASSERT_EQ(w.Dpi(), dpi);
+        EXPECT_EQ(ClippedCaptions(w.Handle(), dpi), std::vector<std::string>{}) << "at " << dpi;
+        // The windowless labels sized to their text, each measured in the font it is drawn with.
+        struct Drawn {
+            TLabel* label;
+            int height;
+            int weight;
+            bool underline;
+        };
+        const Drawn labels[] = {{c.lTitle.get(), -15, FW_BOLD, false},
+                                {c.lUpdate.get(), -12, FW_NORMAL, true},
+                                {c.lbEAddress.get(), -11, FW_BOLD, true}};
+        for (const Drawn& d : labels) {
+            const auto font = w.MakeFont(d.height, d.weight, d.underline);
+            HDC dc = GetDC(w.Handle());
+            HGDIOBJ old = SelectObject(dc, font.get());
+            const std::wstring text = Widen(d.label->Caption());
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(w.Handle(), dc);
+            const RECT r = d.label->ClientRect();
+            EXPECT_GE(r.right - r.left, size.cx) << d.label->Caption() << " at " << dpi;
+            EXPECT_GE(r.bottom - r.top, size.cy) << d.label->Caption() << " at " << dpi;
+        }
+        // Every font a control holds is alive.
+        EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(SendMessageW(c.Label8, WM_GETFONT, 0, 0))),
+                  static_cast<DWORD>(OBJ_FONT));
+        EXPECT_EQ(GetObjectType(w.Font()), static_cast<DWORD>(OBJ_FONT));
+    };
+    w.SetFilter(3);
+    EXPECT_EQ(ClippedCaptions(w.Handle(), 96), std::vector<std::string>{});
+    moveTo(144);
+    moveTo(96);
+    const DWORD gdi = GdiObjectCount();
+    for (int round = 0; round < 2; ++round) {
+        moveTo(144);
+        moveTo(96);
+    }
+    // Wine does not count GDI objects; Windows does.
+    EXPECT_LE(GdiObjectCount(), gdi);
+    w.SetFilter(0);
 }
 
 TEST_F(MainWindowTest, TextTypedWhileSilverIsErasedByTheFirstClick) {
@@ -541,6 +640,57 @@ TEST_F(MainWindowTest, TypedSourceTextIsRefused) {
     EXPECT_TRUE(scans.empty());
 }
 
+// The real folder picker, with another program's window on the screen: when the picker closes,
+// the main window is active and in front again, not the other program.
+HWND gPickerSeen = nullptr;
+HWND gPickerOwner = nullptr;
+
+BOOL CALLBACK CancelPicker(HWND hwnd, LPARAM) {
+    wchar_t name[16] = {};
+    GetClassNameW(hwnd, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(hwnd)) {
+        return TRUE;
+    }
+    gPickerSeen = hwnd;
+    gPickerOwner = GetWindow(hwnd, GW_OWNER);
+    PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+    return FALSE;
+}
+
+void CALLBACK AnswerPicker(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), CancelPicker, 0); }
+
+TEST_F(MainWindowTest, TheMainWindowIsInFrontAgainAfterTheFolderPicker) {
+    realPicker = true;
+    TfrmMain& w = Open();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION other{};
+    std::wstring line = L"\"" + (ExeFolder() / L"bench-minimal-window.exe").wstring() + L"\"";
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &other));
+    HWND otherWindow = WaitForWindow(other.dwProcessId, L"Kestro Bench Minimal Window", L"", 10000);
+    EXPECT_NE(otherWindow, nullptr);
+    for (HWND button : {w.Ctl().bSaveto, w.Ctl().bSourcePath}) {
+        SetForegroundWindow(w.Handle());
+        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == w.Handle(); }, 3000));
+        SetFocus(button);
+        gPickerSeen = nullptr;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 200, AnswerPicker);
+        SendMessageW(button, BM_CLICK, 0, 0);
+        KillTimer(nullptr, timer);
+        ASSERT_NE(gPickerSeen, nullptr);
+        EXPECT_EQ(gPickerOwner, Application::Get().Handle());
+        PumpUntil([] { return false; }, 300);
+        EXPECT_TRUE(IsWindowEnabled(w.Handle()));
+        EXPECT_EQ(GetForegroundWindow(), w.Handle());
+        EXPECT_EQ(GetActiveWindow(), w.Handle());
+        EXPECT_EQ(GetFocus(), button) << "the focus is back where it was";
+    }
+    TerminateProcess(other.hProcess, 0);
+    WaitForSingleObject(other.hProcess, 5000);
+    CloseHandle(other.hProcess);
+    CloseHandle(other.hThread);
+}
+
 // ---------------------------------------------------------------------------
 // Activation, WM_SHOWMAIN, closing
 
@@ -557,6 +707,30 @@ TEST_F(MainWindowTest, ShowMainRestoresAMinimisedProgram) {
     SendMessageW(w.Handle(), WM_SHOWMAIN, 0, 0);
     EXPECT_FALSE(IsIconic(Application::Get().Handle()));
     EXPECT_TRUE(IsWindowVisible(w.Handle()));
+}
+
+// The program runs elevated; the integrity filter would drop WM_SHOWMAIN from an ordinary program.
+struct FilterCall {
+    HWND window;
+    UINT message;
+    DWORD action;
+};
+std::vector<FilterCall> filterCalls;
+
+BOOL WINAPI RecordFilter(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT) {
+    filterCalls.push_back({window, message, action});
+    return TRUE;
+}
+
+TEST_F(MainWindowTest, ShowMainIsLetThroughFromLessPrivilegedPrograms) {
+    filterCalls.clear();
+    SetMessageFilterFunction(&RecordFilter);
+    TfrmMain& w = Open();
+    SetMessageFilterFunction(nullptr);
+    const bool allowed = std::any_of(filterCalls.begin(), filterCalls.end(), [&](const FilterCall& call) {
+        return call.window == w.Handle() && call.message == WM_SHOWMAIN && call.action == MSGFLT_ALLOW;
+    });
+    EXPECT_TRUE(allowed);
 }
 
 TEST_F(MainWindowTest, MinimiseBoxMinimisesTheProgram) {

@@ -73,11 +73,13 @@ protected:
     }
     void TearDown() override { DestroyWindow(owner_); }
 
-    int Run(SkinnedPopupMenu& menu, std::vector<std::function<void(HWND)>> steps, POINT at = {200, 150}) {
+    int Run(SkinnedPopupMenu& menu, std::vector<std::function<void(HWND)>> steps, POINT at = {200, 150},
+            const RECT* fromKeyboard = nullptr) {
         Script script{std::move(steps)};
         g_script = &script;
         const UINT_PTR timer = SetTimer(nullptr, 0, 30, OnTick);
-        const int chosen = menu.Popup(owner_, at);
+        const int chosen = fromKeyboard != nullptr ? menu.PopupFromKeyboard(owner_, at, *fromKeyboard)
+                                                   : menu.Popup(owner_, at);
         KillTimer(nullptr, timer);
         g_script = nullptr;
         EXPECT_EQ(script.next, script.steps.size()) << "the menu closed before the script ended";
@@ -231,6 +233,45 @@ TEST_F(PopupMenuTest, ReturnsTheChosenItemOrZero) {
     for (const Case& c : cases) {
         SkinnedPopupMenu menu(kMainMenu);
         EXPECT_EQ(Run(menu, {c.keys}), c.expected) << c.what;
+    }
+}
+
+// Opened from the keyboard, the menu starts with its first item selected; one opened by the
+// mouse starts with none.
+TEST_F(PopupMenuTest, FromTheKeyboardTheFirstItemIsSelected) {
+    const RECT label{200, 130, 240, 150};
+    const auto selected = [](HMENU menu) {
+        std::vector<int> items;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            if ((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE) != 0) {
+                items.push_back(i);
+            }
+        }
+        return items;
+    };
+    {
+        SkinnedPopupMenu menu(kMainMenu);
+        std::vector<int> atStart;
+        RECT place{};
+        EXPECT_EQ(Run(menu,
+                      {[&](HWND w) {
+                           atStart = selected(menu.Handle());
+                           GetWindowRect(w, &place);
+                       },
+                       [](HWND w) { Key(w, VK_DOWN); },
+                       [](HWND w) { Key(w, VK_RETURN); }},
+                      POINT{200, 150}, &label),
+                  2)
+            << "Down from the first item goes to the second";
+        EXPECT_EQ(atStart, std::vector<int>{0});
+        EXPECT_TRUE(place.top >= label.bottom || place.bottom <= label.top) << "the label stays visible";
+    }
+    {
+        SkinnedPopupMenu menu(kMainMenu);
+        std::vector<int> atStart{-1};
+        EXPECT_EQ(Run(menu, {[&](HWND) { atStart = selected(menu.Handle()); }, [](HWND w) { Key(w, VK_ESCAPE); }}),
+                  0);
+        EXPECT_EQ(atStart, std::vector<int>{}) << "opened by the mouse";
     }
 }
 

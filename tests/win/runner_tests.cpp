@@ -232,6 +232,45 @@ INSTANTIATE_TEST_SUITE_P(
                       ScenarioCase{L"ansi", pcCompleted, pcProgress, "Caf\xC3\xA9\\R\xC3\xA9sum\xC3\xA9.docx", 2}),
     [](const ::testing::TestParamInfo<ScenarioCase>& param) { return Narrow(param.param.scenario); });
 
+// Through the real pipe: a run whose first line is not ASCII, with a line of 8-bit text among
+// the UTF-16 ones; every line is read in its own encoding.
+TEST_F(RunnerTest, OutputThatMixesEncodingsIsReadLineByLine) {
+    const std::filesystem::path script = destination.Path() / L"mixed.txt";
+    {
+        std::ofstream out(script, std::ios::binary);
+        out << "line \xD0\x92\xD0\xBE\xD1\x81\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD"
+               "\xD0\xB8\xD0\xB5 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xBE\xD0\xB2\n"
+               "line \xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\n"
+               "line Pass 1: Scanning and processing disk\n"
+               "scan 0 50 50\n"
+               "utf16 off\n"
+               "line Scanning disk: 75%\n"
+               "utf16 on\n"
+               "scan 100 100\n"
+               "line Pass 2: Recovering files\n"
+               "total 1\n"
+               "file \xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.docx\n"
+               "utf16 off\n"
+               "line Warning: one file skipped\n"
+               "utf16 on\n"
+               "line Progress: 100%\n";
+    }
+    SetEnv(L"WINFR_SIM_SCENARIO_FILE", script.wstring());
+    EventWindow window;
+    const bool finished = RunToEnd(L"quick", window);
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
+    ASSERT_TRUE(finished);
+    std::vector<std::int32_t> scanning;
+    for (const TProcessInfo& e : window.events) {
+        if (e.Caption == "Scanning and processing disk") {
+            scanning.push_back(e.Position);
+        }
+    }
+    EXPECT_EQ(scanning, (std::vector<std::int32_t>{0, 500, 750, 1000})) << "the 8-bit line among them";
+    EXPECT_TRUE(window.HasFile("\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.docx"));
+    EXPECT_EQ(window.Count(pcCompleted), 1) << "UTF-16 again after the 8-bit line";
+}
+
 TEST_F(RunnerTest, OutputFloodIsReadCompletelyBeforeTheFinishedEvent) {
     SetEnv(L"WINFR_SIM_FLOOD_LINES", L"20000");
     EventWindow window;

@@ -12,6 +12,7 @@
 #include "global/application_win.h"
 #include "global/graphics_win.h"
 #include "resource_ids.h"
+#include "support/wine_helpers.h"
 #include "widgets/shift_image_win.h"
 #include "widgets/url_label_win.h"
 
@@ -279,3 +280,37 @@ TEST_F(ShiftImageTest, ComesBackWhenTwoButtonsArePressedAndReleasedTogether) {
     EXPECT_EQ(image_->Left(), 100);
     EXPECT_EQ(image_->Top(), 60);
 }
+
+namespace {
+
+// Labels read the system's colours when they paint, so a switch to a high-contrast theme shows
+// at once; a colour of their own stays, except on the system's background in high contrast.
+TEST_F(WidgetTest, LabelsTakeTheSystemColoursAtEveryPainting) {
+    TLabel plain(*host_);
+    plain.SetCaption("Source drive:");
+    TLabel link(*host_);
+    link.SetFontColor(kBlue);
+    link.SetCaption("Menu");
+    TLabel onPicture(*host_);
+    onPicture.SetTransparent(true);
+    onPicture.SetFontColor(kWhite);
+    onPicture.SetCaption("Windows File Recovery Gui");
+    EXPECT_EQ(plain.PaintColor(), GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(link.PaintColor(), kBlue);
+    {
+        const testing_win::SystemColors dark({{COLOR_BTNFACE, RGB(0, 0, 0)},
+                                              {COLOR_WINDOWTEXT, RGB(255, 255, 0)},
+                                              {COLOR_HOTLIGHT, RGB(0, 255, 255)}});
+        EXPECT_EQ(plain.PaintColor(), RGB(255, 255, 0));
+        EXPECT_EQ(link.PaintColor(), kBlue) << "no high contrast: the label's own colour";
+        OverrideHighContrast(1);
+        EXPECT_EQ(link.PaintColor(), RGB(0, 255, 255)) << "blue on black would be unreadable";
+        EXPECT_EQ(onPicture.PaintColor(), kWhite) << "on a picture the colour stays";
+        link.SetEnabled(false);
+        EXPECT_EQ(link.PaintColor(), GetSysColor(COLOR_GRAYTEXT));
+        OverrideHighContrast(-1);
+    }
+    EXPECT_EQ(plain.PaintColor(), GetSysColor(COLOR_WINDOWTEXT));
+}
+
+} // namespace

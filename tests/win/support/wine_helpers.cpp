@@ -64,4 +64,100 @@ DWORD HandleCount() {
     return count;
 }
 
+DWORD GdiObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
+
+SystemColors::SystemColors(std::initializer_list<std::pair<int, COLORREF>> colors) {
+    std::vector<COLORREF> values;
+    for (const auto& [element, color] : colors) {
+        elements_.push_back(element);
+        saved_.push_back(GetSysColor(element));
+        values.push_back(color);
+    }
+    SetSysColors(static_cast<int>(elements_.size()), elements_.data(), values.data());
+}
+
+SystemColors::~SystemColors() {
+    SetSysColors(static_cast<int>(elements_.size()), elements_.data(), saved_.data());
+}
+
+namespace {
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<std::string> ClippedCaptions(HWND window, int dpi) {
+    std::vector<HWND> children;
+    EnumChildWindows(window, CollectWindow, reinterpret_cast<LPARAM>(&children));
+    std::vector<std::string> clipped;
+    for (HWND child : children) {
+        wchar_t name[32] = {};
+        GetClassNameW(child, name, 32);
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+        int mark = 0;
+        if (lstrcmpiW(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT) {
+            mark = 0;
+        } else if (lstrcmpiW(name, L"Button") == 0 &&
+                   ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX || (style & BS_TYPEMASK) == BS_CHECKBOX)) {
+            // The check mark, 13 pixels at 96 DPI, and the gap before the text.
+            mark = MulDiv(16, dpi, 96);
+        } else {
+            continue;
+        }
+        const int length = GetWindowTextLengthW(child);
+        if (length == 0) {
+            continue;
+        }
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        GetWindowTextW(child, text.data(), length + 1);
+        text.resize(static_cast<std::size_t>(length));
+        HDC dc = GetDC(child);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), length, &size);
+        SelectObject(dc, old);
+        ReleaseDC(child, dc);
+        RECT client{};
+        GetClientRect(child, &client);
+        if (size.cx + mark > client.right) {
+            clipped.push_back(Narrow(text) + " (" + std::to_string(size.cx + mark) + " in " +
+                              std::to_string(client.right) + ")");
+        }
+    }
+    return clipped;
+}
+
+std::vector<COLORREF> PrintClient(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = r.right;
+    info.bmiHeader.biHeight = -r.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<COLORREF> pixels;
+    if (bitmap != nullptr && bits != nullptr) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+        GdiFlush();
+        const auto* data = static_cast<const DWORD*>(bits);
+        for (LONG i = 0; i < r.right * r.bottom; ++i) {
+            const DWORD p = data[i]; // 0x00RRGGBB
+            pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    return pixels;
+}
+
 } // namespace kestro::testing_win

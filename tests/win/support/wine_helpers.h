@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kestro::testing_win {
 
@@ -56,5 +59,29 @@ std::string ClipboardText();
 
 // Handles of this process, for leak checks.
 DWORD HandleCount();
+
+// GDI objects of this process; 0 where the system does not count them (Wine).
+DWORD GdiObjectCount();
+
+// Sets system colours for as long as it lives, then puts the old ones back. SetSysColors tells
+// every top-level window, as a switch to or from a high-contrast theme does.
+class SystemColors {
+public:
+    SystemColors(std::initializer_list<std::pair<int, COLORREF>> colors);
+    ~SystemColors();
+    SystemColors(const SystemColors&) = delete;
+    SystemColors& operator=(const SystemColors&) = delete;
+
+private:
+    std::vector<INT> elements_;
+    std::vector<COLORREF> saved_;
+};
+
+// The text of every label and check box under window that its control no longer shows whole at
+// the form's DPI (the check mark counted in), each with the text's and the control's widths.
+std::vector<std::string> ClippedCaptions(HWND window, int dpi);
+
+// Paints a window's client area (WM_PRINTCLIENT) into a 32-bit picture; one COLORREF per pixel.
+std::vector<COLORREF> PrintClient(HWND window);
 
 } // namespace kestro::testing_win
