@@ -576,12 +576,15 @@ TEST_P(EndingPromptTest, TheToolIsStoppedBeforeTheBoxAndNothingStacksOnIt) {
     PumpingBoxes pumping;
     Application::Get().SetBoxes(&pumping);
     dialog->Arguments = Arguments();
+    // The tool may be gone before the first look at the runner: its id is taken when it starts.
     DWORD processId = 0;
-    const ModalRun run = RunModal(*dialog, 15000, [&] {
-        if (processId == 0) {
+    runner.SetToolObserver([&](bool running) {
+        if (running) {
             processId = runner.ProcessId();
         }
     });
+    const ModalRun run = RunModal(*dialog, 15000);
+    runner.SetToolObserver(nullptr);
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
     Application::Get().SetBoxes(&boxes);
 
