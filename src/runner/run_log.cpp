@@ -1,0 +1,76 @@
+#include "runner/run_log.h"
+
+#include "dialogs/scan_outcome.h"
+
+namespace kestro {
+
+namespace {
+
+constexpr char kLineEnd[] = "\r\n"; // Notepad on every Windows reads it
+
+std::string TwoDigits(int value) {
+    return (value >= 0 && value < 10 ? "0" : "") + std::to_string(value);
+}
+
+std::string DateTimeText(const LocalTime& t) {
+    return std::to_string(t.year) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day) + " " + TwoDigits(t.hour) + ":" +
+           TwoDigits(t.minute) + ":" + TwoDigits(t.second);
+}
+
+std::string EndingText(RunEnding ending, std::uint32_t exitCode) {
+    switch (ending) {
+    case RunEnding::Finished:
+        return "the tool finished (exit code " + std::to_string(exitCode) + ")";
+    case RunEnding::StoppedByUser:
+        return "stopped before the tool finished";
+    case RunEnding::DiskFull:
+        return "the destination disk is full";
+    case RunEnding::NeedsAdmin:
+        return "the tool needs administrator rights";
+    case RunEnding::Crashed:
+        return "the tool crashed (exit code 0x" + HexExitCode(exitCode) + ")";
+    }
+    return "unknown";
+}
+
+} // namespace
+
+std::string RunLogFileName(const LocalTime& started) {
+    return "Kestro Refindor " + std::to_string(started.year) + TwoDigits(started.month) + TwoDigits(started.day) + "_" +
+           TwoDigits(started.hour) + TwoDigits(started.minute) + TwoDigits(started.second) + ".log";
+}
+
+std::string RunLogOpening(const RunLogHeader& header) {
+    std::string text = "Kestro Refindor " + header.programVersion + " - recovery log" + kLineEnd;
+    text += "Source drive: " + header.sourceDrive + " (" + header.fileSystem + ")" + kLineEnd;
+    text += "Destination: " + header.destination + kLineEnd;
+    text += "Command line: " + header.commandLine + kLineEnd;
+    text += "Started: " + DateTimeText(header.started) + kLineEnd;
+    text += kLineEnd;
+    return text;
+}
+
+std::string RunLogOutputLine(std::uint64_t millisecondsSinceStart, std::string_view line) {
+    std::string seconds = std::to_string(millisecondsSinceStart / 1000);
+    if (seconds.size() < 6) {
+        seconds.insert(0, 6 - seconds.size(), ' ');
+    }
+    std::string text = "[" + seconds + "." + std::to_string(millisecondsSinceStart % 1000 / 100) + " s] ";
+    text.reserve(text.size() + line.size() + 2);
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += (byte < 0x20 || byte == 0x7F) ? ' ' : c;
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.pop_back();
+    }
+    text += kLineEnd;
+    return text;
+}
+
+std::string RunLogClosing(RunEnding ending, std::uint32_t exitCode, const LocalTime& ended) {
+    return std::string(kLineEnd) + "Ended: " + EndingText(ending, exitCode) + kLineEnd + "Ended at: " +
+           DateTimeText(ended) + kLineEnd;
+}
+
+} // namespace kestro

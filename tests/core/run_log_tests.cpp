@@ -1,0 +1,51 @@
+#include "runner/run_log.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestro;
+
+namespace {
+constexpr LocalTime kStarted{2026, 12, 8, 9, 5, 7};
+}
+
+TEST(RunLog, IsNamedAfterItsStartWithLeadingZeros) {
+    EXPECT_EQ(RunLogFileName(kStarted), "Kestro Refindor 20261208_090507.log");
+    EXPECT_EQ(RunLogFileName({2031, 1, 31, 23, 59, 59}), "Kestro Refindor 20310131_235959.log");
+}
+
+TEST(RunLog, OpensWithWhatWasAskedAndWhen) {
+    RunLogHeader header;
+    header.programVersion = "2.0";
+    header.sourceDrive = "C:";
+    header.fileSystem = "NTFS";
+    header.destination = "D:\\Спасение";
+    header.commandLine = "winfr C: \"D:\\Спасение\" /regular /o:b /a /e:*.mm1 ";
+    header.started = kStarted;
+    EXPECT_EQ(RunLogOpening(header), "Kestro Refindor 2.0 - recovery log\r\n"
+                                     "Source drive: C: (NTFS)\r\n"
+                                     "Destination: D:\\Спасение\r\n"
+                                     "Command line: winfr C: \"D:\\Спасение\" /regular /o:b /a /e:*.mm1 \r\n"
+                                     "Started: 2026-12-08 09:05:07\r\n"
+                                     "\r\n");
+}
+
+TEST(RunLog, EachOutputLineIsOneLogLineWithItsOffset) {
+    EXPECT_EQ(RunLogOutputLine(0, "Windows File Recovery"), "[     0.0 s] Windows File Recovery\r\n");
+    EXPECT_EQ(RunLogOutputLine(12345, "Scanning disk: 12%"), "[    12.3 s] Scanning disk: 12%\r\n");
+    EXPECT_EQ(RunLogOutputLine(3600999, "x"), "[  3600.9 s] x\r\n");
+    // A redrawn progress line or a stray line end inside stays on its line.
+    EXPECT_EQ(RunLogOutputLine(1000, "a\rb\nc\td\x7f"), "[     1.0 s] a b c d\r\n");
+    EXPECT_EQ(RunLogOutputLine(1000, ""), "[     1.0 s]\r\n");
+    EXPECT_EQ(RunLogOutputLine(1000, "Фото 写真.jpg"), "[     1.0 s] Фото 写真.jpg\r\n");
+}
+
+TEST(RunLog, ClosesWithHowTheRunEnded) {
+    const LocalTime ended{2026, 12, 8, 10, 0, 0};
+    const std::string at = "Ended at: 2026-12-08 10:00:00\r\n";
+    EXPECT_EQ(RunLogClosing(RunEnding::Finished, 0, ended), "\r\nEnded: the tool finished (exit code 0)\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::StoppedByUser, 1, ended), "\r\nEnded: stopped before the tool finished\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::DiskFull, 0, ended), "\r\nEnded: the destination disk is full\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::NeedsAdmin, 5, ended), "\r\nEnded: the tool needs administrator rights\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::Crashed, 0xC0000005, ended),
+              "\r\nEnded: the tool crashed (exit code 0xC0000005)\r\n" + at);
+}
