@@ -36,9 +36,9 @@ struct Event {
     bool operator==(const Event&) const = default;
 };
 
-class CollectingSink : public ProcessInfoSink {
+class CollectingSink : public ProgressEventSink {
 public:
-    void Post(std::unique_ptr<TProcessInfo> info) override {
+    void Post(std::unique_ptr<ProgressEvent> info) override {
         events.push_back({info->Position, info->Caption, info->Code, info->CurrentFile, info->TotalFiles});
     }
     std::vector<Event> events;

@@ -9,7 +9,7 @@
 
 #include "resource_ids.h"
 #include "app/popup_menu_win.h"
-#include "dialogs/about_win.h"
+#include "dialogs/about_dialog_win.h"
 #include "global/application_win.h"
 #include "global/drives_win.h"
 #include "global/files_win.h"
@@ -24,13 +24,13 @@
 #include "job/categories.h"
 #include "job/command.h"
 #include "job/job_system_win.h"
-#include "runner/runner_win.h"
-#include "widgets/shift_image_win.h"
-#include "widgets/url_label_win.h"
+#include "runner/tool_runner_win.h"
+#include "widgets/hover_image_win.h"
+#include "widgets/link_label_win.h"
 
 namespace kestro {
 
-TfrmMain* frmMain = nullptr;
+MainWindow* MainWindow::current_ = nullptr;
 
 namespace {
 
@@ -43,25 +43,27 @@ constexpr char kTitlePage[] =
 constexpr Color kSilver = RGB(192, 192, 192);
 
 enum ControlId : int {
-    idSource = 1001,
-    idRecoveryMode,
-    idOutputFolder,
-    idSaveto,
-    idSourceFilePath,
-    idSourcePath,
-    idSourcePathButton,
-    idFilter0 = 1010, // .. 1013
-    idFileName = 1020,
-    idWildcard,
-    idCheckBox1 = 1030, // .. 1036
-    idCustomFileType = 1037,
-    idStart = 1040,
-    idShowFiles,
-    idExit,
+    idSourceCombo = 1001,
+    idModeCombo,
+    idDestinationEdit,
+    idDestinationButton,
+    idSourceFolderCheck,
+    idSourceFolderEdit,
+    idSourceFolderButton,
+    idFilterButton0 = 1010, // .. 1013
+    idFileNameEdit = 1020,
+    idWildcardEdit,
+    idCategoryCheck0 = 1030, // .. 1035
+    idCustomTypesCheck = 1036,
+    idCustomTypesEdit = 1037,
+    idStartButton = 1040,
+    idShowFilesButton,
+    idExitButton,
     idStatic = 1100,
 };
 
-enum MenuId : int { miHomepage = 1, Donate1, miOptions, About1, miCopyCommand };
+// The popup menu's commands; 0 is no command (a separator, or the menu dismissed).
+enum MenuCommand : int { kMenuHomePage = 1, kMenuDonate, kMenuOptions, kMenuAbout, kMenuCopyCommand };
 
 constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kEdit = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
@@ -69,24 +71,23 @@ constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kCheck = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kCombo = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
 
-// Caption and hint of the six category check boxes, then "Custom file types".
+// The category check boxes, in the order of Category; the hint of each is CategoryHint.
 struct CheckBoxSpec {
     int top;
     const char* caption;
 };
-constexpr CheckBoxSpec kCheckBoxes[7] = {
+constexpr CheckBoxSpec kCategoryChecks[kCategoryCount] = {
     {24, "Documents (.txt, .doc, .docx, .wps, .xls, .xlsx, .pdf, .ppt, ...)"},
     {54, "Photos (.bmp, .cur, .ico, .jpg, .jpeg, .png, .gif, .psd, .svg, ...)"},
     {85, "Videos (.mpeg, .mp4, .avi, .wmv, .3gp, .rm, .flv, .rmvb, ...)"},
     {116, "Audios ( .aac, .cda, .wav, .mp3, .wma, .ogg, .flac, .m4a, ...)"},
     {147, "Web pages (.htm, .html, .mht, .xhtml, .asp, .aspx, ...)"},
     {178, "Compressed files (.7z, .arj, .exe, .iso, .jar, .rar, .tar, .zip, ...)"},
-    {209, "Custom file types"},
 };
 
 } // namespace
 
-TfrmMain::TfrmMain(MainWindowServices services) : services_(std::move(services)) {
+MainWindow::MainWindow(MainWindowServices services) : services_(std::move(services)) {
     if (services_.drives == nullptr) {
         ownDrives_ = std::make_unique<SystemDrives>();
         services_.drives = ownDrives_.get();
@@ -98,7 +99,7 @@ TfrmMain::TfrmMain(MainWindowServices services) : services_(std::move(services))
     if (services_.shutdownReasons == nullptr) {
         services_.shutdownReasons = &systemShutdownReasons_;
     }
-    frmMain = this;
+    current_ = this;
     CreateForm(kClassName, Application::Get().Handle(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0,
                L"", 460, 299);
     // Any program may ask the window to show itself, also one without this program's rights.
@@ -106,286 +107,283 @@ TfrmMain::TfrmMain(MainWindowServices services) : services_(std::move(services))
     CreateControls();
     BindHandlers();
     popupMenu_ = std::make_unique<SkinnedPopupMenu>(std::vector<PopupItem>{
-        {miHomepage, "&Home Page", true},
+        {kMenuHomePage, "&Home Page", true},
         {0, "", true},
-        {Donate1, "&Donate", true},
+        {kMenuDonate, "&Donate", true},
         {0, "", true},
         // Kept for the layout of the menu, never shown.
-        {miOptions, "Options", false},
+        {kMenuOptions, "Options", false},
         {0, "", true},
-        {miCopyCommand, LoadText(IDS_COPY_COMMAND), true},
-        {About1, "&About...", true},
+        {kMenuCopyCommand, LoadText(IDS_COPY_COMMAND), true},
+        {kMenuAbout, "&About...", true},
     });
     try {
-        FormCreate();
+        OnCreate();
     } catch (const std::exception& e) {
         Application::Get().ShowException(e.what());
     }
 }
 
-TfrmMain::~TfrmMain() {
-    if (frmMain == this) {
-        frmMain = nullptr;
+MainWindow::~MainWindow() {
+    if (current_ == this) {
+        current_ = nullptr;
     }
     if (runner_) {
         runner_->SetToolObserver(nullptr);
-    }
-    if (RecoveryRunner == runner_.get()) {
-        RecoveryRunner = nullptr;
     }
 }
 
 // ---------------------------------------------------------------------------
 // Creation
 
-void TfrmMain::FormCreate() {
+void MainWindow::OnCreate() {
     savedControlWord_ = GetFpuControlWord();
     SetFpuControlWord(kMainWindowControlWord);
     SetText(hwnd_, LoadText(IDS_PRODUCT_NAME) + " " + LoadText(IDS_VERSION_NUMBER));
     LoadSaveSettings(true);
-    c_.lUpdate->SetFontColor(RGB(255, 255, 255));
-    runner_ = std::make_shared<TDownloadProcess>();
+    c_.updateLink->SetFontColor(RGB(255, 255, 255));
+    runner_ = std::make_shared<ToolRunner>();
     runner_->SetToolObserver([this](bool running) { ToolRunningChanged(running); });
-    RecoveryRunner = runner_.get();
 }
 
-void TfrmMain::CreateTitleBand() {
+void MainWindow::CreateTitleBand() {
     HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
-    c_.imgTitle = std::make_unique<TImage>(*this);
-    c_.imgTitle->SetStretch(true);
-    c_.imgTitle->SetCursor(hand);
-    c_.imgTitle->SetPicture(Picture::FromJpegResource(IDR_TITLE_JPEG));
-    c_.imgTitle->SetBounds(0, 0, 460, 50);
+    c_.titleBanner = std::make_unique<Image>(*this);
+    c_.titleBanner->SetStretch(true);
+    c_.titleBanner->SetCursor(hand);
+    c_.titleBanner->SetPicture(Picture::FromJpegResource(IDR_TITLE_JPEG));
+    c_.titleBanner->SetBounds(0, 0, 460, 50);
 
-    c_.KestroHomepage = std::make_unique<TImage>(*this);
-    c_.KestroHomepage->SetCursor(hand);
-    c_.KestroHomepage->SetBounds(24, 8, 32, 32);
-    c_.KestroHomepage->SetAutoSize(true);
-    c_.KestroHomepage->SetPicture(Picture::FromIconResource(IDI_PRODUCT, 32, 32));
+    c_.productIcon = std::make_unique<Image>(*this);
+    c_.productIcon->SetCursor(hand);
+    c_.productIcon->SetBounds(24, 8, 32, 32);
+    c_.productIcon->SetAutoSize(true);
+    c_.productIcon->SetPicture(Picture::FromIconResource(IDI_PRODUCT, 32, 32));
 
-    c_.lTitle = std::make_unique<TLabel>(*this);
-    c_.lTitle->SetTransparent(true);
-    c_.lTitle->SetCursor(hand);
-    c_.lTitle->SetFont(-15, true, false);
-    c_.lTitle->SetFontColor(RGB(255, 255, 255));
-    c_.lTitle->SetBounds(65, 8, 0, 0);
-    c_.lTitle->SetCaption("Windows File Recovery Gui");
+    c_.titleLabel = std::make_unique<Label>(*this);
+    c_.titleLabel->SetTransparent(true);
+    c_.titleLabel->SetCursor(hand);
+    c_.titleLabel->SetFont(-15, true, false);
+    c_.titleLabel->SetFontColor(RGB(255, 255, 255));
+    c_.titleLabel->SetBounds(65, 8, 0, 0);
+    c_.titleLabel->SetCaption("Windows File Recovery Gui");
 
-    c_.lTitleHint = std::make_unique<TLabel>(*this);
-    c_.lTitleHint->SetTransparent(true);
-    c_.lTitleHint->SetCursor(hand);
-    c_.lTitleHint->SetAutoSize(false);
-    c_.lTitleHint->SetFontColor(RGB(255, 255, 255));
-    c_.lTitleHint->SetBounds(66, 27, 266, 13);
-    c_.lTitleHint->SetCaption("Recover lost files from your local storage device");
+    c_.subtitleLabel = std::make_unique<Label>(*this);
+    c_.subtitleLabel->SetTransparent(true);
+    c_.subtitleLabel->SetCursor(hand);
+    c_.subtitleLabel->SetAutoSize(false);
+    c_.subtitleLabel->SetFontColor(RGB(255, 255, 255));
+    c_.subtitleLabel->SetBounds(66, 27, 266, 13);
+    c_.subtitleLabel->SetCaption("Recover lost files from your local storage device");
 
-    c_.iUpdate = std::make_unique<TImage>(*this);
-    c_.iUpdate->SetBounds(0, 24, 16, 16);
-    c_.iUpdate->SetAutoSize(true);
-    c_.iUpdate->SetPicture(Picture::FromIconResource(IDI_UPDATE, 16, 16));
+    c_.updateIcon = std::make_unique<Image>(*this);
+    c_.updateIcon->SetBounds(0, 24, 16, 16);
+    c_.updateIcon->SetAutoSize(true);
+    c_.updateIcon->SetPicture(Picture::FromIconResource(IDI_UPDATE, 16, 16));
 
-    c_.lUpdate = std::make_unique<TsuiURLLabel>(*this);
-    c_.lUpdate->SetTransparent(true);
-    c_.lUpdate->SetFont(-12, false, true);
-    c_.lUpdate->SetFontHoverColor(RGB(255, 0, 0));
-    c_.lUpdate->SetFontLinkColor(RGB(255, 255, 255));
+    c_.updateLink = std::make_unique<LinkLabel>(*this);
+    c_.updateLink->SetTransparent(true);
+    c_.updateLink->SetFont(-12, false, true);
+    c_.updateLink->SetFontHoverColor(RGB(255, 0, 0));
+    c_.updateLink->SetFontLinkColor(RGB(255, 255, 255));
     // No link target of its own: its click handler opens the update page, and a
     // target such as "-" would have the shell try to open a file of that name first.
-    c_.lUpdate->SetURL("");
-    c_.lUpdate->SetBounds(0, 24, 0, 0);
-    c_.lUpdate->SetCaption("Check for updates...");
+    c_.updateLink->SetURL("");
+    c_.updateLink->SetBounds(0, 24, 0, 0);
+    c_.updateLink->SetCaption("Check for updates...");
 }
 
-void TfrmMain::CreateControls() {
+void MainWindow::CreateControls() {
     CreateTitleBand();
 
-    c_.pSingleMode = std::make_unique<Container>(this);
-    c_.pSingleMode->CreatePanel(*this, 8, 56, 460, 299);
-    Container& panel = *c_.pSingleMode;
+    c_.mainPanel = std::make_unique<Container>(this);
+    c_.mainPanel->CreatePanel(*this, 8, 56, 460, 299);
+    Container& panel = *c_.mainPanel;
 
-    c_.Label8 = AddLabel(panel, L"Source drive:", 8, 11, idStatic + 1);
-    c_.cbSource = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 79, 8, 130, 21, idSource);
-    c_.Label2 = AddLabel(panel, L"Recovery mode:", 260, 7, idStatic + 2);
-    c_.cbRecoveryMode = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 344, 4, 92, 21, idRecoveryMode);
-    SendMessageW(c_.cbRecoveryMode, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Quick Scan"));
-    SendMessageW(c_.cbRecoveryMode, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Deep Scan"));
-    SendMessageW(c_.cbRecoveryMode, CB_SETCURSEL, 0, 0);
+    c_.sourceLabel = AddLabel(panel, L"Source drive:", 8, 11, idStatic + 1);
+    c_.sourceCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 79, 8, 130, 21, idSourceCombo);
+    c_.modeLabel = AddLabel(panel, L"Recovery mode:", 260, 7, idStatic + 2);
+    c_.modeCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 344, 4, 92, 21, idModeCombo);
+    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Quick Scan"));
+    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Deep Scan"));
+    SendMessageW(c_.modeCombo, CB_SETCURSEL, 0, 0);
 
     // Destination row: the button comes before the edit in keyboard order.
-    c_.Panel1 = std::make_unique<Container>(this);
-    c_.Panel1->CreatePanel(panel, 8, 39, 433, 34);
-    c_.bSaveto = AddControl(*c_.Panel1, WC_BUTTONW, L"Browser...", kButton, 0, 350, 0, 80, 23, idSaveto);
-    c_.eOutputFolder =
-        AddControl(*c_.Panel1, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 51, 2, 278, 20, idOutputFolder);
-    c_.lOutputFolder = AddLabel(*c_.Panel1, L"Save to:", 0, 5, idStatic + 3);
+    c_.destinationRow = std::make_unique<Container>(this);
+    c_.destinationRow->CreatePanel(panel, 8, 39, 433, 34);
+    c_.destinationButton = AddControl(*c_.destinationRow, WC_BUTTONW, L"Browser...", kButton, 0, 350, 0, 80, 23, idDestinationButton);
+    c_.destinationEdit =
+        AddControl(*c_.destinationRow, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 51, 2, 278, 20, idDestinationEdit);
+    c_.destinationLabel = AddLabel(*c_.destinationRow, L"Save to:", 0, 5, idStatic + 3);
 
-    c_.Panel2 = AddControl(panel, WC_STATICW, L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, 0, 74, 439, 2, idStatic + 4);
+    c_.separatorLine = AddControl(panel, WC_STATICW, L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, 0, 74, 439, 2, idStatic + 4);
 
-    c_.Panel3 = std::make_unique<Container>(this);
-    c_.Panel3->CreatePanel(panel, 8, 88, 473, 34);
-    c_.cbSourceFilePath = AddCheckBox(*c_.Panel3, L"Source file path:", 0, 3, 17, idSourceFilePath);
-    c_.eSourcePath = AddControl(*c_.Panel3, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 106, 3, 222, 20, idSourcePath);
-    c_.bSourcePath =
-        AddControl(*c_.Panel3, WC_BUTTONW, L"Browser...", kButton, 0, 350, 1, 80, 23, idSourcePathButton);
+    c_.sourceFolderRow = std::make_unique<Container>(this);
+    c_.sourceFolderRow->CreatePanel(panel, 8, 88, 473, 34);
+    c_.sourceFolderCheck = AddCheckBox(*c_.sourceFolderRow, L"Source file path:", 0, 3, 17, idSourceFolderCheck);
+    c_.sourceFolderEdit = AddControl(*c_.sourceFolderRow, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 106, 3, 222, 20, idSourceFolderEdit);
+    c_.sourceFolderButton =
+        AddControl(*c_.sourceFolderRow, WC_BUTTONW, L"Browser...", kButton, 0, 350, 1, 80, 23, idSourceFolderButton);
 
     // The filter choice: four items in four columns, laid out as the toolkit's
     // radio group does (width - 10 shared out, items under the caption line).
-    c_.rgFileType = std::make_unique<GroupBox>(this);
-    c_.rgFileType->CreateGroup(panel, "Select the filter", 8, 127, 430, 57);
+    c_.filterGroup = std::make_unique<GroupBox>(this);
+    c_.filterGroup->CreateGroup(panel, "Select the filter", 8, 127, 430, 57);
     static const wchar_t* const kFilters[4] = {L"All deleted files", L"Specific file", L"Wildcard",
                                                L"Deleted file type"};
     const int itemWidth = (430 - 10) / 4;
     for (int i = 0; i < 4; ++i) {
         const DWORD style = WS_VISIBLE | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
-        c_.rgItems[static_cast<std::size_t>(i)] =
-            AddControl(*c_.rgFileType, WC_BUTTONW, kFilters[i], style, 0, 8 + i * itemWidth, 14, itemWidth, 39,
-                       idFilter0 + i);
+        c_.filterButtons[static_cast<std::size_t>(i)] =
+            AddControl(*c_.filterGroup, WC_BUTTONW, kFilters[i], style, 0, 8 + i * itemWidth, 14, itemWidth, 39,
+                       idFilterButton0 + i);
     }
-    SendMessageW(c_.rgItems[0], BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(c_.filterButtons[0], BM_SETCHECK, BST_CHECKED, 0);
 
-    c_.bStart = AddControl(panel, WC_BUTTONW, L"Start...", kButton, 0, 158, 204, 80, 23, idStart);
-    c_.bShowFiles = AddControl(panel, WC_BUTTONW, L"Show Files...", kButton, 0, 254, 204, 80, 23, idShowFiles);
-    c_.bExit = AddControl(panel, WC_BUTTONW, L"Exit", kButton, 0, 351, 204, 80, 23, idExit);
+    c_.startButton = AddControl(panel, WC_BUTTONW, L"Start...", kButton, 0, 158, 204, 80, 23, idStartButton);
+    c_.showFilesButton = AddControl(panel, WC_BUTTONW, L"Show Files...", kButton, 0, 254, 204, 80, 23, idShowFilesButton);
+    c_.exitButton = AddControl(panel, WC_BUTTONW, L"Exit", kButton, 0, 351, 204, 80, 23, idExitButton);
 
     CreateFilterGroups();
 
-    c_.WlmShiftImage1 = std::make_unique<TWlmShiftImage>(panel);
-    c_.WlmShiftImage1->SetCursor(LoadCursorW(nullptr, IDC_HAND));
-    c_.WlmShiftImage1->SetBounds(17, 195, 32, 32);
-    c_.WlmShiftImage1->SetAutoSize(true);
+    c_.menuImage = std::make_unique<HoverImage>(panel);
+    c_.menuImage->SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    c_.menuImage->SetBounds(17, 195, 32, 32);
+    c_.menuImage->SetAutoSize(true);
     const Picture menu = Picture::FromIconResource(IDI_MENU, 32, 32);
-    c_.WlmShiftImage1->SetPicture(menu);
-    c_.WlmShiftImage1->SetNoFocusedPicture(menu);
-    c_.WlmShiftImage1->SetFocusedPicture(Picture::FromIconResource(IDI_MENU_HOVER, 32, 32));
+    c_.menuImage->SetPicture(menu);
+    c_.menuImage->SetNoFocusedPicture(menu);
+    c_.menuImage->SetFocusedPicture(Picture::FromIconResource(IDI_MENU_HOVER, 32, 32));
 
-    c_.lbEAddress = std::make_unique<TLabel>(panel);
-    c_.lbEAddress->SetCursor(LoadCursorW(nullptr, IDC_HAND));
-    c_.lbEAddress->SetFont(-11, true, true);
-    c_.lbEAddress->SetFontColor(RGB(0, 0, 255));
-    c_.lbEAddress->SetBounds(51, 212, 0, 0);
-    c_.lbEAddress->SetCaption("Menu");
+    c_.menuLabel = std::make_unique<Label>(panel);
+    c_.menuLabel->SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    c_.menuLabel->SetFont(-11, true, true);
+    c_.menuLabel->SetFontColor(RGB(0, 0, 255));
+    c_.menuLabel->SetBounds(51, 212, 0, 0);
+    c_.menuLabel->SetCaption("Menu");
 
-    SetHint(c_.eOutputFolder, "Specifies the storage device and folder on which to put the recovered files. Must be "
+    SetHint(c_.destinationEdit, "Specifies the storage device and folder on which to put the recovered files. Must be "
                               "different from the source-drive.");
-    SetHint(c_.bSaveto, "Set your default output folder");
-    SetHint(c_.eSourcePath, "Scan the specified file directory");
-    SetHint(c_.seWildcard, "myfile.* or *<string>*");
-    SetHint(c_.seCustomFileType, "Please separate multiple extensions with commas");
+    SetHint(c_.destinationButton, "Set your default output folder");
+    SetHint(c_.sourceFolderEdit, "Scan the specified file directory");
+    SetHint(c_.wildcardEdit, "myfile.* or *<string>*");
+    SetHint(c_.customTypesEdit, "Please separate multiple extensions with commas");
     for (std::size_t i = 0; i < 6; ++i) {
-        SetHint(c_.suiCheckBox[i], CategoryHint(static_cast<Category>(i)));
+        SetHint(c_.categoryChecks[i], CategoryHint(static_cast<Category>(i)));
     }
-    SetHint(*c_.WlmShiftImage1, "Click to popup the menu");
-    SetHint(*c_.lbEAddress, "Click to popup the menu");
+    SetHint(*c_.menuImage, "Click to popup the menu");
+    SetHint(*c_.menuLabel, "Click to popup the menu");
 }
 
 // Labels and check boxes are as wide as their text (and the check mark), at every DPI.
-HWND TfrmMain::AddLabel(Container& parent, const std::wstring& text, int x, int y, int id) {
+HWND MainWindow::AddLabel(Container& parent, const std::wstring& text, int x, int y, int id) {
     HWND label = AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
     FitToText(label, 1, false);
     return label;
 }
 
-HWND TfrmMain::AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id) {
+HWND MainWindow::AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id) {
     HWND box = AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
     FitToText(box, 24, false);
     return box;
 }
 
-void TfrmMain::CreateFilterGroups() {
-    Container& panel = *c_.pSingleMode;
+void MainWindow::CreateFilterGroups() {
+    Container& panel = *c_.mainPanel;
 
-    c_.gbFileName = std::make_unique<GroupBox>(this);
-    c_.gbFileName->CreateGroup(panel, "Specific file", 8, 200, 430, 89);
-    c_.Label3 = AddLabel(*c_.gbFileName, L"Scans for a specific file by using a file name such as myfile.docx.", 16,
+    c_.fileNameGroup = std::make_unique<GroupBox>(this);
+    c_.fileNameGroup->CreateGroup(panel, "Specific file", 8, 200, 430, 89);
+    c_.fileNameHelp = AddLabel(*c_.fileNameGroup, L"Scans for a specific file by using a file name such as myfile.docx.", 16,
                          24, idStatic + 10);
-    c_.Label5 = AddLabel(*c_.gbFileName, L"File name: ", 16, 53, idStatic + 11);
-    c_.seFileName =
-        AddControl(*c_.gbFileName, WC_EDITW, L"myfile.docx", kEdit, WS_EX_CLIENTEDGE, 76, 52, 188, 19, idFileName);
-    SetTextColor(c_.seFileName, kSilver);
+    c_.fileNameLabel = AddLabel(*c_.fileNameGroup, L"File name: ", 16, 53, idStatic + 11);
+    c_.fileNameEdit =
+        AddControl(*c_.fileNameGroup, WC_EDITW, L"myfile.docx", kEdit, WS_EX_CLIENTEDGE, 76, 52, 188, 19, idFileNameEdit);
+    SetTextColor(c_.fileNameEdit, kSilver);
 
-    c_.gbWildcard = std::make_unique<GroupBox>(this);
-    c_.gbWildcard->CreateGroup(panel, "Wildcard", 8, 296, 430, 89);
-    c_.Label6 = AddLabel(*c_.gbWildcard,
+    c_.wildcardGroup = std::make_unique<GroupBox>(this);
+    c_.wildcardGroup->CreateGroup(panel, "Wildcard", 8, 296, 430, 89);
+    c_.wildcardHelp = AddLabel(*c_.wildcardGroup,
                          L"Scans for a specific file by using wildcards such as myfile.* or *<string>*.", 16, 24,
                          idStatic + 13);
-    c_.Label7 = AddLabel(*c_.gbWildcard, L"Wildcard: ", 16, 53, idStatic + 14);
-    c_.seWildcard = AddControl(*c_.gbWildcard, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 69, 52, 188, 19, idWildcard);
+    c_.wildcardLabel = AddLabel(*c_.wildcardGroup, L"Wildcard: ", 16, 53, idStatic + 14);
+    c_.wildcardEdit = AddControl(*c_.wildcardGroup, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 69, 52, 188, 19, idWildcardEdit);
 
     // Designed to the right of the others; moved under the filter choice when shown.
-    c_.gbFileType = std::make_unique<GroupBox>(this);
-    c_.gbFileType->CreateGroup(panel, "Deleted file type", 448, 200, 430, 244);
-    for (std::size_t i = 0; i < 7; ++i) {
-        c_.suiCheckBox[i] = AddCheckBox(*c_.gbFileType, Widen(kCheckBoxes[i].caption), 16, kCheckBoxes[i].top, 19,
-                                        idCheckBox1 + static_cast<int>(i));
+    c_.fileTypeGroup = std::make_unique<GroupBox>(this);
+    c_.fileTypeGroup->CreateGroup(panel, "Deleted file type", 448, 200, 430, 244);
+    for (std::size_t i = 0; i < kCategoryCount; ++i) {
+        c_.categoryChecks[i] = AddCheckBox(*c_.fileTypeGroup, Widen(kCategoryChecks[i].caption), 16,
+                                           kCategoryChecks[i].top, 19, idCategoryCheck0 + static_cast<int>(i));
     }
-    c_.seCustomFileType = AddControl(*c_.gbFileType, WC_EDITW, L".dll, .ini, .sys", kEdit | WS_DISABLED,
-                                     WS_EX_CLIENTEDGE, 123, 210, 185, 19, idCustomFileType);
-    c_.Image1 = std::make_unique<TImage>(*c_.gbFileType);
-    c_.Image1->SetBounds(360, 104, 32, 41);
-    c_.Image1->SetPicture(Picture::FromIconResource(IDI_FILE_TYPES, 32, 41));
+    c_.customTypesCheck = AddCheckBox(*c_.fileTypeGroup, L"Custom file types", 16, 209, 19, idCustomTypesCheck);
+    c_.customTypesEdit = AddControl(*c_.fileTypeGroup, WC_EDITW, L".dll, .ini, .sys", kEdit | WS_DISABLED,
+                                     WS_EX_CLIENTEDGE, 123, 210, 185, 19, idCustomTypesEdit);
+    c_.fileTypesPicture = std::make_unique<Image>(*c_.fileTypeGroup);
+    c_.fileTypesPicture->SetBounds(360, 104, 32, 41);
+    c_.fileTypesPicture->SetPicture(Picture::FromIconResource(IDI_FILE_TYPES, 32, 41));
 
-    for (Container* group : {c_.gbFileName.get(), c_.gbWildcard.get(), c_.gbFileType.get()}) {
+    for (Container* group : {c_.fileNameGroup.get(), c_.wildcardGroup.get(), c_.fileTypeGroup.get()}) {
         ShowWindow(group->Handle(), SW_HIDE);
     }
 }
 
-void TfrmMain::BindHandlers() {
-    OnCommand(idSource, [this](int code) {
+void MainWindow::BindHandlers() {
+    OnCommand(idSourceCombo, [this](int code) {
         if (code == CBN_DROPDOWN) {
-            cbSourceDropDown();
+            OnSourceDropDown();
         }
     });
     for (int i = 0; i < 4; ++i) {
-        OnCommand(idFilter0 + i, [this](int code) {
+        OnCommand(idFilterButton0 + i, [this](int code) {
             if (code == BN_CLICKED && FilterIndex() != filterIndex_) {
                 filterIndex_ = FilterIndex();
-                rgFileTypeClick();
+                OnFilterChanged();
             }
         });
     }
-    OnCommand(idCheckBox1 + 6, [this](int code) {
+    OnCommand(idCustomTypesCheck, [this](int code) {
         if (code == BN_CLICKED) {
-            suiCheckBox7Click();
+            OnCustomTypesClicked();
         }
     });
-    auto click = [this](void (TfrmMain::*handler)()) {
+    auto click = [this](void (MainWindow::*handler)()) {
         return [this, handler](int code) {
             if (code == BN_CLICKED) {
                 (this->*handler)();
             }
         };
     };
-    OnCommand(idSaveto, click(&TfrmMain::bSavetoClick));
-    OnCommand(idSourcePathButton, click(&TfrmMain::bSourcePathClick));
-    OnCommand(idShowFiles, click(&TfrmMain::bShowFilesClick));
-    OnCommand(idStart, click(&TfrmMain::bStartClick));
-    OnCommand(idExit, click(&TfrmMain::bExitClick));
+    OnCommand(idDestinationButton, click(&MainWindow::OnDestinationButtonClicked));
+    OnCommand(idSourceFolderButton, click(&MainWindow::OnSourceFolderButtonClicked));
+    OnCommand(idShowFilesButton, click(&MainWindow::OnShowFilesClicked));
+    OnCommand(idStartButton, click(&MainWindow::OnStartClicked));
+    OnCommand(idExitButton, click(&MainWindow::OnExitClicked));
 
-    Subclass(c_.seFileName, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    Subclass(c_.fileNameEdit, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         if (msg != WM_LBUTTONUP) {
             return false;
         }
         result = CallOriginal(hwnd, msg, wParam, lParam);
-        seFileNameClick();
+        OnFileNameClicked();
         return true;
     });
 
-    auto page = [this](void (TfrmMain::*handler)()) {
+    auto page = [this](void (MainWindow::*handler)()) {
         return [this, handler](GraphicControl&) { (this->*handler)(); };
     };
-    c_.imgTitle->OnClick = page(&TfrmMain::KestroHomepageClick);
-    c_.KestroHomepage->OnClick = page(&TfrmMain::KestroHomepageClick);
-    c_.lTitleHint->OnClick = page(&TfrmMain::KestroHomepageClick);
-    c_.lTitle->OnClick = page(&TfrmMain::lTitleClick);
-    c_.lUpdate->OnClick = page(&TfrmMain::lUpdateClick);
-    c_.WlmShiftImage1->OnClick = page(&TfrmMain::iAboutClick);
-    c_.lbEAddress->OnClick = page(&TfrmMain::iAboutClick);
+    c_.titleBanner->OnClick = page(&MainWindow::OpenMakerHomePage);
+    c_.productIcon->OnClick = page(&MainWindow::OpenMakerHomePage);
+    c_.subtitleLabel->OnClick = page(&MainWindow::OpenMakerHomePage);
+    c_.titleLabel->OnClick = page(&MainWindow::OpenHelpPage);
+    c_.updateLink->OnClick = page(&MainWindow::OpenUpdatePage);
+    c_.menuImage->OnClick = page(&MainWindow::ShowMenu);
+    c_.menuLabel->OnClick = page(&MainWindow::ShowMenu);
 
-    AcceptFolderDrops(c_.eOutputFolder);
-    AcceptFolderDrops(c_.eSourcePath);
+    AcceptFolderDrops(c_.destinationEdit);
+    AcceptFolderDrops(c_.sourceFolderEdit);
 }
 
-void TfrmMain::AcceptFolderDrops(HWND edit) {
+void MainWindow::AcceptFolderDrops(HWND edit) {
     DragAcceptFiles(edit, TRUE);
     // Explorer runs with less privilege than this program: let its drops through.
     AllowMessageFrom(edit, WM_DROPFILES);
@@ -404,51 +402,51 @@ void TfrmMain::AcceptFolderDrops(HWND edit) {
 // ---------------------------------------------------------------------------
 // Lifecycle
 
-void TfrmMain::FormShow() {
+void MainWindow::OnShow() {
     FillSourceDrives();
-    const int count = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETCOUNT, 0, 0));
     if (count > 0) {
-        SendMessageW(c_.cbSource, CB_SETCURSEL, 0, 0);
+        SendMessageW(c_.sourceCombo, CB_SETCURSEL, 0, 0);
     }
-    if (fields_.FSourceDrive >= 0 && fields_.FSourceDrive < count) {
-        SendMessageW(c_.cbSource, CB_SETCURSEL, static_cast<WPARAM>(fields_.FSourceDrive), 0);
+    if (remembered_.sourceDrive >= 0 && remembered_.sourceDrive < count) {
+        SendMessageW(c_.sourceCombo, CB_SETCURSEL, static_cast<WPARAM>(remembered_.sourceDrive), 0);
     }
-    SetText(c_.eOutputFolder, fields_.FOutputDirectory);
-    if (fields_.FOutputDirectory.empty() && count >= 2) {
+    SetText(c_.destinationEdit, remembered_.destination);
+    if (remembered_.destination.empty() && count >= 2) {
         // Suggest another drive than the selected source: entry 1 when entry 0 is
         // the source, otherwise entry 0.
-        const int selected = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCURSEL, 0, 0));
+        const int selected = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETCURSEL, 0, 0));
         const int other = selected == 0 ? 1 : 0;
-        const int length = static_cast<int>(SendMessageW(c_.cbSource, CB_GETLBTEXTLEN, static_cast<WPARAM>(other), 0));
+        const int length = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(other), 0));
         std::wstring entry(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
-        SendMessageW(c_.cbSource, CB_GETLBTEXT, static_cast<WPARAM>(other), reinterpret_cast<LPARAM>(entry.data()));
+        SendMessageW(c_.sourceCombo, CB_GETLBTEXT, static_cast<WPARAM>(other), reinterpret_cast<LPARAM>(entry.data()));
         entry.resize(wcslen(entry.c_str()));
-        SetText(c_.eOutputFolder, DriveOfEntry(Narrow(entry)));
+        SetText(c_.destinationEdit, DriveOfEntry(Narrow(entry)));
     }
-    SetText(c_.eSourcePath, fields_.FSourcePath);
-    SendMessageW(c_.cbSourceFilePath, BM_SETCHECK, fields_.FIsUseSourcePath ? BST_CHECKED : BST_UNCHECKED, 0);
+    SetText(c_.sourceFolderEdit, remembered_.sourceFolder);
+    SendMessageW(c_.sourceFolderCheck, BM_SETCHECK, remembered_.useSourceFolder ? BST_CHECKED : BST_UNCHECKED, 0);
     // Handed over as read: an index outside the list leaves it without a selection
     // (said explicitly, as not every combo box clears itself for such an index).
-    const int modes = static_cast<int>(SendMessageW(c_.cbRecoveryMode, CB_GETCOUNT, 0, 0));
-    const int mode = fields_.FRecoveryMode >= 0 && fields_.FRecoveryMode < modes ? fields_.FRecoveryMode : -1;
-    SendMessageW(c_.cbRecoveryMode, CB_SETCURSEL, static_cast<WPARAM>(mode), 0);
+    const int modes = static_cast<int>(SendMessageW(c_.modeCombo, CB_GETCOUNT, 0, 0));
+    const int mode = remembered_.recoveryMode >= 0 && remembered_.recoveryMode < modes ? remembered_.recoveryMode : -1;
+    SendMessageW(c_.modeCombo, CB_SETCURSEL, static_cast<WPARAM>(mode), 0);
 
     const SIZE client = ClientSize96();
-    c_.imgTitle->SetBounds(0, 0, client.cx, 50);
-    c_.lUpdate->SetLeft(client.cx - c_.lUpdate->Width() - 10);
-    c_.iUpdate->SetLeft(c_.lUpdate->Left() - 20);
+    c_.titleBanner->SetBounds(0, 0, client.cx, 50);
+    c_.updateLink->SetLeft(client.cx - c_.updateLink->Width() - 10);
+    c_.updateIcon->SetLeft(c_.updateLink->Left() - 20);
 
     ArrangeFilterPanels();
     CenterOnScreen();
 }
 
-void TfrmMain::FormActivate() {
+void MainWindow::OnActivate() {
     if (!IsWin10OrLater()) {
         Application::Get().MessageBox(LoadText(IDS_WIN10_REQUIRED), LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONERROR);
     }
 }
 
-void TfrmMain::FormClose() {
+void MainWindow::OnClose() {
     // Each step runs even when an earlier one failed: a settings file that cannot
     // be written must not leave the tool running.
     try {
@@ -460,9 +458,6 @@ void TfrmMain::FormClose() {
     } catch (...) {
     }
     try {
-        if (RecoveryRunner == runner_.get()) {
-            RecoveryRunner = nullptr;
-        }
         if (runner_) {
             runner_->Stop(0);
             runner_->SetToolObserver(nullptr);
@@ -472,7 +467,7 @@ void TfrmMain::FormClose() {
     }
 }
 
-bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (msg == WM_CLOSE && CloseRequested()) {
         result = 0;
         return true;
@@ -492,7 +487,7 @@ bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result
     if (msg == WM_CONTEXTMENU && GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) {
         // Edits answer the keys with their own menu and never pass them on. A right click is left
         // to the system (the window menu on the caption): the menu belongs to no control.
-        MenuKeyPressed();
+        ShowMenuFromKeyboard();
         result = 0;
         return true;
     }
@@ -511,26 +506,26 @@ bool TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result
     return false;
 }
 
-void TfrmMain::LoadSaveSettings(bool load) {
+void MainWindow::LoadSaveSettings(bool load) {
     const std::string file = services_.settingsFile ? services_.settingsFile() : SettingsFile();
     if (load) {
-        ReadSettings(file, fields_);
+        ReadSettings(file, remembered_);
         return;
     }
     ChoicesAtClose now;
-    now.destinationText = GetText(c_.eOutputFolder);
-    now.sourcePathText = GetText(c_.eSourcePath);
-    now.useSourcePath = SendMessageW(c_.cbSourceFilePath, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    now.recoveryModeIndex = static_cast<int>(SendMessageW(c_.cbRecoveryMode, CB_GETCURSEL, 0, 0));
-    now.sourceDriveIndex = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCURSEL, 0, 0));
-    WriteSettings(file, now, fields_);
+    now.destinationText = GetText(c_.destinationEdit);
+    now.sourcePathText = GetText(c_.sourceFolderEdit);
+    now.useSourcePath = SendMessageW(c_.sourceFolderCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    now.recoveryModeIndex = static_cast<int>(SendMessageW(c_.modeCombo, CB_GETCURSEL, 0, 0));
+    now.sourceDriveIndex = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETCURSEL, 0, 0));
+    WriteSettings(file, now, remembered_);
 }
 
 // ---------------------------------------------------------------------------
 // Drives
 
-void TfrmMain::FillSourceDrives() {
-    SendMessageW(c_.cbSource, CB_RESETCONTENT, 0, 0);
+void MainWindow::FillSourceDrives() {
+    SendMessageW(c_.sourceCombo, CB_RESETCONTENT, 0, 0);
     for (const std::string& root : services_.drives->LogicalDrives()) {
         const std::string letterPart = LetterPartOfRoot(root);
         if (letterPart.empty()) {
@@ -539,16 +534,16 @@ void TfrmMain::FillSourceDrives() {
         const DriveInfo info = services_.drives->Query(letterPart[0]);
         if (IsListedDrive(info.fileSystem, info.totalBytes)) {
             const std::wstring entry = Widen(SourceEntry(info.label, letterPart));
-            SendMessageW(c_.cbSource, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+            SendMessageW(c_.sourceCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
         }
     }
 }
 
-void TfrmMain::cbSourceDropDown() {
-    const int selected = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCURSEL, 0, 0));
+void MainWindow::OnSourceDropDown() {
+    const int selected = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETCURSEL, 0, 0));
     FillSourceDrives();
-    const int count = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCOUNT, 0, 0));
-    SendMessageW(c_.cbSource, CB_SETCURSEL, selected >= 0 && selected < count ? static_cast<WPARAM>(selected)
+    const int count = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETCOUNT, 0, 0));
+    SendMessageW(c_.sourceCombo, CB_SETCURSEL, selected >= 0 && selected < count ? static_cast<WPARAM>(selected)
                                                                              : static_cast<WPARAM>(-1),
                  0);
 }
@@ -556,66 +551,66 @@ void TfrmMain::cbSourceDropDown() {
 // ---------------------------------------------------------------------------
 // Filters and layout
 
-int TfrmMain::FilterIndex() const {
-    for (std::size_t i = 0; i < c_.rgItems.size(); ++i) {
-        if (SendMessageW(c_.rgItems[i], BM_GETCHECK, 0, 0) == BST_CHECKED) {
+int MainWindow::FilterIndex() const {
+    for (std::size_t i = 0; i < c_.filterButtons.size(); ++i) {
+        if (SendMessageW(c_.filterButtons[i], BM_GETCHECK, 0, 0) == BST_CHECKED) {
             return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-void TfrmMain::SetFilter(int index) {
-    for (std::size_t i = 0; i < c_.rgItems.size(); ++i) {
-        SendMessageW(c_.rgItems[i], BM_SETCHECK, static_cast<int>(i) == index ? BST_CHECKED : BST_UNCHECKED, 0);
+void MainWindow::SetFilter(int index) {
+    for (std::size_t i = 0; i < c_.filterButtons.size(); ++i) {
+        SendMessageW(c_.filterButtons[i], BM_SETCHECK, static_cast<int>(i) == index ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     if (FilterIndex() != filterIndex_) {
         filterIndex_ = FilterIndex();
-        rgFileTypeClick();
+        OnFilterChanged();
     }
 }
 
-void TfrmMain::rgFileTypeClick() { ArrangeFilterPanels(); }
+void MainWindow::OnFilterChanged() { ArrangeFilterPanels(); }
 
-void TfrmMain::ArrangeFilterPanels() { Arrange(true); }
+void MainWindow::ArrangeFilterPanels() { Arrange(true); }
 
 // After a DPI change the same arrangement is made at the new scale, in place.
-void TfrmMain::Relayout() { Arrange(false); }
+void MainWindow::Relayout() { Arrange(false); }
 
-void TfrmMain::Arrange(bool moveWindow) {
-    const RECT rg = DesignRect(c_.rgFileType->Handle());
+void MainWindow::Arrange(bool moveWindow) {
+    const RECT rg = DesignRect(c_.filterGroup->Handle());
     const int rgBottom = rg.top + rg.bottom;
     const int index = FilterIndex();
     auto show = [](Container& group, bool visible) { ShowWindow(group.Handle(), visible ? SW_SHOW : SW_HIDE); };
     Container* anchor = nullptr;
     switch (index) {
     case 0:
-        show(*c_.gbFileName, false);
-        show(*c_.gbWildcard, false);
-        show(*c_.gbFileType, false);
-        anchor = c_.rgFileType.get();
+        show(*c_.fileNameGroup, false);
+        show(*c_.wildcardGroup, false);
+        show(*c_.fileTypeGroup, false);
+        anchor = c_.filterGroup.get();
         break;
     case 1:
-        SetTop(c_.gbFileName->Handle(), rgBottom + 10);
-        show(*c_.gbFileName, true);
-        show(*c_.gbWildcard, false);
-        show(*c_.gbFileType, false);
-        anchor = c_.gbFileName.get();
+        SetTop(c_.fileNameGroup->Handle(), rgBottom + 10);
+        show(*c_.fileNameGroup, true);
+        show(*c_.wildcardGroup, false);
+        show(*c_.fileTypeGroup, false);
+        anchor = c_.fileNameGroup.get();
         break;
     case 2:
-        SetTop(c_.gbWildcard->Handle(), rgBottom + 10);
-        show(*c_.gbFileName, false);
-        show(*c_.gbWildcard, true);
-        show(*c_.gbFileType, false);
-        anchor = c_.gbWildcard.get();
+        SetTop(c_.wildcardGroup->Handle(), rgBottom + 10);
+        show(*c_.fileNameGroup, false);
+        show(*c_.wildcardGroup, true);
+        show(*c_.fileTypeGroup, false);
+        anchor = c_.wildcardGroup.get();
         break;
     case 3:
-        SetTop(c_.gbFileType->Handle(), rgBottom + 10);
-        SetLeft(c_.gbFileType->Handle(), DesignRect(c_.gbFileName->Handle()).left);
-        show(*c_.gbFileName, false);
-        show(*c_.gbWildcard, false);
-        show(*c_.gbFileType, true);
-        anchor = c_.gbFileType.get();
+        SetTop(c_.fileTypeGroup->Handle(), rgBottom + 10);
+        SetLeft(c_.fileTypeGroup->Handle(), DesignRect(c_.fileNameGroup->Handle()).left);
+        show(*c_.fileNameGroup, false);
+        show(*c_.wildcardGroup, false);
+        show(*c_.fileTypeGroup, true);
+        anchor = c_.fileTypeGroup.get();
         break;
     default:
         break;
@@ -623,11 +618,11 @@ void TfrmMain::Arrange(bool moveWindow) {
     if (anchor != nullptr) {
         const RECT a = DesignRect(anchor->Handle());
         const int rowTop = a.top + a.bottom + 20;
-        SetTop(c_.bStart, rowTop);
-        SetTop(c_.bShowFiles, rowTop);
-        SetTop(c_.bExit, rowTop);
-        c_.WlmShiftImage1->SetTop(rowTop - 9);
-        c_.lbEAddress->SetTop(rowTop + 8);
+        SetTop(c_.startButton, rowTop);
+        SetTop(c_.showFilesButton, rowTop);
+        SetTop(c_.exitButton, rowTop);
+        c_.menuImage->SetTop(rowTop - 9);
+        c_.menuLabel->SetTop(rowTop + 8);
         if (index == 3 && moveWindow) {
             // Centred for a 510-pixel window, whatever its real height.
             const RECT work = WorkArea();
@@ -637,17 +632,17 @@ void TfrmMain::Arrange(bool moveWindow) {
             SetWindowPos(hwnd_, nullptr, window.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
-    const RECT panel = DesignRect(c_.pSingleMode->Handle());
-    const int panelHeight = panel.top + DesignRect(c_.bStart).top + DesignRect(c_.bStart).bottom + 16;
-    Place(c_.pSingleMode->Handle(), panel.left, panel.top, 460, panelHeight);
+    const RECT panel = DesignRect(c_.mainPanel->Handle());
+    const int panelHeight = panel.top + DesignRect(c_.startButton).top + DesignRect(c_.startButton).bottom + 16;
+    Place(c_.mainPanel->Handle(), panel.left, panel.top, 460, panelHeight);
     SetClientSize(460, panelHeight);
     const SIZE client = ClientSize96();
-    c_.imgTitle->SetBounds(0, 0, client.cx, 50);
-    c_.lUpdate->SetLeft(client.cx - c_.lUpdate->Width() - 10);
-    c_.iUpdate->SetLeft(c_.lUpdate->Left() - 20);
+    c_.titleBanner->SetBounds(0, 0, client.cx, 50);
+    c_.updateLink->SetLeft(client.cx - c_.updateLink->Width() - 10);
+    c_.updateIcon->SetLeft(c_.updateLink->Left() - 20);
 }
 
-RECT TfrmMain::WorkArea() const {
+RECT MainWindow::WorkArea() const {
     if (services_.workArea) {
         return services_.workArea();
     }
@@ -662,25 +657,25 @@ RECT TfrmMain::WorkArea() const {
 // The placeholder is a state of its own: grey while it is shown, and after that the system's
 // text colour as it is at each painting (a colour read once would stay black on a dark
 // high-contrast theme).
-void TfrmMain::seFileNameClick() {
+void MainWindow::OnFileNameClicked() {
     if (fileNamePlaceholder_) {
         fileNamePlaceholder_ = false;
-        SetText(c_.seFileName, "");
-        SetTextColor(c_.seFileName, CLR_INVALID);
+        SetText(c_.fileNameEdit, "");
+        SetTextColor(c_.fileNameEdit, CLR_INVALID);
     }
 }
 
-void TfrmMain::suiCheckBox7Click() {
-    if (!IsWindowEnabled(c_.seCustomFileType)) {
-        EnableWindow(c_.seCustomFileType, TRUE);
-        SetText(c_.seCustomFileType, "");
+void MainWindow::OnCustomTypesClicked() {
+    if (!IsWindowEnabled(c_.customTypesEdit)) {
+        EnableWindow(c_.customTypesEdit, TRUE);
+        SetText(c_.customTypesEdit, "");
     }
-    if (SendMessageW(c_.suiCheckBox[6], BM_GETCHECK, 0, 0) == BST_CHECKED) {
-        SetFocus(c_.seCustomFileType);
+    if (SendMessageW(c_.customTypesCheck, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        SetFocus(c_.customTypesEdit);
     }
 }
 
-bool TfrmMain::PickFolder(std::string& folder) {
+bool MainWindow::PickFolder(std::string& folder) {
     const std::string title = LoadText(IDS_SELECT_DIRECTORY);
     if (services_.selectFolder) {
         return services_.selectFolder(title, folder);
@@ -688,73 +683,73 @@ bool TfrmMain::PickFolder(std::string& folder) {
     return SelectFolder(title, L"", folder);
 }
 
-void TfrmMain::bSavetoClick() {
+void MainWindow::OnDestinationButtonClicked() {
     std::string folder;
     if (PickFolder(folder)) {
-        SetText(c_.eOutputFolder, folder);
-        fields_.FOutputDirectory = GetText(c_.eOutputFolder);
+        SetText(c_.destinationEdit, folder);
+        remembered_.destination = GetText(c_.destinationEdit);
     }
 }
 
-void TfrmMain::bSourcePathClick() {
+void MainWindow::OnSourceFolderButtonClicked() {
     std::string folder;
     if (PickFolder(folder)) {
-        SetText(c_.eSourcePath, folder);
-        fields_.FSourcePath = GetText(c_.eSourcePath);
+        SetText(c_.sourceFolderEdit, folder);
+        remembered_.sourceFolder = GetText(c_.sourceFolderEdit);
     }
 }
 
-void TfrmMain::bShowFilesClick() {
-    fields_.FOutputDirectory = GetText(c_.eOutputFolder);
-    if (DirectoryExists(fields_.FOutputDirectory)) {
-        Application::Get().Shell().Open(hwnd_, "Open", fields_.FOutputDirectory);
+void MainWindow::OnShowFilesClicked() {
+    remembered_.destination = GetText(c_.destinationEdit);
+    if (DirectoryExists(remembered_.destination)) {
+        Application::Get().Shell().Open(hwnd_, "Open", remembered_.destination);
         return;
     }
-    Application::Get().MessageBox(fields_.FOutputDirectory + "," + LoadText(IDS_OUTPUT_NOT_EXIST),
+    Application::Get().MessageBox(remembered_.destination + "," + LoadText(IDS_OUTPUT_NOT_EXIST),
                                   LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONERROR);
 }
 
-void TfrmMain::bExitClick() { Close(); }
+void MainWindow::OnExitClicked() { Close(); }
 
 // ---------------------------------------------------------------------------
 // Start
 
-JobChoices TfrmMain::ReadChoices() const {
+JobChoices MainWindow::ReadChoices() const {
     JobChoices choices;
-    choices.sourceText = GetText(c_.cbSource);
-    choices.sourceIndex = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCURSEL, 0, 0));
-    const int count = static_cast<int>(SendMessageW(c_.cbSource, CB_GETCOUNT, 0, 0));
+    choices.sourceText = GetText(c_.sourceCombo);
+    choices.sourceIndex = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETCURSEL, 0, 0));
+    const int count = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        const int length = static_cast<int>(SendMessageW(c_.cbSource, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
+        const int length = static_cast<int>(SendMessageW(c_.sourceCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
         std::wstring entry(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
-        SendMessageW(c_.cbSource, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+        SendMessageW(c_.sourceCombo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
         entry.resize(wcslen(entry.c_str()));
         choices.sourceEntries.push_back(Narrow(entry));
     }
-    choices.destination = GetText(c_.eOutputFolder);
-    choices.useSourcePath = SendMessageW(c_.cbSourceFilePath, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    choices.sourcePath = GetText(c_.eSourcePath);
-    choices.recoveryMode = static_cast<int>(SendMessageW(c_.cbRecoveryMode, CB_GETCURSEL, 0, 0));
+    choices.destination = GetText(c_.destinationEdit);
+    choices.useSourcePath = SendMessageW(c_.sourceFolderCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    choices.sourcePath = GetText(c_.sourceFolderEdit);
+    choices.recoveryMode = static_cast<int>(SendMessageW(c_.modeCombo, CB_GETCURSEL, 0, 0));
     choices.filter = FilterIndex();
-    choices.fileName = GetText(c_.seFileName);
-    choices.wildcard = GetText(c_.seWildcard);
+    choices.fileName = GetText(c_.fileNameEdit);
+    choices.wildcard = GetText(c_.wildcardEdit);
     for (std::size_t i = 0; i < 6; ++i) {
-        choices.types.ticked[i] = SendMessageW(c_.suiCheckBox[i], BM_GETCHECK, 0, 0) == BST_CHECKED;
+        choices.types.ticked[i] = SendMessageW(c_.categoryChecks[i], BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
-    choices.types.custom = SendMessageW(c_.suiCheckBox[6], BM_GETCHECK, 0, 0) == BST_CHECKED;
-    choices.types.customText = GetText(c_.seCustomFileType);
+    choices.types.custom = SendMessageW(c_.customTypesCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    choices.types.customText = GetText(c_.customTypesEdit);
     return choices;
 }
 
-void TfrmMain::bStartClick() {
+void MainWindow::OnStartClicked() {
     try {
         const JobResult job = CheckAndBuild(ReadChoices(), *services_.jobSystem);
         if (!job.ok) {
             Application::Get().MessageBox(job.message, LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONERROR);
             return;
         }
-        if (job.switchToDeepScan && SendMessageW(c_.cbRecoveryMode, CB_GETCURSEL, 0, 0) != 1) {
-            SendMessageW(c_.cbRecoveryMode, CB_SETCURSEL, 1, 0);
+        if (job.switchToDeepScan && SendMessageW(c_.modeCombo, CB_GETCURSEL, 0, 0) != 1) {
+            SendMessageW(c_.modeCombo, CB_SETCURSEL, 1, 0);
         }
         RunScanDialog(job.arguments);
     } catch (...) {
@@ -797,7 +792,7 @@ bool PutTextOnClipboard(HWND owner, const std::wstring& text) {
 
 } // namespace
 
-void TfrmMain::CopyCommandClick() {
+void MainWindow::CopyCommand() {
     const JobResult job = CheckAndBuild(ReadChoices(), *services_.jobSystem);
     if (!job.ok) {
         Application::Get().MessageBox(job.message, LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONERROR);
@@ -814,7 +809,7 @@ void TfrmMain::CopyCommandClick() {
     }
 }
 
-void TfrmMain::FolderDropped(HWND edit, HDROP drop) {
+void MainWindow::FolderDropped(HWND edit, HDROP drop) {
     std::string folder;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     if (count > 0) {
@@ -844,14 +839,14 @@ void TfrmMain::FolderDropped(HWND edit, HDROP drop) {
         return;
     }
     SetText(edit, folder);
-    if (edit == c_.eOutputFolder) {
-        fields_.FOutputDirectory = GetText(c_.eOutputFolder);
-    } else if (edit == c_.eSourcePath) {
-        fields_.FSourcePath = GetText(c_.eSourcePath);
+    if (edit == c_.destinationEdit) {
+        remembered_.destination = GetText(c_.destinationEdit);
+    } else if (edit == c_.sourceFolderEdit) {
+        remembered_.sourceFolder = GetText(c_.sourceFolderEdit);
     }
 }
 
-void TfrmMain::RunScanDialog(const std::string& arguments) {
+void MainWindow::RunScanDialog(const std::string& arguments) {
     if (services_.runScan) {
         services_.runScan(hwnd_, arguments);
         return;
@@ -860,7 +855,7 @@ void TfrmMain::RunScanDialog(const std::string& arguments) {
         return;
     }
     {
-        TfrmDownload dialog(hwnd_, *this, runner_);
+        ScanDialog dialog(hwnd_, *this, runner_);
         dialog.Arguments = arguments;
         scanDialog_ = &dialog;
         try {
@@ -881,19 +876,19 @@ void TfrmMain::RunScanDialog(const std::string& arguments) {
 // runner away under it. The request stops the tool and ends the dialog instead; the program closes
 // (settings saved) when the dialog has returned. No question is asked: End task and logoff must
 // not wait on one.
-bool TfrmMain::CloseRequested() {
+bool MainWindow::CloseRequested() {
     if (scanDialog_ == nullptr) {
         return false;
     }
     closeAfterScan_ = true;
-    scanDialog_->bStopClick();
+    scanDialog_->StopRun();
     return true;
 }
 
-bool TfrmMain::RecoveryRunning() const { return runner_ && runner_->ProcessId() != 0; }
+bool MainWindow::RecoveryRunning() const { return runner_ && runner_->ProcessId() != 0; }
 
 // While the tool runs, logoff and shutdown wait (WM_QUERYENDSESSION) and Windows says why.
-void TfrmMain::ToolRunningChanged(bool running) {
+void MainWindow::ToolRunningChanged(bool running) {
     if (running) {
         services_.shutdownReasons->Set(hwnd_, LoadText(IDS_SHUTDOWN_REASON));
     } else {
@@ -902,10 +897,10 @@ void TfrmMain::ToolRunningChanged(bool running) {
 }
 
 // The session ends once this returns, whatever the program still had in mind.
-void TfrmMain::SessionEnding() {
+void MainWindow::SessionEnding() {
     try {
         if (scanDialog_ != nullptr) {
-            scanDialog_->bStopClick();
+            scanDialog_->StopRun();
         } else if (runner_) {
             runner_->Stop(0);
         }
@@ -917,16 +912,16 @@ void TfrmMain::SessionEnding() {
     }
 }
 
-std::string TfrmMain::DestinationText() const { return GetText(c_.eOutputFolder); }
+std::string MainWindow::DestinationText() const { return GetText(c_.destinationEdit); }
 
-int TfrmMain::RecoveryModeIndex() const {
-    return static_cast<int>(SendMessageW(c_.cbRecoveryMode, CB_GETCURSEL, 0, 0));
+int MainWindow::RecoveryModeIndex() const {
+    return static_cast<int>(SendMessageW(c_.modeCombo, CB_GETCURSEL, 0, 0));
 }
 
 // ---------------------------------------------------------------------------
 // Menu and links
 
-void TfrmMain::iAboutClick() {
+void MainWindow::ShowMenu() {
     POINT at{};
     GetCursorPos(&at);
     MenuChosen(popupMenu_->Popup(hwnd_, at));
@@ -934,45 +929,45 @@ void TfrmMain::iAboutClick() {
 
 // Shift+F10 or the Applications key: the menu opens below the "Menu" label, its first item
 // selected, so every item can be reached without a mouse.
-void TfrmMain::MenuKeyPressed() {
-    RECT label = c_.lbEAddress->ClientRect();
-    MapWindowPoints(c_.pSingleMode->Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&label), 2);
+void MainWindow::ShowMenuFromKeyboard() {
+    RECT label = c_.menuLabel->ClientRect();
+    MapWindowPoints(c_.mainPanel->Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&label), 2);
     MenuChosen(popupMenu_->PopupFromKeyboard(hwnd_, POINT{label.left, label.bottom}, label));
 }
 
-void TfrmMain::MenuChosen(int id) {
+void MainWindow::MenuChosen(int id) {
     switch (id) {
-    case miHomepage:
-        Homepage1Click();
+    case kMenuHomePage:
+        OpenProductPage();
         break;
-    case Donate1:
-        Donate1Click();
+    case kMenuDonate:
+        OpenDonatePage();
         break;
-    case About1:
-        About1Click();
+    case kMenuAbout:
+        ShowAbout();
         break;
-    case miCopyCommand:
-        CopyCommandClick();
+    case kMenuCopyCommand:
+        CopyCommand();
         break;
     default:
         break;
     }
 }
 
-void TfrmMain::OpenPage(const std::string& address) { Application::Get().Shell().Open(hwnd_, "Open", address); }
+void MainWindow::OpenPage(const std::string& address) { Application::Get().Shell().Open(hwnd_, "Open", address); }
 
-void TfrmMain::KestroHomepageClick() { OpenPage(LoadText(IDS_URL_HOME)); }
+void MainWindow::OpenMakerHomePage() { OpenPage(LoadText(IDS_URL_HOME)); }
 
-void TfrmMain::lTitleClick() { OpenPage(kTitlePage); }
+void MainWindow::OpenHelpPage() { OpenPage(kTitlePage); }
 
-void TfrmMain::lUpdateClick() { OpenPage(LoadText(IDS_URL_UPDATE)); }
+void MainWindow::OpenUpdatePage() { OpenPage(LoadText(IDS_URL_UPDATE)); }
 
-void TfrmMain::Homepage1Click() { OpenPage(LoadText(IDS_URL_PRODUCT)); }
+void MainWindow::OpenProductPage() { OpenPage(LoadText(IDS_URL_PRODUCT)); }
 
-void TfrmMain::Donate1Click() { OpenPage(LoadText(IDS_URL_DONATE)); }
+void MainWindow::OpenDonatePage() { OpenPage(LoadText(IDS_URL_DONATE)); }
 
-void TfrmMain::About1Click() {
-    TfrmAbout about(hwnd_);
+void MainWindow::ShowAbout() {
+    AboutDialog about(hwnd_);
     about.ShowModal();
 }
 

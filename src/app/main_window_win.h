@@ -1,5 +1,5 @@
 #pragma once
-// TfrmMain: the main window. Source drive, destination, recovery mode, filter;
+// MainWindow: the main window. Source drive, destination, recovery mode, filter;
 // Start builds the winfr command line and runs it in the Scanning dialog.
 #include <array>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/settings_win.h"
-#include "dialogs/download_win.h"
+#include "dialogs/scan_dialog_win.h"
 #include "job/command.h"
 #include "global/graphics_win.h"
 #include "global/session_win.h"
@@ -19,9 +19,9 @@ namespace kestro {
 class DriveSource;
 class JobSystem;
 class SkinnedPopupMenu;
-class TDownloadProcess;
-class TsuiURLLabel;
-class TWlmShiftImage;
+class ToolRunner;
+class LinkLabel;
+class HoverImage;
 
 constexpr UINT WM_SHOWMAIN = 0x3602;
 
@@ -41,17 +41,21 @@ struct MainWindowServices {
     ShutdownReasons* shutdownReasons = nullptr;
 };
 
-class TfrmMain : public Form, public ScanContext {
+class MainWindow : public Form, public ScanContext {
 public:
-    explicit TfrmMain(MainWindowServices services = {});
-    ~TfrmMain() override;
+    explicit MainWindow(MainWindowServices services = {});
+    ~MainWindow() override;
 
     // ScanContext
     std::string DestinationText() const override;
     int RecoveryModeIndex() const override;
 
     // Remembered choices (settings.ini).
-    RememberedChoices& Fields() noexcept { return fields_; }
+    RememberedChoices& Remembered() noexcept { return remembered_; }
+    // The runner of the recoveries, from the window's creation until it closes; null after.
+    ToolRunner* Runner() const noexcept { return runner_.get(); }
+    // The program's main window while it exists.
+    static MainWindow* Current() noexcept { return current_; }
     std::uint16_t SavedControlWord() const noexcept { return savedControlWord_; }
 
     void ArrangeFilterPanels();
@@ -59,25 +63,25 @@ public:
     void LoadSaveSettings(bool load);
 
     // Handlers, named after control and event.
-    void cbSourceDropDown();
-    void rgFileTypeClick();
-    void seFileNameClick();
-    void suiCheckBox7Click();
-    void bSavetoClick();
-    void bSourcePathClick();
-    void bShowFilesClick();
-    void bStartClick();
-    void bExitClick();
-    void iAboutClick();
+    void OnSourceDropDown();
+    void OnFilterChanged();
+    void OnFileNameClicked();
+    void OnCustomTypesClicked();
+    void OnDestinationButtonClicked();
+    void OnSourceFolderButtonClicked();
+    void OnShowFilesClicked();
+    void OnStartClicked();
+    void OnExitClicked();
+    void ShowMenu();
     // The menu from the keyboard (Shift+F10, the Applications key).
-    void MenuKeyPressed();
-    void KestroHomepageClick();
-    void lTitleClick();
-    void lUpdateClick();
-    void Homepage1Click();
-    void Donate1Click();
-    void About1Click();
-    void CopyCommandClick();
+    void ShowMenuFromKeyboard();
+    void OpenMakerHomePage();
+    void OpenHelpPage();
+    void OpenUpdatePage();
+    void OpenProductPage();
+    void OpenDonatePage();
+    void ShowAbout();
+    void CopyCommand();
     // A folder (or a file's folder) dropped on the destination or source-folder edit.
     void FolderDropped(HWND edit, HDROP drop);
 
@@ -90,36 +94,37 @@ public:
 
     // The controls, for the handlers and for tests.
     struct Controls {
-        std::unique_ptr<TImage> imgTitle, KestroHomepage, iUpdate;
-        std::unique_ptr<TLabel> lTitle, lTitleHint;
-        std::unique_ptr<TsuiURLLabel> lUpdate;
+        std::unique_ptr<Image> titleBanner, productIcon, updateIcon;
+        std::unique_ptr<Label> titleLabel, subtitleLabel;
+        std::unique_ptr<LinkLabel> updateLink;
 
-        std::unique_ptr<Container> pSingleMode, Panel1, Panel3;
-        std::unique_ptr<GroupBox> rgFileType, gbFileName, gbWildcard, gbFileType;
-        HWND Label8 = nullptr, cbSource = nullptr, Label2 = nullptr, cbRecoveryMode = nullptr;
-        HWND lOutputFolder = nullptr, eOutputFolder = nullptr, bSaveto = nullptr, Panel2 = nullptr;
-        HWND cbSourceFilePath = nullptr, eSourcePath = nullptr, bSourcePath = nullptr;
-        std::array<HWND, 4> rgItems{};
-        HWND Label3 = nullptr, Label5 = nullptr, seFileName = nullptr;
-        HWND Label6 = nullptr, Label7 = nullptr, seWildcard = nullptr;
-        HWND seCustomFileType = nullptr;
-        std::array<HWND, 7> suiCheckBox{};
-        std::unique_ptr<TImage> Image1;
-        HWND bStart = nullptr, bShowFiles = nullptr, bExit = nullptr;
-        std::unique_ptr<TWlmShiftImage> WlmShiftImage1;
-        std::unique_ptr<TLabel> lbEAddress;
+        std::unique_ptr<Container> mainPanel, destinationRow, sourceFolderRow;
+        std::unique_ptr<GroupBox> filterGroup, fileNameGroup, wildcardGroup, fileTypeGroup;
+        HWND sourceLabel = nullptr, sourceCombo = nullptr, modeLabel = nullptr, modeCombo = nullptr;
+        HWND destinationLabel = nullptr, destinationEdit = nullptr, destinationButton = nullptr,
+             separatorLine = nullptr;
+        HWND sourceFolderCheck = nullptr, sourceFolderEdit = nullptr, sourceFolderButton = nullptr;
+        std::array<HWND, 4> filterButtons{};
+        HWND fileNameHelp = nullptr, fileNameLabel = nullptr, fileNameEdit = nullptr;
+        HWND wildcardHelp = nullptr, wildcardLabel = nullptr, wildcardEdit = nullptr;
+        std::array<HWND, kCategoryCount> categoryChecks{};
+        HWND customTypesCheck = nullptr, customTypesEdit = nullptr;
+        std::unique_ptr<Image> fileTypesPicture;
+        HWND startButton = nullptr, showFilesButton = nullptr, exitButton = nullptr;
+        std::unique_ptr<HoverImage> menuImage;
+        std::unique_ptr<Label> menuLabel;
     };
     Controls& Ctl() noexcept { return c_; }
 
 protected:
-    void FormShow() override;
-    void FormActivate() override;
-    void FormClose() override;
+    void OnShow() override;
+    void OnActivate() override;
+    void OnClose() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void Relayout() override;
 
 private:
-    void FormCreate();
+    void OnCreate();
     void CreateControls();
     void CreateTitleBand();
     void CreateFilterGroups();
@@ -144,20 +149,19 @@ private:
     std::unique_ptr<DriveSource> ownDrives_;
     std::unique_ptr<JobSystem> ownJobSystem_;
     SystemShutdownReasons systemShutdownReasons_;
-    RememberedChoices fields_;
+    RememberedChoices remembered_;
     std::uint16_t savedControlWord_ = 0;
     // Shared with the Scanning dialog while it is open.
-    std::shared_ptr<TDownloadProcess> runner_;
+    std::shared_ptr<ToolRunner> runner_;
     // The open Scanning dialog, and whether the program closes once it has ended.
-    TfrmDownload* scanDialog_ = nullptr;
+    ScanDialog* scanDialog_ = nullptr;
     bool closeAfterScan_ = false;
     std::unique_ptr<SkinnedPopupMenu> popupMenu_;
     int filterIndex_ = 0;
     bool fileNamePlaceholder_ = true;
     Controls c_;
-};
 
-// The program-wide reference to the main window.
-extern TfrmMain* frmMain;
+    static MainWindow* current_;
+};
 
 } // namespace kestro

@@ -172,9 +172,9 @@ void GraphicControl::Click() {
 }
 
 // ---------------------------------------------------------------------------
-// TImage
+// Image
 
-void TImage::SetPicture(const Picture& picture) {
+void Image::SetPicture(const Picture& picture) {
     picture_ = picture;
     if (autoSize_ && !picture_.Empty()) {
         SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
@@ -182,19 +182,19 @@ void TImage::SetPicture(const Picture& picture) {
     Invalidate();
 }
 
-void TImage::SetStretch(bool stretch) {
+void Image::SetStretch(bool stretch) {
     stretch_ = stretch;
     Invalidate();
 }
 
-void TImage::SetAutoSize(bool autoSize) {
+void Image::SetAutoSize(bool autoSize) {
     autoSize_ = autoSize;
     if (autoSize_ && !picture_.Empty()) {
         SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
     }
 }
 
-void TImage::Paint(HDC dc) {
+void Image::Paint(HDC dc) {
     if (picture_.Empty()) {
         return;
     }
@@ -212,19 +212,19 @@ void TImage::Paint(HDC dc) {
 }
 
 // ---------------------------------------------------------------------------
-// TLabel
+// Label
 
-TLabel::TLabel(Container& parent) : GraphicControl(parent) {}
+Label::Label(Container& parent) : GraphicControl(parent) {}
 
-HFONT TLabel::ActiveFont() const { return font_ ? font_.get() : Parent().OwnerForm().Font(); }
+HFONT Label::ActiveFont() const { return font_ ? font_.get() : Parent().OwnerForm().Font(); }
 
-void TLabel::SetCaption(const std::string& caption) {
+void Label::SetCaption(const std::string& caption) {
     caption_ = caption;
     ApplyAutoSize();
     Invalidate();
 }
 
-void TLabel::SetFont(int height96, bool bold, bool underline) {
+void Label::SetFont(int height96, bool bold, bool underline) {
     fontHeight96_ = height96;
     bold_ = bold;
     underline_ = underline;
@@ -233,7 +233,7 @@ void TLabel::SetFont(int height96, bool bold, bool underline) {
     Invalidate();
 }
 
-void TLabel::DpiChanged() {
+void Label::DpiChanged() {
     if (font_) {
         font_ = Parent().OwnerForm().MakeFont(fontHeight96_, bold_ ? FW_BOLD : FW_NORMAL, underline_);
     }
@@ -241,7 +241,7 @@ void TLabel::DpiChanged() {
     Invalidate();
 }
 
-void TLabel::SetFontColor(Color color) {
+void Label::SetFontColor(Color color) {
     color_ = color;
     Invalidate();
 }
@@ -249,7 +249,7 @@ void TLabel::SetFontColor(Color color) {
 // The system's colours are read at paint time, so a switch of theme shows at once. A colour of
 // the label's own on the system's background gives way to the system's link colour in high
 // contrast, where the background may be as dark as the colour; on a picture it stays.
-COLORREF TLabel::PaintColor() const {
+COLORREF Label::PaintColor() const {
     if (!Enabled()) {
         return GetSysColor(COLOR_GRAYTEXT);
     }
@@ -262,12 +262,12 @@ COLORREF TLabel::PaintColor() const {
     return color_;
 }
 
-void TLabel::SetAutoSize(bool autoSize) {
+void Label::SetAutoSize(bool autoSize) {
     autoSize_ = autoSize;
     ApplyAutoSize();
 }
 
-void TLabel::ApplyAutoSize() {
+void Label::ApplyAutoSize() {
     if (!autoSize_) {
         return;
     }
@@ -291,7 +291,7 @@ void TLabel::ApplyAutoSize() {
     SetBounds(Left(), Top(), up96(size.cx), up96(size.cy));
 }
 
-void TLabel::Paint(HDC dc) {
+void Label::Paint(HDC dc) {
     RECT bounds = ClientRect();
     if (!transparent_) {
         FillRect(dc, &bounds, GetSysColorBrush(COLOR_BTNFACE));

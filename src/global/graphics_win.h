@@ -102,7 +102,7 @@ private:
     HCURSOR cursor_ = nullptr;
 };
 
-class TImage : public GraphicControl {
+class Image : public GraphicControl {
 public:
     using GraphicControl::GraphicControl;
 
@@ -121,9 +121,9 @@ private:
     bool autoSize_ = false;
 };
 
-class TLabel : public GraphicControl {
+class Label : public GraphicControl {
 public:
-    explicit TLabel(Container& parent);
+    explicit Label(Container& parent);
 
     const std::string& Caption() const noexcept { return caption_; }
     void SetCaption(const std::string& caption);

@@ -806,7 +806,7 @@ int Form::ShowModal() {
     inModalLoop_ = true;
     DisableOtherWindows();
     try {
-        FormShow();
+        OnShow();
     } catch (const std::exception& e) {
         // As the toolkit does for an error in a show handler: reported, and the form is shown all the same.
         Application::Get().ShowException(e.what());
@@ -832,7 +832,7 @@ int Form::ShowModal() {
         }
     }
     try {
-        FormClose();
+        OnClose();
     } catch (const std::exception& e) {
         Application::Get().ShowException(e.what());
     }
@@ -850,7 +850,7 @@ int Form::ShowModal() {
 }
 
 void Form::Show() {
-    FormShow();
+    OnShow();
     HWND app = Application::Get().Handle();
     if (app != nullptr && !IsWindowVisible(app) && GetWindow(hwnd_, GW_OWNER) == app) {
         ShowWindow(app, SW_SHOWNOACTIVATE);
@@ -867,7 +867,7 @@ void Form::Close() {
         }
         return;
     }
-    FormClose();
+    OnClose();
     if (hwnd_ != nullptr) {
         DestroyWindow(hwnd_);
     }
@@ -975,7 +975,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_KESTRO_ACTIVATE:
-        FormActivate();
+        OnActivate();
         return 0;
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
@@ -1002,7 +1002,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (activeForm_ == this) {
             activeForm_ = nullptr;
         }
-        FormDestroy();
+        OnDestroy();
         if (Application::Get().MainForm() == this) {
             PostQuitMessage(0);
         }

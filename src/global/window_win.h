@@ -169,13 +169,13 @@ public:
     void CenterOver(HWND owner);
 
     // Runs the form modally over its owner: the other windows of the program are
-    // disabled, FormShow runs, then the loop until ModalResult is set. Returns it.
+    // disabled, OnShow runs, then the loop until ModalResult is set. Returns it.
     int ShowModal();
     int ModalResult() const noexcept { return modalResult_; }
     void SetModalResult(int result) noexcept { modalResult_ = result; }
     bool IsModal() const noexcept { return inModalLoop_; }
 
-    // Shows the form modelessly (the main window): FormShow, then visible and active.
+    // Shows the form modelessly (the main window): OnShow, then visible and active.
     void Show();
     // The path of the close box, the system menu and Alt+F4.
     void Close();
@@ -190,13 +190,13 @@ protected:
                     int clientWidth96, int clientHeight96);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-    virtual void FormShow() {}
+    virtual void OnShow() {}
     // Runs when this form becomes the program's focused form, coming from another
     // of the program's forms (or at first): not after a message box or another program.
-    virtual void FormActivate() {}
+    virtual void OnActivate() {}
     // Runs when a modal run ends or a modeless form is closed.
-    virtual void FormClose() {}
-    virtual void FormDestroy() {}
+    virtual void OnClose() {}
+    virtual void OnDestroy() {}
     virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // The form's own sizing after a DPI change (the client size is already set again).
     virtual void Relayout() {}

@@ -9,17 +9,17 @@ namespace kestro {
 
 // The main window's choices, read when Start is pressed.
 struct JobChoices {
-    std::string sourceText;                 // text of the source combo box cbSource
+    std::string sourceText;                 // text of the source combo box sourceCombo
     int sourceIndex = -1;                   // its selected index (-1: none)
     std::vector<std::string> sourceEntries; // its entries, in order
-    std::string destination;                // eOutputFolder, as typed
-    bool useSourcePath = false;             // cbSourceFilePath
-    std::string sourcePath;                 // eSourcePath, as typed
-    int recoveryMode = 0;                   // selected index of cbRecoveryMode (0 Quick, other Deep, -1 none)
-    int filter = 0;                         // rgFileType index 0..3 (-1 none)
-    std::string fileName;                   // seFileName
-    std::string wildcard;                   // seWildcard
-    CategoryChoice types;                   // suiCheckBox1..7 + seCustomFileType
+    std::string destination;                // destinationEdit, as typed
+    bool useSourcePath = false;             // sourceFolderCheck
+    std::string sourcePath;                 // sourceFolderEdit, as typed
+    int recoveryMode = 0;                   // selected index of modeCombo (0 Quick, other Deep, -1 none)
+    int filter = 0;                         // filterGroup index 0..3 (-1 none)
+    std::string fileName;                   // fileNameEdit
+    std::string wildcard;                   // wildcardEdit
+    CategoryChoice types;                   // the category check boxes, "Custom file types" and its edit
 };
 
 // What the checks ask the system; the Win32 side answers, tests fake it.
@@ -56,7 +56,7 @@ struct JobResult {
     bool ok = false;
     std::string message;                   // the first failing check's message (when !ok)
     std::string arguments;                 // the argument string (when ok); always ends with one blank
-    bool switchToDeepScan = false;         // the caller sets cbRecoveryMode to index 1
+    bool switchToDeepScan = false;         // the caller sets modeCombo to index 1
     std::vector<std::string> expectedArgs; // the arguments the tool will read from `arguments`
 };
 

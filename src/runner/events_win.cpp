@@ -4,7 +4,7 @@
 
 namespace kestro {
 
-void WindowPostSink::Post(std::unique_ptr<TProcessInfo> info) {
+void WindowPostSink::Post(std::unique_ptr<ProgressEvent> info) {
     HWND window = window_;
     // A null window would post to this thread's own queue, and a window of another process
     // would receive an address that means nothing there: neither could ever free the record.

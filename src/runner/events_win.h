@@ -7,17 +7,17 @@
 #include <string>
 #include <string_view>
 
-#include "runner/process_info.h"
+#include "runner/progress_event.h"
 
 namespace kestro {
 
 // Posts each event as WM_PROCESSINFO (lParam: the record) to the window that the referenced
 // handle names at the moment of posting. The receiving window frees a posted record; a record
 // that cannot be posted is freed here.
-class WindowPostSink final : public ProcessInfoSink {
+class WindowPostSink final : public ProgressEventSink {
 public:
     explicit WindowPostSink(const HWND& window) : window_(window) {}
-    void Post(std::unique_ptr<TProcessInfo> info) override;
+    void Post(std::unique_ptr<ProgressEvent> info) override;
 
 private:
     const HWND& window_;

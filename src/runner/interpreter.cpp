@@ -91,7 +91,7 @@ std::string_view LastPercentNumber(std::string_view line, std::string_view start
     return number;
 }
 
-OutputInterpreter::OutputInterpreter(ProcessInfoSink& sink) : sink_(sink) {}
+OutputInterpreter::OutputInterpreter(ProgressEventSink& sink) : sink_(sink) {}
 
 void OutputInterpreter::Reset() {
     decoder_.Reset();
@@ -121,7 +121,7 @@ void OutputInterpreter::Flush() noexcept {
 }
 
 void OutputInterpreter::PostFinished(std::uint32_t exitCode) {
-    auto info = std::make_unique<TProcessInfo>();
+    auto info = std::make_unique<ProgressEvent>();
     info->Position = kPositionFinished;
     info->Code = progressSeen_ ? pcProgress : pcNoProgress;
     info->ExitCode = exitCode;
@@ -188,7 +188,7 @@ void OutputInterpreter::Interpret(std::string_view line) {
         const std::int32_t position = ToBarRange(permille);
         if (position != 0 && position != lastPermille_) {
             lastPermille_ = position;
-            auto info = std::make_unique<TProcessInfo>();
+            auto info = std::make_unique<ProgressEvent>();
             info->Position = position;
             info->Caption = Text(IDS_RECOVERING_FILES);
             info->Code = pcProgress;
@@ -209,7 +209,7 @@ void OutputInterpreter::Interpret(std::string_view line) {
 
 void OutputInterpreter::Post(std::int32_t position, std::string_view caption, std::int32_t code,
                              std::string_view currentFile, std::int32_t totalFiles) {
-    auto info = std::make_unique<TProcessInfo>();
+    auto info = std::make_unique<ProgressEvent>();
     info->Position = position;
     info->Caption.assign(caption);
     info->Code = code;

@@ -78,13 +78,13 @@ using Events = std::vector<Event>;
 const std::string kScan = "Scanning and processing disk";
 const std::string kRecover = "Recovering files";
 
-class CollectingSink : public ProcessInfoSink {
+class CollectingSink : public ProgressEventSink {
 public:
     Events events;
     std::vector<std::uint32_t> exitCodes; // of each event
     int throwOnPost = -1; // index of the post that fails, or -1
     int posts = 0;
-    void Post(std::unique_ptr<TProcessInfo> info) override {
+    void Post(std::unique_ptr<ProgressEvent> info) override {
         if (posts++ == throwOnPost) {
             throw std::runtime_error("window gone");
         }
@@ -244,7 +244,7 @@ TEST(OutputInterpreter, ProgressSeenDecidesTheFinishedCode) {
         OutputInterpreter interpreter(sink);
         Feed(interpreter, Le(c.output));
         interpreter.Flush();
-        EXPECT_EQ(interpreter.FProgressSeen(), c.seen);
+        EXPECT_EQ(interpreter.ProgressSeen(), c.seen);
         interpreter.PostFinished();
         ASSERT_FALSE(sink.events.empty());
         EXPECT_EQ(sink.events.back(), (Event{2000, "", c.seen ? pcProgress : pcNoProgress, "", 0}));
@@ -268,12 +268,12 @@ TEST(OutputInterpreter, ResetStartsANewRun) {
     CollectingSink sink;
     OutputInterpreter interpreter(sink);
     Feed(interpreter, Le(u"Scanning disk: 50%\r\nFiles recovered: 1, total files: 2, current filename: a\r\nhalf"));
-    EXPECT_EQ(interpreter.FLastPermille(), 500);
-    EXPECT_TRUE(interpreter.FProgressSeen());
+    EXPECT_EQ(interpreter.LastPermille(), 500);
+    EXPECT_TRUE(interpreter.ProgressSeen());
 
     interpreter.Reset();
-    EXPECT_EQ(interpreter.FLastPermille(), 0);
-    EXPECT_FALSE(interpreter.FProgressSeen());
+    EXPECT_EQ(interpreter.LastPermille(), 0);
+    EXPECT_FALSE(interpreter.ProgressSeen());
     sink.events.clear();
     // The same ratio posts again in the new run; nothing of the old run's half line is left, and
     // the new run may choose another encoding.
@@ -404,10 +404,10 @@ TEST(OutputInterpreter, RecoveringEventsCarryTheFilesRecoveredSoFar) {
         std::int32_t filesRecovered;
         std::int32_t totalFiles;
     };
-    class RecordSink : public ProcessInfoSink {
+    class RecordSink : public ProgressEventSink {
     public:
         std::vector<Record> records;
-        void Post(std::unique_ptr<TProcessInfo> info) override {
+        void Post(std::unique_ptr<ProgressEvent> info) override {
             records.push_back({info->Position, info->FilesRecovered, info->TotalFiles});
         }
     };

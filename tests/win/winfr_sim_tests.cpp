@@ -38,10 +38,10 @@ std::ostream& operator<<(std::ostream& os, const Event& e) {
     return os << e.position << "|" << e.caption << "|" << e.code << "|" << e.currentFile << "|" << e.totalFiles;
 }
 
-class CollectingSink : public ProcessInfoSink {
+class CollectingSink : public ProgressEventSink {
 public:
     std::vector<Event> events;
-    void Post(std::unique_ptr<TProcessInfo> info) override {
+    void Post(std::unique_ptr<ProgressEvent> info) override {
         events.push_back({info->Position, info->Caption, info->Code, info->CurrentFile, info->TotalFiles});
     }
 };

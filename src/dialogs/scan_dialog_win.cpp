@@ -1,4 +1,4 @@
-#include "dialogs/download_win.h"
+#include "dialogs/scan_dialog_win.h"
 
 #include <commctrl.h>
 
@@ -14,17 +14,17 @@
 #include "global/text.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"
-#include "runner/process_info.h"
-#include "runner/runner_win.h"
+#include "runner/progress_event.h"
+#include "runner/tool_runner_win.h"
 
 namespace kestro {
 
 namespace {
 
-constexpr int idProcessHint = 1001;
+constexpr int idStatusText = 1001;
 constexpr int idProgressBar = 1002;
 constexpr int idStop = 1003;
-constexpr int idElapsed = 1004;
+constexpr int idElapsedText = 1004;
 constexpr LPARAM kBarRange = 1000;
 constexpr UINT_PTR kPercentSubclass = 1;
 
@@ -168,41 +168,41 @@ std::string GroupedNumber(std::int32_t value) {
 
 } // namespace
 
-struct TfrmDownload::Controls {
-    explicit Controls(Form* form) : Panel2(form) {}
-    Container Panel2;
-    HWND lPorcessHint = nullptr;
-    HWND suiProgressBar1 = nullptr;
-    HWND suiButton1 = nullptr;
-    HWND lElapsed = nullptr;
+struct ScanDialog::Controls {
+    explicit Controls(Form* form) : body(form) {}
+    Container body;
+    HWND statusText = nullptr;
+    HWND progressBar = nullptr;
+    HWND stopButton = nullptr;
+    HWND elapsedText = nullptr;
 };
 
-TfrmDownload::TfrmDownload(HWND owner, ScanContext& context, std::shared_ptr<TDownloadProcess> runner)
+ScanDialog::ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner)
     : controls_(std::make_unique<Controls>(this)), context_(context), runner_(std::move(runner)), owner_(owner),
       ticks_(&SystemClock()) {
-    CreateForm(L"TfrmDownload", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
+    CreateForm(L"KestroScanDialog", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
                Widen(LoadText(IDS_PRODUCT_NAME)), 369, 130);
     Controls& c = *controls_;
-    c.Panel2.CreatePanel(*this, 8, 8, 369, 121);
-    c.lPorcessHint = AddControl(c.Panel2, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 8, 337,
-                                13, idProcessHint);
-    c.suiProgressBar1 =
-        AddControl(c.Panel2, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, 0, 8, 37, 337, 12, idProgressBar);
-    SetWindowSubclass(c.suiProgressBar1, &PercentBarProc, kPercentSubclass,
+    c.body.CreatePanel(*this, 8, 8, 369, 121);
+    c.statusText = AddControl(c.body, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 8, 337,
+                                13, idStatusText);
+    c.progressBar =
+        AddControl(c.body, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, 0, 8, 37, 337, 12, idProgressBar);
+    SetWindowSubclass(c.progressBar, &PercentBarProc, kPercentSubclass,
                       reinterpret_cast<DWORD_PTR>(static_cast<Form*>(this)));
-    SendMessageW(c.suiProgressBar1, PBM_SETRANGE32, 0, kBarRange);
-    c.lElapsed = AddControl(c.Panel2, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 55, 337, 13,
-                            idElapsed);
-    c.suiButton1 =
-        AddControl(c.Panel2, WC_BUTTONW, L"Stop", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 144, 75, 80, 27, idStop);
+    SendMessageW(c.progressBar, PBM_SETRANGE32, 0, kBarRange);
+    c.elapsedText = AddControl(c.body, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 55, 337, 13,
+                            idElapsedText);
+    c.stopButton =
+        AddControl(c.body, WC_BUTTONW, L"Stop", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 144, 75, 80, 27, idStop);
     OnCommand(idStop, [this](int notifyCode) {
         if (notifyCode == BN_CLICKED) {
-            bStopClick();
+            StopRun();
         }
     });
 }
 
-TfrmDownload::~TfrmDownload() {
+ScanDialog::~ScanDialog() {
     // A run whose dialog disappears without closing would go on with no one left to stop it.
     if (runner_->Running != 0 && hwnd_ != nullptr && runner_->Window == hwnd_) {
         runner_->Stop(0);
@@ -211,32 +211,32 @@ TfrmDownload::~TfrmDownload() {
     DrainQueuedEvents();
 }
 
-void TfrmDownload::SetTickSource(TickSource* ticks) noexcept {
+void ScanDialog::SetTickSource(TickSource* ticks) noexcept {
     ticks_ = ticks != nullptr ? ticks : &SystemClock();
 }
 
-HWND TfrmDownload::ProcessHint() const {
-    return controls_->lPorcessHint;
+HWND ScanDialog::StatusText() const {
+    return controls_->statusText;
 }
-HWND TfrmDownload::ProgressBar() const {
-    return controls_->suiProgressBar1;
+HWND ScanDialog::ProgressBar() const {
+    return controls_->progressBar;
 }
-HWND TfrmDownload::StopButton() const {
-    return controls_->suiButton1;
+HWND ScanDialog::StopButton() const {
+    return controls_->stopButton;
 }
-HWND TfrmDownload::ElapsedLine() const {
-    return controls_->lElapsed;
+HWND ScanDialog::ElapsedText() const {
+    return controls_->elapsedText;
 }
 
-void TfrmDownload::FormShow() {
-    SetWindowTextW(controls_->lPorcessHint, L"");
-    SendMessageW(controls_->suiProgressBar1, PBM_SETPOS, 0, 0);
-    FFilesFound = 0;
-    FSavedFolder.clear();
+void ScanDialog::OnShow() {
+    SetWindowTextW(controls_->statusText, L"");
+    SendMessageW(controls_->progressBar, PBM_SETPOS, 0, 0);
+    filesFound_ = 0;
+    savedFolder_.clear();
     outcomeEndedRun_ = false;
     filesRecovered_ = 0;
     filesTotal_ = 0;
-    SetWindowTextW(controls_->lElapsed, L"");
+    SetWindowTextW(controls_->elapsedText, L"");
     CenterOver(owner_);
     runner_->Running = 1;
     runner_->Window = hwnd_;
@@ -261,7 +261,7 @@ void TfrmDownload::FormShow() {
     SetTimer(hwnd_, kElapsedTimer, 1000, nullptr);
 }
 
-void TfrmDownload::FormClose() {
+void ScanDialog::OnClose() {
     if (runner_->Running != 0) {
         runner_->Stop(0);
     }
@@ -269,21 +269,21 @@ void TfrmDownload::FormClose() {
     EndTaskbarProgress();
 }
 
-void TfrmDownload::StopClock() {
+void ScanDialog::StopClock() {
     clockRunning_ = false;
     if (hwnd_ != nullptr) {
         KillTimer(hwnd_, kElapsedTimer);
     }
 }
 
-void TfrmDownload::EndTaskbarProgress() {
+void ScanDialog::EndTaskbarProgress() {
     if (taskbarActive_) {
         taskbarActive_ = false;
         Application::Get().Taskbar().SetState(TBPF_NOPROGRESS);
     }
 }
 
-void TfrmDownload::ShowElapsed() {
+void ScanDialog::ShowElapsed() {
     const ULONGLONG now = ticks_->Milliseconds();
     std::string line = LoadText(IDS_ELAPSED) + ClockText(now > runStarted_ ? (now - runStarted_) / 1000 : 0);
     if (filesTotal_ > 0) {
@@ -291,14 +291,14 @@ void TfrmDownload::ShowElapsed() {
                 LoadText(IDS_FILES_SO_FAR);
     }
     // A static repaints on every new text, so an unchanged one is not set again.
-    if (GetText(controls_->lElapsed) != line) {
-        SetText(controls_->lElapsed, line);
+    if (GetText(controls_->elapsedText) != line) {
+        SetText(controls_->elapsedText, line);
     }
 }
 
-void TfrmDownload::MoveBar(std::int32_t position) {
-    const auto before = SendMessageW(controls_->suiProgressBar1, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-    const auto after = SendMessageW(controls_->suiProgressBar1, PBM_GETPOS, 0, 0);
+void ScanDialog::MoveBar(std::int32_t position) {
+    const auto before = SendMessageW(controls_->progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    const auto after = SendMessageW(controls_->progressBar, PBM_GETPOS, 0, 0);
     if (taskbarActive_ && after != before) {
         Application::Get().Taskbar().SetValue(static_cast<ULONGLONG>(after), kBarRange);
     }
@@ -306,7 +306,7 @@ void TfrmDownload::MoveBar(std::int32_t position) {
 
 // Every outcome that shows a problem also ends the run, so the error state stays on the taskbar
 // until the dialog has closed, which follows at once.
-void TfrmDownload::ShowProblem(const std::string& text) {
+void ScanDialog::ShowProblem(const std::string& text) {
     if (taskbarActive_) {
         Application::Get().Taskbar().SetState(TBPF_ERROR);
     }
@@ -315,23 +315,23 @@ void TfrmDownload::ShowProblem(const std::string& text) {
 
 // The tool is stopped before the box opens: a box pumps messages, and a tool that ended while it
 // was open would otherwise stack the advice to start again on top of it.
-void TfrmDownload::EndRunWithProblem(const std::string& text) {
+void ScanDialog::EndRunWithProblem(const std::string& text) {
     outcomeEndedRun_ = true;
     if (runner_->Running != 0) {
         runner_->Stop(0);
     }
     ShowProblem(text);
-    bStopClick();
+    StopRun();
 }
 
-void TfrmDownload::bStopClick() {
+void ScanDialog::StopRun() {
     if (runner_->Running != 0) {
         runner_->Stop(0);
     }
     SetModalResult(mrAbort);
 }
 
-bool TfrmDownload::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool ScanDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (msg == WM_TIMER && wParam == kElapsedTimer) {
         // A tick already queued when the dialog closed must not move the clock on.
         if (clockRunning_) {
@@ -342,10 +342,10 @@ bool TfrmDownload::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     }
     if (msg == WM_PROCESSINFO) {
         // The record is ours from here on, whatever its handling does.
-        std::unique_ptr<TProcessInfo> info(reinterpret_cast<TProcessInfo*>(lParam));
+        std::unique_ptr<ProgressEvent> info(reinterpret_cast<ProgressEvent*>(lParam));
         if (info) {
             try {
-                ProcessInfo(*info);
+                OnProgressEvent(*info);
             } catch (...) {
                 // A failing event must not disturb the run.
             }
@@ -359,22 +359,22 @@ bool TfrmDownload::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     return false;
 }
 
-void TfrmDownload::ShowBox(const std::string& text, UINT icon) {
+void ScanDialog::ShowBox(const std::string& text, UINT icon) {
     Application::Get().MessageBox(text, LoadText(IDS_PRODUCT_NAME), MB_OK | icon);
 }
 
-std::string TfrmDownload::CompletedMessage() const {
+std::string ScanDialog::CompletedMessage() const {
     std::string message = LoadText(context_.RecoveryModeIndex() == 0 ? IDS_QUICK_COMPLETED : IDS_DEEP_COMPLETED);
-    if (FFilesFound > 0) {
-        message += std::to_string(FFilesFound) + LoadText(IDS_FILES_WERE_FOUND) + "\r\n";
-        if (!FSavedFolder.empty()) {
-            message += LoadText(IDS_SAVED_IN) + FSavedFolder;
+    if (filesFound_ > 0) {
+        message += std::to_string(filesFound_) + LoadText(IDS_FILES_WERE_FOUND) + "\r\n";
+        if (!savedFolder_.empty()) {
+            message += LoadText(IDS_SAVED_IN) + savedFolder_;
         }
     }
     return message;
 }
 
-void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
+void ScanDialog::OnProgressEvent(const ProgressEvent& info) {
     if (outcomeEndedRun_) {
         // The run is over and its box is open or answered: events the tool sent before it was
         // stopped (its own end among them) have nothing left to say.
@@ -393,17 +393,17 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
     switch (info.Code) {
     case pcProgress:
         if (!info.Caption.empty()) {
-            SetWindowTextW(controls_->lPorcessHint, Widen(info.Caption).c_str());
+            SetWindowTextW(controls_->statusText, Widen(info.Caption).c_str());
             if (info.Caption == LoadText(IDS_RECOVERING_FILES) && info.TotalFiles > 0) {
-                FFilesFound = info.TotalFiles;
+                filesFound_ = info.TotalFiles;
                 filesRecovered_ = info.FilesRecovered;
                 filesTotal_ = info.TotalFiles;
-                if (!info.CurrentFile.empty() && FSavedFolder.empty()) {
+                if (!info.CurrentFile.empty() && savedFolder_.empty()) {
                     std::string destination = context_.DestinationText();
                     if (destination.empty() || destination.back() != '\\') {
                         destination.push_back('\\');
                     }
-                    FSavedFolder = destination + TextBetween(info.CurrentFile, destination, "\\");
+                    savedFolder_ = destination + TextBetween(info.CurrentFile, destination, "\\");
                 }
             }
         }
@@ -415,7 +415,7 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
         EndRunWithProblem(LoadText(IDS_DISK_FULL));
         break;
     case pcAbortPrompt:
-        bStopClick();
+        StopRun();
         break;
     case pcNothingFound: {
         std::string text = LoadText(IDS_NOTHING_FOUND);
@@ -436,14 +436,14 @@ void TfrmDownload::ProcessInfo(const TProcessInfo& info) {
     }
 }
 
-void TfrmDownload::DrainQueuedEvents() noexcept {
+void ScanDialog::DrainQueuedEvents() noexcept {
     if (hwnd_ == nullptr) {
         return;
     }
     // Events posted to this window that it will never handle: their records are still ours.
     MSG msg;
     while (PeekMessageW(&msg, hwnd_, WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE)) {
-        delete reinterpret_cast<TProcessInfo*>(msg.lParam);
+        delete reinterpret_cast<ProgressEvent*>(msg.lParam);
     }
 }
 

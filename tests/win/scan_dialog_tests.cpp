@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/download_win.h"
+#include "dialogs/scan_dialog_win.h"
 #include "global/application_win.h"
 #include "global/taskbar_win.h"
 #include "global/text.h"
 #include "global/winstr_win.h"
-#include "runner/process_info.h"
-#include "runner/runner_win.h"
+#include "runner/progress_event.h"
+#include "runner/tool_runner_win.h"
 #include "support/wine_helpers.h"
 
 // Allocations of one unusual size are counted: the records of the queue tests carry a caption
@@ -119,7 +119,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
 
 // Shows the dialog modally; every 20 ms tick() may act on it from inside the modal loop. A
 // dialog still open after timeoutMs is closed through its close box.
-ModalRun RunModal(TfrmDownload& dialog, DWORD timeoutMs, std::function<void()> tick = {}) {
+ModalRun RunModal(ScanDialog& dialog, DWORD timeoutMs, std::function<void()> tick = {}) {
     ModalRun run;
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     std::function<void()> step = [&] {
@@ -139,7 +139,7 @@ ModalRun RunModal(TfrmDownload& dialog, DWORD timeoutMs, std::function<void()> t
     return run;
 }
 
-class DownloadTest : public ::testing::Test {
+class ScanDialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Application::Get().Initialize(GetModuleHandleW(nullptr));
@@ -151,7 +151,7 @@ protected:
         SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"0");
         SetEnvironmentVariableW(L"WINFR_SIM_FILES", nullptr);
         context.destination = destination.Utf8();
-        dialog = std::make_unique<TfrmDownload>(nullptr, context, sharedRunner);
+        dialog = std::make_unique<ScanDialog>(nullptr, context, sharedRunner);
     }
 
     void TearDown() override {
@@ -163,7 +163,7 @@ protected:
     // Hands an event to the dialog as the runner would, and lets it be handled.
     void Send(std::int32_t position, const std::string& caption, std::int32_t code, const std::string& file = {},
               std::int32_t total = 0) {
-        auto info = std::make_unique<TProcessInfo>();
+        auto info = std::make_unique<ProgressEvent>();
         info->Position = position;
         info->Caption = caption;
         info->Code = code;
@@ -172,23 +172,23 @@ protected:
         SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.release()));
     }
 
-    std::wstring Label() const { return TextOf(dialog->ProcessHint()); }
+    std::wstring Label() const { return TextOf(dialog->StatusText()); }
     int Bar() const { return PositionOf(dialog->ProgressBar()); }
 
     std::string Arguments() const { return "D: " + QuoteIfSpaced(destination.Utf8()) + " /regular /o:b /a /e:*.mm1 "; }
 
     RecordingBoxes boxes;
     FakeContext context;
-    std::shared_ptr<TDownloadProcess> sharedRunner = std::make_shared<TDownloadProcess>();
-    TDownloadProcess& runner = *sharedRunner;
+    std::shared_ptr<ToolRunner> sharedRunner = std::make_shared<ToolRunner>();
+    ToolRunner& runner = *sharedRunner;
     TempDir destination{L"kestro-scan"};
-    std::unique_ptr<TfrmDownload> dialog;
+    std::unique_ptr<ScanDialog> dialog;
 };
 
 // ---------------------------------------------------------------------------
 // The form.
 
-TEST_F(DownloadTest, FormShowsTheProductNameAndItsControlsInTheirPlaces) {
+TEST_F(ScanDialogTest, FormShowsTheProductNameAndItsControlsInTheirPlaces) {
     HWND hwnd = dialog->Handle();
     EXPECT_EQ(TextOf(hwnd), L"Kestro Refindor");
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
@@ -213,7 +213,7 @@ TEST_F(DownloadTest, FormShowsTheProductNameAndItsControlsInTheirPlaces) {
         EXPECT_EQ(r.right, dialog->S(w));
         EXPECT_EQ(r.bottom, dialog->S(h));
     };
-    expectPlace(dialog->ProcessHint(), 8, 8, 337, 13);
+    expectPlace(dialog->StatusText(), 8, 8, 337, 13);
     expectPlace(dialog->ProgressBar(), 8, 37, 337, 12);
     expectPlace(dialog->StopButton(), 144, 75, 80, 27);
     EXPECT_EQ(TextOf(dialog->StopButton()), L"Stop");
@@ -221,7 +221,7 @@ TEST_F(DownloadTest, FormShowsTheProductNameAndItsControlsInTheirPlaces) {
     EXPECT_EQ(SendMessageW(dialog->ProgressBar(), PBM_GETRANGE, TRUE, 0), 0);
 }
 
-TEST_F(DownloadTest, BarCarriesItsWholePercentInTheMiddle) {
+TEST_F(ScanDialogTest, BarCarriesItsWholePercentInTheMiddle) {
     HWND bar = dialog->ProgressBar();
     RECT r;
     GetClientRect(bar, &r);
@@ -249,7 +249,7 @@ TEST_F(DownloadTest, BarCarriesItsWholePercentInTheMiddle) {
 
 // The percentage is drawn in the dialog's font as it is at painting: a DPI change replaces the
 // font and deletes the old one.
-TEST_F(DownloadTest, BarPercentAfterADpiChangeIsDrawnInTheLiveFont) {
+TEST_F(ScanDialogTest, BarPercentAfterADpiChangeIsDrawnInTheLiveFont) {
     SendMessageW(dialog->ProgressBar(), PBM_SETPOS, 420, 0);
     const std::vector<COLORREF> fresh = testing_win::PrintClient(dialog->ProgressBar());
     RECT suggested{50, 50, 700, 400};
@@ -263,7 +263,7 @@ TEST_F(DownloadTest, BarPercentAfterADpiChangeIsDrawnInTheLiveFont) {
 
 // In high contrast the bar takes the system's colours, dark ones perhaps: the percentage is
 // written in the matching text colours, not in black.
-TEST_F(DownloadTest, BarPercentTakesTheTextColoursInHighContrast) {
+TEST_F(ScanDialogTest, BarPercentTakesTheTextColoursInHighContrast) {
     constexpr COLORREF kText = RGB(1, 254, 3);
     constexpr COLORREF kOnBar = RGB(3, 1, 254);
     const testing_win::SystemColors dark({{COLOR_BTNFACE, RGB(0, 0, 0)},
@@ -288,7 +288,7 @@ TEST_F(DownloadTest, BarPercentTakesTheTextColoursInHighContrast) {
 // ---------------------------------------------------------------------------
 // Events one by one.
 
-TEST_F(DownloadTest, ProgressEventsMoveTheBarAndSetTheLabel) {
+TEST_F(ScanDialogTest, ProgressEventsMoveTheBarAndSetTheLabel) {
     Send(450, "Scanning and processing disk", pcProgress);
     EXPECT_EQ(Bar(), 450);
     EXPECT_EQ(Label(), L"Scanning and processing disk");
@@ -313,7 +313,7 @@ struct SavedFolderCase {
     const char* savedFolder;
 };
 
-class SavedFolderTest : public DownloadTest, public ::testing::WithParamInterface<SavedFolderCase> {};
+class SavedFolderTest : public ScanDialogTest, public ::testing::WithParamInterface<SavedFolderCase> {};
 
 TEST_P(SavedFolderTest, FirstRecoveringEventNamesTheFolderUnderTheDestination) {
     context.destination = GetParam().destination;
@@ -332,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SavedFolderCase{"E:\\\xD0\x9E\xD1\x82", "E:\\\xD0\x9E\xD1\x82\\Recovery_\xE6\x96\x87\\a.txt",
                                       "E:\\\xD0\x9E\xD1\x82\\Recovery_\xE6\x96\x87"}));
 
-TEST_F(DownloadTest, LaterRecoveringEventsCountFilesButKeepTheFolder) {
+TEST_F(ScanDialogTest, LaterRecoveringEventsCountFilesButKeepTheFolder) {
     context.destination = "E:\\out";
     Send(10, "Recovering files", pcProgress, "E:\\out\\Recovery_1\\a.txt", 40);
     Send(20, "Recovering files", pcProgress, "E:\\out\\Recovery_9\\b.txt", 50);
@@ -349,7 +349,7 @@ struct CompletedCase {
     const char* message;
 };
 
-class CompletedTest : public DownloadTest, public ::testing::WithParamInterface<CompletedCase> {};
+class CompletedTest : public ScanDialogTest, public ::testing::WithParamInterface<CompletedCase> {};
 
 TEST_P(CompletedTest, CompletedMessageTellsModeFilesAndFolder) {
     const CompletedCase& c = GetParam();
@@ -383,7 +383,7 @@ struct OutcomeCase {
     bool stops;
 };
 
-class OutcomeTest : public DownloadTest, public ::testing::WithParamInterface<OutcomeCase> {};
+class OutcomeTest : public ScanDialogTest, public ::testing::WithParamInterface<OutcomeCase> {};
 
 TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
     const OutcomeCase& c = GetParam();
@@ -428,7 +428,7 @@ struct RunCase {
     bool folderNamed;     // the completed box names the Recovery folder, which exists
 };
 
-class RunTest : public DownloadTest, public ::testing::WithParamInterface<RunCase> {};
+class RunTest : public ScanDialogTest, public ::testing::WithParamInterface<RunCase> {};
 
 TEST_P(RunTest, RunEndsAsTheToolSays) {
     const RunCase& c = GetParam();
@@ -493,7 +493,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RunCase>& param) { return Narrow(param.param.scenario); });
 
 // A hanging tool: the dialog stays open with the progress so far until the user ends it.
-class HangTest : public DownloadTest, public ::testing::WithParamInterface<int> {};
+class HangTest : public ScanDialogTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(HangTest, DialogStaysOpenUntilStoppedAndTheToolEndsWithIt) {
     enum { byStopButton, byCloseBox };
@@ -562,7 +562,7 @@ void PrintTo(const EndingPromptCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class EndingPromptTest : public DownloadTest, public ::testing::WithParamInterface<EndingPromptCase> {};
+class EndingPromptTest : public ScanDialogTest, public ::testing::WithParamInterface<EndingPromptCase> {};
 
 // The prompts for a full destination and for missing rights end the run. The tool is stopped
 // before their box opens, so its own end can no longer add the advice to start again on top.
@@ -624,11 +624,11 @@ INSTANTIATE_TEST_SUITE_P(
                          "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\"."}),
     [](const ::testing::TestParamInfo<EndingPromptCase>& param) { return std::string(param.param.name); });
 
-TEST_F(DownloadTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) {
+TEST_F(ScanDialogTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) {
     // An owner to centre over.
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 100, 600, 400, nullptr, nullptr,
                                  nullptr, nullptr);
-    dialog = std::make_unique<TfrmDownload>(owner, context, sharedRunner);
+    dialog = std::make_unique<ScanDialog>(owner, context, sharedRunner);
     runner.SetToolName("kestro-no-such-tool");
     dialog->Arguments = Arguments();
     bool idle = false;
@@ -730,10 +730,10 @@ public:
     ULONGLONG now = 7'200'000; // any start will do; the line counts from the run's start
 };
 
-class ProgressDisplayTest : public DownloadTest {
+class ProgressDisplayTest : public ScanDialogTest {
 protected:
     void SetUp() override {
-        DownloadTest::SetUp();
+        ScanDialogTest::SetUp();
         taskbar.bar = dialog->ProgressBar();
         Application::Get().SetTaskbar(&taskbar);
         Application::Get().SetBoxes(&stateBoxes);
@@ -741,12 +741,12 @@ protected:
         dialog->Arguments = Arguments();
     }
     void TearDown() override {
-        DownloadTest::TearDown();
+        ScanDialogTest::TearDown();
         Application::Get().SetTaskbar(nullptr);
     }
 
     void SendInfo(std::int32_t position, const std::string& caption, std::int32_t recovered, std::int32_t total) {
-        auto info = std::make_unique<TProcessInfo>();
+        auto info = std::make_unique<ProgressEvent>();
         info->Position = position;
         info->Caption = caption;
         info->Code = pcProgress;
@@ -754,8 +754,8 @@ protected:
         info->TotalFiles = total;
         SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.release()));
     }
-    void Tick() { SendMessageW(dialog->Handle(), WM_TIMER, TfrmDownload::kElapsedTimer, 0); }
-    std::wstring Line() const { return TextOf(dialog->ElapsedLine()); }
+    void Tick() { SendMessageW(dialog->Handle(), WM_TIMER, ScanDialog::kElapsedTimer, 0); }
+    std::wstring Line() const { return TextOf(dialog->ElapsedText()); }
 
     // Runs a hanging tool until it has shown its progress (the bar at 300), then act(), then Stop.
     ModalRun RunHanging(const std::function<void()>& act) {
@@ -941,7 +941,7 @@ TEST_F(ProgressDisplayTest, OnceClosedTheDialogLeavesTaskbarAndClockAlone) {
 
 void PostMarkedEvents(HWND window, int count) {
     for (int i = 0; i < count; ++i) {
-        auto info = std::make_unique<TProcessInfo>();
+        auto info = std::make_unique<ProgressEvent>();
         info->Caption.assign(kMarkerLength, 'x');
         info->Code = pcProgress;
         if (PostMessageW(window, WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.get()))) {
@@ -950,7 +950,7 @@ void PostMarkedEvents(HWND window, int count) {
     }
 }
 
-TEST_F(DownloadTest, EventsStillQueuedWhenTheDialogIsFreedAreFreedWithIt) {
+TEST_F(ScanDialogTest, EventsStillQueuedWhenTheDialogIsFreedAreFreedWithIt) {
     const long before = liveMarkers.load();
     PostMarkedEvents(dialog->Handle(), 20);
     EXPECT_EQ(liveMarkers.load(), before + 20);
@@ -958,10 +958,10 @@ TEST_F(DownloadTest, EventsStillQueuedWhenTheDialogIsFreedAreFreedWithIt) {
     EXPECT_EQ(liveMarkers.load(), before);
 }
 
-TEST_F(DownloadTest, EventsStillQueuedWhenTheWindowIsDestroyedAreFreed) {
+TEST_F(ScanDialogTest, EventsStillQueuedWhenTheWindowIsDestroyedAreFreed) {
     // Destroying the owner destroys the dialog's window under the dialog object.
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    dialog = std::make_unique<TfrmDownload>(owner, context, sharedRunner);
+    dialog = std::make_unique<ScanDialog>(owner, context, sharedRunner);
     const long before = liveMarkers.load();
     PostMarkedEvents(dialog->Handle(), 20);
     DestroyWindow(owner);
@@ -969,7 +969,7 @@ TEST_F(DownloadTest, EventsStillQueuedWhenTheWindowIsDestroyedAreFreed) {
     EXPECT_EQ(liveMarkers.load(), before);
 }
 
-TEST_F(DownloadTest, DialogFreedWhileItsRunGoesOnStopsTheTool) {
+TEST_F(ScanDialogTest, DialogFreedWhileItsRunGoesOnStopsTheTool) {
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
     runner.Running = 1;
     runner.Window = dialog->Handle();

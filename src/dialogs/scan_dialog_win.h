@@ -1,5 +1,5 @@
 #pragma once
-// TfrmDownload: the modal Scanning dialog in which a recovery run lives.
+// ScanDialog: the modal Scanning dialog in which a recovery run lives.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,8 +8,8 @@
 
 namespace kestro {
 
-class TDownloadProcess;
-struct TProcessInfo;
+class ToolRunner;
+struct ProgressEvent;
 
 // The clock of the elapsed time; tests put their own in its place.
 class TickSource {
@@ -22,17 +22,17 @@ public:
 class ScanContext {
 public:
     virtual ~ScanContext() = default;
-    virtual std::string DestinationText() const = 0; // text of eOutputFolder
-    virtual int RecoveryModeIndex() const = 0;       // selected index of cbRecoveryMode (0 Quick Scan)
+    virtual std::string DestinationText() const = 0; // text of destinationEdit
+    virtual int RecoveryModeIndex() const = 0;       // selected index of modeCombo (0 Quick Scan)
 };
 
 // The dialog shares the runner with the main window: whatever the main window does while the
 // dialog's modal loop runs (a close request from outside, the end of the session), the runner
 // lives until the dialog has let go of it too.
-class TfrmDownload : public Form {
+class ScanDialog : public Form {
 public:
-    TfrmDownload(HWND owner, ScanContext& context, std::shared_ptr<TDownloadProcess> runner);
-    ~TfrmDownload() override;
+    ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner);
+    ~ScanDialog() override;
 
     std::string Arguments;
 
@@ -42,26 +42,26 @@ public:
     void SetTickSource(TickSource* ticks) noexcept;
 
     // The Stop button; also what the events that end a run do.
-    void bStopClick();
+    void StopRun();
 
     // The controls, for tests and outside readers.
-    HWND ProcessHint() const;
+    HWND StatusText() const;
     HWND ProgressBar() const;
     HWND StopButton() const;
-    HWND ElapsedLine() const;
+    HWND ElapsedText() const;
 
-    std::int32_t FilesFound() const noexcept { return FFilesFound; }
-    const std::string& SavedFolder() const noexcept { return FSavedFolder; }
+    std::int32_t FilesFound() const noexcept { return filesFound_; }
+    const std::string& SavedFolder() const noexcept { return savedFolder_; }
 
     struct Controls;
 
 protected:
-    void FormShow() override;
-    void FormClose() override;
+    void OnShow() override;
+    void OnClose() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    void ProcessInfo(const TProcessInfo& info);
+    void OnProgressEvent(const ProgressEvent& info);
     void ShowBox(const std::string& text, UINT icon);
     std::string CompletedMessage() const;
     void DrainQueuedEvents() noexcept;
@@ -74,11 +74,11 @@ private:
 
     std::unique_ptr<Controls> controls_;
     ScanContext& context_;
-    std::shared_ptr<TDownloadProcess> runner_;
+    std::shared_ptr<ToolRunner> runner_;
     HWND owner_;
-    std::int32_t FFilesFound = 0;
-    std::string FSavedFolder;
-    // The files so far, from the same event as FFilesFound; shown once the tool gave a total.
+    std::int32_t filesFound_ = 0;
+    std::string savedFolder_;
+    // The files so far, from the same event as filesFound_; shown once the tool gave a total.
     std::int32_t filesRecovered_ = 0;
     std::int32_t filesTotal_ = 0;
     TickSource* ticks_;

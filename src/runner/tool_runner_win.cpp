@@ -1,4 +1,4 @@
-#include "runner/runner_win.h"
+#include "runner/tool_runner_win.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,8 +16,6 @@
 #include "runner/interpreter.h"
 
 namespace kestro {
-
-TDownloadProcess* RecoveryRunner = nullptr;
 
 namespace {
 
@@ -158,7 +156,7 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
     return TRUE;
 }
 
-// The body of TDownloadThread. It peeks at and waits on its own duplicates of the pipe and the
+// The body of the polling thread. It peeks at and waits on its own duplicates of the pipe and the
 // process handle, so Stop may close the runner's handles at any moment; everything else it asks
 // of the GUI thread, tagged with its run, through the runner's call window.
 void PollingThreadBody(std::shared_ptr<PollState> state, HWND calls, unsigned run, UniqueHandle pipe,
@@ -227,8 +225,8 @@ void PollingThreadBody(std::shared_ptr<PollState> state, HWND calls, unsigned ru
 
 } // namespace
 
-struct TDownloadProcess::Impl {
-    explicit Impl(TDownloadProcess& runner);
+struct ToolRunner::Impl {
+    explicit Impl(ToolRunner& runner);
     ~Impl();
 
     // The message-only window through which polling threads call onto the GUI thread.
@@ -261,10 +259,10 @@ struct TDownloadProcess::Impl {
     void ReleaseProcess() noexcept;
     void TellObserver(bool running) noexcept;
 
-    TDownloadProcess& runner;
-    UniqueHandle FReadPipe;
-    UniqueHandle FWritePipe;
-    DWORD FAvailable = 0;
+    ToolRunner& runner;
+    UniqueHandle readPipe;
+    UniqueHandle writePipe;
+    DWORD available = 0;
     UniqueHandle process;
     UniqueHandle processThread;
     UniqueHandle job; // holds the tool's process; closing it ends whatever still runs in it
@@ -272,7 +270,7 @@ struct TDownloadProcess::Impl {
     bool toolRunningTold = false;
     DWORD processId = 0;
     DWORD threadId = 0;
-    std::shared_ptr<PollState> FThread;
+    std::shared_ptr<PollState> pollState;
     std::string toolName = "winfr";
     unsigned currentRun = 0; // tag of the run the GUI thread serves; 0 between runs
     unsigned lastRun = 0;
@@ -281,13 +279,13 @@ struct TDownloadProcess::Impl {
     std::unique_ptr<CallWindow> calls;
 };
 
-TDownloadProcess::Impl::Impl(TDownloadProcess& owner) : runner(owner), sink(owner.Window), interpreter(sink) {
+ToolRunner::Impl::Impl(ToolRunner& owner) : runner(owner), sink(owner.Window), interpreter(sink) {
     interpreter.SetNarrowDecoder(&DecodeToolNarrowText);
 }
 
-TDownloadProcess::Impl::~Impl() {
-    if (FThread) {
-        FThread->stop = true;
+ToolRunner::Impl::~Impl() {
+    if (pollState) {
+        pollState->stop = true;
     }
     if (calls) {
         // A call still on its way finds no runner behind the window, and one sent after this
@@ -297,7 +295,7 @@ TDownloadProcess::Impl::~Impl() {
     }
 }
 
-LRESULT TDownloadProcess::Impl::Serve(CallRequest& request) noexcept {
+LRESULT ToolRunner::Impl::Serve(CallRequest& request) noexcept {
     // A thread of an earlier run, or one whose run was stopped, must not touch this run.
     if (request.run == 0 || request.run != currentRun || runner.Running == 0) {
         return kCallRefused;
@@ -305,7 +303,7 @@ LRESULT TDownloadProcess::Impl::Serve(CallRequest& request) noexcept {
     try {
         switch (request.kind) {
         case CallKind::ReadChunk:
-            FAvailable = request.available;
+            available = request.available;
             ReadChunk();
             break;
         case CallKind::Flush:
@@ -326,7 +324,7 @@ LRESULT TDownloadProcess::Impl::Serve(CallRequest& request) noexcept {
     return kCallFailed;
 }
 
-void TDownloadProcess::Impl::CreateOutputPipe() {
+void ToolRunner::Impl::CreateOutputPipe() {
     SECURITY_ATTRIBUTES attributes{};
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = nullptr;
@@ -336,40 +334,40 @@ void TDownloadProcess::Impl::CreateOutputPipe() {
     if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) {
         RaiseError(IDS_PIPE_CREATE_ERROR, GetLastError());
     }
-    FReadPipe.Reset(readEnd);
-    FWritePipe.Reset(writeEnd);
+    readPipe.Reset(readEnd);
+    writePipe.Reset(writeEnd);
     HANDLE duplicate = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), FWritePipe.Get(), GetCurrentProcess(), &duplicate, 0, TRUE,
+    if (!DuplicateHandle(GetCurrentProcess(), writePipe.Get(), GetCurrentProcess(), &duplicate, 0, TRUE,
                          DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS)) {
         const DWORD error = GetLastError();
         // With DUPLICATE_CLOSE_SOURCE the source is closed even when the call fails.
-        FWritePipe.Release();
+        writePipe.Release();
         RaiseError(IDS_PIPE_DUPLICATE_ERROR, error);
     }
-    FWritePipe.Release(); // closed by the duplication
-    FWritePipe.Reset(duplicate);
+    writePipe.Release(); // closed by the duplication
+    writePipe.Reset(duplicate);
 }
 
-void TDownloadProcess::Impl::CloseOutputPipe() noexcept {
-    FReadPipe.Reset();
-    FWritePipe.Reset();
+void ToolRunner::Impl::CloseOutputPipe() noexcept {
+    readPipe.Reset();
+    writePipe.Reset();
 }
 
-void TDownloadProcess::Impl::ReadChunk() {
-    std::vector<unsigned char> buffer(FAvailable);
+void ToolRunner::Impl::ReadChunk() {
+    std::vector<unsigned char> buffer(available);
     DWORD read = 0;
-    if (!ReadFile(FReadPipe.Get(), buffer.data(), FAvailable, &read, nullptr)) {
+    if (!ReadFile(readPipe.Get(), buffer.data(), available, &read, nullptr)) {
         const DWORD error = GetLastError();
-        if (FThread) {
-            FThread->stop = true;
-            FThread.reset();
+        if (pollState) {
+            pollState->stop = true;
+            pollState.reset();
         }
         RaiseError(IDS_PIPE_READ_ERROR, error);
     }
     interpreter.Feed(buffer.data(), read);
 }
 
-void TDownloadProcess::Impl::Finish() {
+void ToolRunner::Impl::Finish() {
     interpreter.Flush(); // the tool's last line may have had no line end
     // The tool ended by itself: how it ended is read before Stop lets go of its process.
     DWORD exitCode = 0;
@@ -380,7 +378,7 @@ void TDownloadProcess::Impl::Finish() {
     interpreter.PostFinished(exitCode);
 }
 
-void TDownloadProcess::Impl::TellObserver(bool running) noexcept {
+void ToolRunner::Impl::TellObserver(bool running) noexcept {
     if (toolRunningTold == running) {
         return;
     }
@@ -393,7 +391,7 @@ void TDownloadProcess::Impl::TellObserver(bool running) noexcept {
     }
 }
 
-void TDownloadProcess::Impl::ReleaseProcess() noexcept {
+void ToolRunner::Impl::ReleaseProcess() noexcept {
     process.Reset();
     processThread.Reset();
     job.Reset();
@@ -402,11 +400,11 @@ void TDownloadProcess::Impl::ReleaseProcess() noexcept {
     TellObserver(false);
 }
 
-void TDownloadProcess::Impl::EndRun(std::uint32_t exitCode) {
+void ToolRunner::Impl::EndRun(std::uint32_t exitCode) {
     currentRun = 0;
-    if (FThread) {
-        FThread->stop = true;
-        FThread.reset();
+    if (pollState) {
+        pollState->stop = true;
+        pollState.reset();
     }
     CloseOutputPipe();
     if (processId != 0) {
@@ -424,48 +422,48 @@ void TDownloadProcess::Impl::EndRun(std::uint32_t exitCode) {
     ReleaseProcess();
 }
 
-TDownloadProcess::TDownloadProcess() : impl_(std::make_unique<Impl>(*this)) {}
+ToolRunner::ToolRunner() : impl_(std::make_unique<Impl>(*this)) {}
 
-TDownloadProcess::~TDownloadProcess() {
+ToolRunner::~ToolRunner() {
     if (Running != 0) {
         Stop(0);
     }
 }
 
-void TDownloadProcess::SetToolObserver(std::function<void(bool running)> observer) {
+void ToolRunner::SetToolObserver(std::function<void(bool running)> observer) {
     impl_->toolObserver = std::move(observer);
 }
 
-void TDownloadProcess::SetToolName(const std::string& name) {
+void ToolRunner::SetToolName(const std::string& name) {
     impl_->toolName = name;
 }
 
-std::int32_t TDownloadProcess::FLastPermille() const {
-    return impl_->interpreter.FLastPermille();
+std::int32_t ToolRunner::LastPermille() const {
+    return impl_->interpreter.LastPermille();
 }
 
-bool TDownloadProcess::FProgressSeen() const {
-    return impl_->interpreter.FProgressSeen();
+bool ToolRunner::ProgressSeen() const {
+    return impl_->interpreter.ProgressSeen();
 }
 
-DWORD TDownloadProcess::ProcessId() const {
+DWORD ToolRunner::ProcessId() const {
     return impl_->processId;
 }
 
-int TDownloadProcess::LivePollingThreads() {
+int ToolRunner::LivePollingThreads() {
     return livePollingThreads.load();
 }
 
-void TDownloadProcess::Start() {
+void ToolRunner::Start() {
     Impl& d = *impl_;
     // A tool that an earlier Start left running would otherwise be out of reach for good.
-    if (d.process || d.FThread || d.FReadPipe) {
+    if (d.process || d.pollState || d.readPipe) {
         try {
             d.EndRun(0);
         } catch (...) {
         }
     }
-    d.FThread.reset();
+    d.pollState.reset();
     d.interpreter.Reset();
     if (!d.calls) {
         d.calls = std::make_unique<Impl::CallWindow>(d);
@@ -482,8 +480,8 @@ void TDownloadProcess::Start() {
         startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
         startup.wShowWindow = SW_HIDE;
         startup.hStdInput = nullptr;
-        startup.hStdOutput = d.FWritePipe.Get();
-        startup.hStdError = d.FWritePipe.Get();
+        startup.hStdOutput = d.writePipe.Get();
+        startup.hStdError = d.writePipe.Get();
 
         // The program runs elevated: a winfr.exe dropped into whatever the current directory is
         // must never be the one started, not by this search and not by any the system makes.
@@ -494,7 +492,7 @@ void TDownloadProcess::Start() {
         }
 
         // Made before the tool starts, and not inheritable, so the tool never holds it.
-        UniqueHandle threadPipe = DuplicateForThread(d.FReadPipe.Get());
+        UniqueHandle threadPipe = DuplicateForThread(d.readPipe.Get());
         if (!threadPipe) {
             RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
         }
@@ -534,7 +532,7 @@ void TDownloadProcess::Start() {
             --livePollingThreads;
             throw;
         }
-        d.FThread = std::move(state);
+        d.pollState = std::move(state);
         d.currentRun = run;
         d.TellObserver(true);
     } catch (...) {
@@ -548,7 +546,7 @@ void TDownloadProcess::Start() {
     }
 }
 
-void TDownloadProcess::Stop(std::uint32_t exitCode) {
+void ToolRunner::Stop(std::uint32_t exitCode) {
     if (Running == 0) {
         return;
     }

@@ -24,7 +24,7 @@ constexpr std::int32_t kPositionUnchanged = -1;
 constexpr std::int32_t kPositionFull = 1000;
 constexpr std::int32_t kPositionFinished = 2000;
 
-struct TProcessInfo {
+struct ProgressEvent {
     std::int32_t Position = 0; // tenths of a percent; -1 bar unchanged; 2000 finished
     std::string Caption;       // UTF-8; empty leaves the label unchanged
     std::int32_t Code = 0;
@@ -35,10 +35,10 @@ struct TProcessInfo {
 };
 
 // Where events go. Ownership of the record passes with the call.
-class ProcessInfoSink {
+class ProgressEventSink {
 public:
-    virtual ~ProcessInfoSink() = default;
-    virtual void Post(std::unique_ptr<TProcessInfo> info) = 0;
+    virtual ~ProgressEventSink() = default;
+    virtual void Post(std::unique_ptr<ProgressEvent> info) = 0;
 };
 
 } // namespace kestro

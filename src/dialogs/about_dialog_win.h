@@ -1,20 +1,20 @@
 #pragma once
-// TfrmAbout: the About dialog.
+// AboutDialog: the About dialog.
 #include <memory>
 
 #include "global/window_win.h"
 
 namespace kestro {
 
-class TfrmAbout : public Form {
+class AboutDialog : public Form {
 public:
-    explicit TfrmAbout(HWND owner);
-    ~TfrmAbout() override;
+    explicit AboutDialog(HWND owner);
+    ~AboutDialog() override;
 
     struct Controls;
 
 protected:
-    void FormShow() override;
+    void OnShow() override;
 
 private:
     std::unique_ptr<Controls> controls_;

@@ -1,5 +1,5 @@
 #pragma once
-// TsuiURLLabel: an underlined link label that changes colour under the mouse and
+// LinkLabel: an underlined link label that changes colour under the mouse and
 // hands its URL to the shell when clicked, before its click handler runs.
 #include <string>
 
@@ -7,9 +7,9 @@
 
 namespace kestro {
 
-class TsuiURLLabel : public TLabel {
+class LinkLabel : public Label {
 public:
-    explicit TsuiURLLabel(Container& parent);
+    explicit LinkLabel(Container& parent);
 
     const std::string& URL() const noexcept { return url_; }
     void SetURL(const std::string& url);

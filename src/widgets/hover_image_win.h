@@ -1,5 +1,5 @@
 #pragma once
-// TWlmShiftImage: a picture that shows FocusedPicture while the mouse is over it
+// HoverImage: a picture that shows FocusedPicture while the mouse is over it
 // and NoFocusedPicture after it leaves, and sits 2 pixels right and down while a
 // mouse button is held on it, like a pressed button.
 #include <functional>
@@ -8,9 +8,9 @@
 
 namespace kestro {
 
-class TWlmShiftImage : public TImage {
+class HoverImage : public Image {
 public:
-    explicit TWlmShiftImage(Container& parent);
+    explicit HoverImage(Container& parent);
 
     const Picture& FocusedPicture() const noexcept { return focused_; }
     void SetFocusedPicture(const Picture& picture) { focused_ = picture; }

@@ -1,11 +1,11 @@
-#include "widgets/url_label_win.h"
+#include "widgets/link_label_win.h"
 
 #include "global/application_win.h"
 #include "global/text.h"
 
 namespace kestro {
 
-TsuiURLLabel::TsuiURLLabel(Container& parent) : TLabel(parent) {
+LinkLabel::LinkLabel(Container& parent) : Label(parent) {
     SetFont(-11, false, true);
     SetFontColor(RGB(0, 0, 255));
     SetCursor(LoadCursorW(nullptr, IDC_HAND));
@@ -16,27 +16,27 @@ TsuiURLLabel::TsuiURLLabel(Container& parent) : TLabel(parent) {
     url_ = "https://www.kestro-software.example/";
 }
 
-void TsuiURLLabel::SetURL(const std::string& url) {
+void LinkLabel::SetURL(const std::string& url) {
     if (url != url_) {
         url_ = url;
     }
 }
 
-void TsuiURLLabel::SetFontLinkColor(Color color) {
+void LinkLabel::SetFontLinkColor(Color color) {
     linkColor_ = color;
     SetFontColor(color);
 }
 
-void TsuiURLLabel::MouseEnter() { SetFontColor(hoverColor_); }
+void LinkLabel::MouseEnter() { SetFontColor(hoverColor_); }
 
-void TsuiURLLabel::MouseLeave() { SetFontColor(linkColor_); }
+void LinkLabel::MouseLeave() { SetFontColor(linkColor_); }
 
-void TsuiURLLabel::Click() {
+void LinkLabel::Click() {
     // Blanks and control characters alone name nothing; the shell gets the URL as it stands.
     if (!TrimView(url_).empty()) {
         Application::Get().Shell().Open(nullptr, "open", url_);
     }
-    TLabel::Click();
+    Label::Click();
 }
 
 } // namespace kestro

@@ -1,5 +1,5 @@
 #pragma once
-// TDownloadProcess: starts the recovery tool with its output redirected into a
+// ToolRunner: starts the recovery tool with its output redirected into a
 // pipe, keeps one polling thread per run, reads and interprets the output on the
 // GUI thread, and stops the tool on request.
 #include <windows.h>
@@ -11,13 +11,13 @@
 
 namespace kestro {
 
-class TDownloadProcess {
+class ToolRunner {
 public:
-    TDownloadProcess();
+    ToolRunner();
     // Stops a tool that still runs.
-    ~TDownloadProcess();
-    TDownloadProcess(const TDownloadProcess&) = delete;
-    TDownloadProcess& operator=(const TDownloadProcess&) = delete;
+    ~ToolRunner();
+    ToolRunner(const ToolRunner&) = delete;
+    ToolRunner& operator=(const ToolRunner&) = delete;
 
     // Set by the Scanning dialog before Start.
     std::uint8_t Running = 0;
@@ -39,8 +39,8 @@ public:
     void SetToolObserver(std::function<void(bool running)> observer);
 
     // Per-run state of the output interpreter.
-    std::int32_t FLastPermille() const;
-    bool FProgressSeen() const;
+    std::int32_t LastPermille() const;
+    bool ProgressSeen() const;
     // Id of the tool's process while one is held; 0 otherwise.
     DWORD ProcessId() const;
 
@@ -52,9 +52,6 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
-
-// The one runner of the program, created and freed by the main window.
-extern TDownloadProcess* RecoveryRunner;
 
 // The full path of the program that a bare tool name stands for: searched in the application's
 // folder, the system folder, the Windows folder and the absolute PATH folders, in that order, but

@@ -19,8 +19,8 @@
 #include "global/text.h"
 #include "global/winstr_win.h"
 #include "runner/events_win.h"
-#include "runner/process_info.h"
-#include "runner/runner_win.h"
+#include "runner/progress_event.h"
+#include "runner/tool_runner_win.h"
 #include "support/wine_helpers.h"
 
 // Live allocations of the whole program, for the leak checks.
@@ -77,7 +77,7 @@ public:
     ~EventWindow() {
         MSG msg;
         while (PeekMessageW(&msg, hwnd_, WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE)) {
-            delete reinterpret_cast<TProcessInfo*>(msg.lParam);
+            delete reinterpret_cast<ProgressEvent*>(msg.lParam);
         }
         DestroyWindow(hwnd_);
     }
@@ -85,23 +85,23 @@ public:
     EventWindow& operator=(const EventWindow&) = delete;
 
     HWND Handle() const { return hwnd_; }
-    std::vector<TProcessInfo> events;
+    std::vector<ProgressEvent> events;
     // Posted after the others: once it arrives, everything posted before it has arrived too.
     static constexpr UINT kMarker = WM_APP + 7;
     bool markerSeen = false;
 
     int Count(int code, bool finished = false) const {
-        return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const TProcessInfo& e) {
+        return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const ProgressEvent& e) {
             return e.Code == code && (e.Position == kPositionFinished) == finished;
         }));
     }
     int FinishedCount() const {
         return static_cast<int>(std::count_if(events.begin(), events.end(),
-                                              [](const TProcessInfo& e) { return e.Position == kPositionFinished; }));
+                                              [](const ProgressEvent& e) { return e.Position == kPositionFinished; }));
     }
     bool HasFile(const std::string& part) const {
         return std::any_of(events.begin(), events.end(),
-                           [&](const TProcessInfo& e) { return e.CurrentFile.find(part) != std::string::npos; });
+                           [&](const ProgressEvent& e) { return e.CurrentFile.find(part) != std::string::npos; });
     }
 
 private:
@@ -112,7 +112,7 @@ private:
         }
         auto* self = reinterpret_cast<EventWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (msg == WM_PROCESSINFO && self != nullptr) {
-            std::unique_ptr<TProcessInfo> info(reinterpret_cast<TProcessInfo*>(lParam));
+            std::unique_ptr<ProgressEvent> info(reinterpret_cast<ProgressEvent*>(lParam));
             self->events.push_back(*info);
             return 0;
         }
@@ -168,7 +168,7 @@ protected:
     }
 
     TempDir destination{L"kestro-runner"};
-    TDownloadProcess runner;
+    ToolRunner runner;
 };
 
 // ---------------------------------------------------------------------------
@@ -203,7 +203,7 @@ TEST_P(ScenarioTest, RunEndsWithOneFinishedEventAfterAllOutput) {
     }
     if (c.totalFiles > 0) {
         const auto last = std::find_if(window.events.rbegin(), window.events.rend(),
-                                       [](const TProcessInfo& e) { return e.TotalFiles > 0; });
+                                       [](const ProgressEvent& e) { return e.TotalFiles > 0; });
         ASSERT_NE(last, window.events.rend());
         EXPECT_EQ(last->TotalFiles, c.totalFiles);
     }
@@ -261,7 +261,7 @@ TEST_F(RunnerTest, OutputThatMixesEncodingsIsReadLineByLine) {
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
     ASSERT_TRUE(finished);
     std::vector<std::int32_t> scanning;
-    for (const TProcessInfo& e : window.events) {
+    for (const ProgressEvent& e : window.events) {
         if (e.Caption == "Scanning and processing disk") {
             scanning.push_back(e.Position);
         }
@@ -279,7 +279,7 @@ TEST_F(RunnerTest, OutputFloodIsReadCompletelyBeforeTheFinishedEvent) {
     // "Progress: 100%" is the tool's last line: it arrives, and before the end.
     EXPECT_EQ(window.events[window.events.size() - 2].Code, pcCompleted);
     EXPECT_EQ(window.events.back().Position, kPositionFinished);
-    EXPECT_EQ(runner.FLastPermille(), 1000);
+    EXPECT_EQ(runner.LastPermille(), 1000);
 }
 
 TEST_F(RunnerTest, PromptWithoutLineEndActsWhileTheToolWaits) {
@@ -298,7 +298,7 @@ TEST_F(RunnerTest, PromptWithoutLineEndActsWhileTheToolWaits) {
 TEST_F(RunnerTest, StopEndsAHangingToolAtOnceAndPostsNoFinishedEvent) {
     EventWindow window;
     StartRun(L"hang", window);
-    ASSERT_TRUE(PumpUntil([&] { return runner.FProgressSeen(); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return runner.ProgressSeen(); }, 5000));
     const DWORD processId = runner.ProcessId();
     ASSERT_NE(processId, 0u);
 
@@ -321,7 +321,7 @@ TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
     }
     EventWindow window;
     StartRun(L"hang", window);
-    ASSERT_TRUE(PumpUntil([&] { return runner.FProgressSeen(); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return runner.ProgressSeen(); }, 5000));
     const DWORD processId = runner.ProcessId();
     HANDLE tool = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
     ASSERT_NE(tool, nullptr);
@@ -362,18 +362,18 @@ TEST_F(RunnerTest, TheObserverHearsWhenAToolRunsAndWhenItIsLetGo) {
 
 TEST_F(RunnerTest, FreeingTheRunnerWhileRunningStopsTheTool) {
     EventWindow window;
-    auto own = std::make_unique<TDownloadProcess>();
+    auto own = std::make_unique<ToolRunner>();
     SetEnv(L"WINFR_SIM_SCENARIO", L"hang");
     own->Running = 1;
     own->Window = window.Handle();
     own->Arguments = Arguments();
     own->Start();
-    ASSERT_TRUE(PumpUntil([&] { return own->FProgressSeen(); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return own->ProgressSeen(); }, 5000));
     const DWORD processId = own->ProcessId();
     own.reset();
     EXPECT_TRUE(ProcessGone(processId, 1000));
     // Its polling thread notices on its own and ends.
-    EXPECT_TRUE(PumpUntil([] { return TDownloadProcess::LivePollingThreads() == 0; }, 3000));
+    EXPECT_TRUE(PumpUntil([] { return ToolRunner::LivePollingThreads() == 0; }, 3000));
     EXPECT_EQ(window.FinishedCount(), 0);
 }
 
@@ -397,9 +397,9 @@ TEST_F(RunnerTest, ThreadOfAStoppedRunNeverServesTheNextRun) {
     EXPECT_EQ(first.events.size(), seenByFirst);
     EXPECT_EQ(second.FinishedCount(), 1);
     EXPECT_EQ(second.Count(pcCompleted), 1) << "the second run was cut short";
-    EXPECT_EQ(runner.FLastPermille(), 1000);
+    EXPECT_EQ(runner.LastPermille(), 1000);
     // Every recovering event of the second run counts the second run's twelve files.
-    for (const TProcessInfo& e : second.events) {
+    for (const ProgressEvent& e : second.events) {
         if (e.TotalFiles != 0) {
             EXPECT_EQ(e.TotalFiles, 12);
         }
@@ -421,7 +421,7 @@ TEST_F(RunnerTest, MissingToolFailsWithTheCreateProcessErrorAndStartsNothing) {
         EXPECT_STREQ(e.what(), "Error while creating restore process!2");
     }
     EXPECT_EQ(runner.ProcessId(), 0u);
-    EXPECT_EQ(TDownloadProcess::LivePollingThreads(), 0);
+    EXPECT_EQ(ToolRunner::LivePollingThreads(), 0);
     EXPECT_EQ(runner.Running, 1) << "a failed start stays 'running' until stopped";
     runner.Stop(0);
     EXPECT_EQ(runner.Running, 0);
@@ -510,7 +510,7 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest,
 
 TEST_F(RunnerTest, HundredRunsLeaveNoHandlesOrMemoryBehind) {
     const auto settle = [] {
-        PumpUntil([] { return TDownloadProcess::LivePollingThreads() == 0; }, 5000);
+        PumpUntil([] { return ToolRunner::LivePollingThreads() == 0; }, 5000);
         PumpUntil([] { return false; }, 100); // the threads' own handles are released as they exit
     };
     {
@@ -534,11 +534,11 @@ TEST(WindowPostSink, RecordThatCannotBePostedIsFreed) {
     HWND window = nullptr;
     WindowPostSink sink(window);
     const long before = liveAllocations.load();
-    sink.Post(std::make_unique<TProcessInfo>()); // no window: not to this thread's queue either
+    sink.Post(std::make_unique<ProgressEvent>()); // no window: not to this thread's queue either
 
     window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     DestroyWindow(window);
-    sink.Post(std::make_unique<TProcessInfo>()); // the window is gone
+    sink.Post(std::make_unique<ProgressEvent>()); // the window is gone
     EXPECT_EQ(liveAllocations.load(), before);
 
     MSG msg;

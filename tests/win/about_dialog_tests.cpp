@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/about_win.h"
+#include "dialogs/about_dialog_win.h"
 #include "global/application_win.h"
 #include "global/graphics_win.h"
 #include "global/texts.h"
@@ -85,7 +85,7 @@ protected:
         owner_ = CreateWindowExW(0, L"AboutTestOwner", L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 120, 640, 480,
                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(owner_, nullptr);
-        about_ = std::make_unique<TfrmAbout>(owner_);
+        about_ = std::make_unique<AboutDialog>(owner_);
         ASSERT_NE(about_->Handle(), nullptr);
     }
 
@@ -119,7 +119,7 @@ protected:
     RecordingShell shell_;
     RecordingBoxes boxes_;
     HWND owner_ = nullptr;
-    std::unique_ptr<TfrmAbout> about_;
+    std::unique_ptr<AboutDialog> about_;
 };
 
 } // namespace
@@ -184,7 +184,7 @@ TEST_F(AboutTest, IsAFixedDialogOf360By237WithItsTextsInPlace) {
 }
 
 TEST_F(AboutTest, HasTheBannerTheIconAndTheAddressLabelAsGraphicControls) {
-    auto* banner = dynamic_cast<TImage*>(about_->GraphicAt(POINT{5, 5}));
+    auto* banner = dynamic_cast<Image*>(about_->GraphicAt(POINT{5, 5}));
     ASSERT_NE(banner, nullptr);
     EXPECT_EQ(about_->GraphicAt(POINT{355, 45}), banner);
     EXPECT_EQ(banner->ClientRect().right, 360);
@@ -193,7 +193,7 @@ TEST_F(AboutTest, HasTheBannerTheIconAndTheAddressLabelAsGraphicControls) {
     EXPECT_EQ(banner->GetPicture().Height(), 50);
     EXPECT_EQ(banner->Cursor(), LoadCursorW(nullptr, IDC_HAND));
 
-    auto* icon = dynamic_cast<TImage*>(about_->GraphicAt(POINT{21, 62}));
+    auto* icon = dynamic_cast<Image*>(about_->GraphicAt(POINT{21, 62}));
     ASSERT_NE(icon, nullptr);
     EXPECT_NE(icon, banner);
     const RECT iconPlace = icon->ClientRect();
@@ -204,7 +204,7 @@ TEST_F(AboutTest, HasTheBannerTheIconAndTheAddressLabelAsGraphicControls) {
     EXPECT_FALSE(icon->GetPicture().Empty());
     EXPECT_EQ(icon->Cursor(), nullptr) << "the icon is not clickable";
 
-    auto* address = dynamic_cast<TLabel*>(about_->GraphicAt(POINT{81, 183}));
+    auto* address = dynamic_cast<Label*>(about_->GraphicAt(POINT{81, 183}));
     ASSERT_NE(address, nullptr);
     EXPECT_EQ(address->Caption(), "www.kestro-software.example");
     EXPECT_EQ(address->Left(), 80);
