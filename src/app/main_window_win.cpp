@@ -333,11 +333,10 @@ void MainWindow::BindHandlers() {
             OnSourceDropDown();
         }
     });
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kFilterCount; ++i) {
         OnCommand(idFilterButton0 + i, [this](int code) {
-            if (code == BN_CLICKED && FilterIndex() != filterIndex_) {
-                filterIndex_ = FilterIndex();
-                OnFilterChanged();
+            if (code == BN_CLICKED) {
+                FilterClicked();
             }
         });
     }
@@ -551,21 +550,27 @@ void MainWindow::OnSourceDropDown() {
 // ---------------------------------------------------------------------------
 // Filters and layout
 
-int MainWindow::FilterIndex() const {
+std::optional<Filter> MainWindow::ChosenFilter() const {
     for (std::size_t i = 0; i < c_.filterButtons.size(); ++i) {
         if (SendMessageW(c_.filterButtons[i], BM_GETCHECK, 0, 0) == BST_CHECKED) {
-            return static_cast<int>(i);
+            return FilterOfIndex(static_cast<int>(i));
         }
     }
-    return -1;
+    return std::nullopt;
 }
 
-void MainWindow::SetFilter(int index) {
+void MainWindow::SetFilter(Filter filter) {
     for (std::size_t i = 0; i < c_.filterButtons.size(); ++i) {
-        SendMessageW(c_.filterButtons[i], BM_SETCHECK, static_cast<int>(i) == index ? BST_CHECKED : BST_UNCHECKED, 0);
+        const bool chosen = static_cast<int>(i) == IndexOfFilter(filter);
+        SendMessageW(c_.filterButtons[i], BM_SETCHECK, chosen ? BST_CHECKED : BST_UNCHECKED, 0);
     }
-    if (FilterIndex() != filterIndex_) {
-        filterIndex_ = FilterIndex();
+    FilterClicked();
+}
+
+// A click on the item already chosen changes nothing.
+void MainWindow::FilterClicked() {
+    if (ChosenFilter() != shownFilter_) {
+        shownFilter_ = ChosenFilter();
         OnFilterChanged();
     }
 }
@@ -578,60 +583,69 @@ void MainWindow::ArrangeFilterPanels() { Arrange(true); }
 void MainWindow::Relayout() { Arrange(false); }
 
 void MainWindow::Arrange(bool moveWindow) {
-    const RECT rg = DesignRect(c_.filterGroup->Handle());
-    const int rgBottom = rg.top + rg.bottom;
-    const int index = FilterIndex();
-    auto show = [](Container& group, bool visible) { ShowWindow(group.Handle(), visible ? SW_SHOW : SW_HIDE); };
-    Container* anchor = nullptr;
-    switch (index) {
-    case 0:
-        show(*c_.fileNameGroup, false);
-        show(*c_.wildcardGroup, false);
-        show(*c_.fileTypeGroup, false);
-        anchor = c_.filterGroup.get();
-        break;
-    case 1:
-        SetTop(c_.fileNameGroup->Handle(), rgBottom + 10);
-        show(*c_.fileNameGroup, true);
-        show(*c_.wildcardGroup, false);
-        show(*c_.fileTypeGroup, false);
-        anchor = c_.fileNameGroup.get();
-        break;
-    case 2:
-        SetTop(c_.wildcardGroup->Handle(), rgBottom + 10);
-        show(*c_.fileNameGroup, false);
-        show(*c_.wildcardGroup, true);
-        show(*c_.fileTypeGroup, false);
-        anchor = c_.wildcardGroup.get();
-        break;
-    case 3:
-        SetTop(c_.fileTypeGroup->Handle(), rgBottom + 10);
-        SetLeft(c_.fileTypeGroup->Handle(), DesignRect(c_.fileNameGroup->Handle()).left);
-        show(*c_.fileNameGroup, false);
-        show(*c_.wildcardGroup, false);
-        show(*c_.fileTypeGroup, true);
-        anchor = c_.fileTypeGroup.get();
-        break;
-    default:
-        break;
-    }
-    if (anchor != nullptr) {
-        const RECT a = DesignRect(anchor->Handle());
-        const int rowTop = a.top + a.bottom + 20;
-        SetTop(c_.startButton, rowTop);
-        SetTop(c_.showFilesButton, rowTop);
-        SetTop(c_.exitButton, rowTop);
-        c_.menuImage->SetTop(rowTop - 9);
-        c_.menuLabel->SetTop(rowTop + 8);
-        if (index == 3 && moveWindow) {
-            // Centred for a 510-pixel window, whatever its real height.
-            const RECT work = WorkArea();
-            RECT window;
-            GetWindowRect(hwnd_, &window);
-            const int top = ((work.bottom - work.top) - S(510)) / 2;
-            SetWindowPos(hwnd_, nullptr, window.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const std::optional<Filter> filter = ChosenFilter();
+    if (filter) {
+        PlaceButtonRow(ShowFilterGroup(*filter));
+        if (filter == Filter::FileType && moveWindow) {
+            CenterForFileTypes();
         }
     }
+    FitToButtonRow();
+}
+
+GroupBox* MainWindow::GroupOfFilter(Filter filter) const {
+    switch (filter) {
+    case Filter::SpecificFile:
+        return c_.fileNameGroup.get();
+    case Filter::Wildcard:
+        return c_.wildcardGroup.get();
+    case Filter::FileType:
+        return c_.fileTypeGroup.get();
+    case Filter::AllDeleted:
+        break;
+    }
+    return nullptr;
+}
+
+// Shows the group of the filter's own field under the filter choice and hides the others. Returns
+// what the button row goes below: that group, or the filter choice itself.
+Container& MainWindow::ShowFilterGroup(Filter filter) {
+    GroupBox* shown = GroupOfFilter(filter);
+    if (shown != nullptr) {
+        const RECT choice = DesignRect(c_.filterGroup->Handle());
+        SetTop(shown->Handle(), choice.top + choice.bottom + 10);
+    }
+    if (filter == Filter::FileType) {
+        // Designed to the right of the others.
+        SetLeft(c_.fileTypeGroup->Handle(), DesignRect(c_.fileNameGroup->Handle()).left);
+    }
+    for (GroupBox* group : {c_.fileNameGroup.get(), c_.wildcardGroup.get(), c_.fileTypeGroup.get()}) {
+        ShowWindow(group->Handle(), group == shown ? SW_SHOW : SW_HIDE);
+    }
+    return shown != nullptr ? static_cast<Container&>(*shown) : *c_.filterGroup;
+}
+
+void MainWindow::PlaceButtonRow(const Container& above) {
+    const RECT a = DesignRect(above.Handle());
+    const int rowTop = a.top + a.bottom + 20;
+    SetTop(c_.startButton, rowTop);
+    SetTop(c_.showFilesButton, rowTop);
+    SetTop(c_.exitButton, rowTop);
+    c_.menuImage->SetTop(rowTop - 9);
+    c_.menuLabel->SetTop(rowTop + 8);
+}
+
+// Centred for a 510-pixel window, whatever its real height.
+void MainWindow::CenterForFileTypes() {
+    const RECT work = WorkArea();
+    RECT window;
+    GetWindowRect(hwnd_, &window);
+    const int top = ((work.bottom - work.top) - S(510)) / 2;
+    SetWindowPos(hwnd_, nullptr, window.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The panel and the window end below the button row; the title band spans the width.
+void MainWindow::FitToButtonRow() {
     const RECT panel = DesignRect(c_.mainPanel->Handle());
     const int panelHeight = panel.top + DesignRect(c_.startButton).top + DesignRect(c_.startButton).bottom + 16;
     Place(c_.mainPanel->Handle(), panel.left, panel.top, 460, panelHeight);
@@ -729,8 +743,8 @@ JobChoices MainWindow::ReadChoices() const {
     choices.destination = GetText(c_.destinationEdit);
     choices.useSourcePath = SendMessageW(c_.sourceFolderCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
     choices.sourcePath = GetText(c_.sourceFolderEdit);
-    choices.recoveryMode = static_cast<int>(SendMessageW(c_.modeCombo, CB_GETCURSEL, 0, 0));
-    choices.filter = FilterIndex();
+    choices.recoveryMode = Mode();
+    choices.filter = ChosenFilter();
     choices.fileName = GetText(c_.fileNameEdit);
     choices.wildcard = GetText(c_.wildcardEdit);
     for (std::size_t i = 0; i < 6; ++i) {
@@ -914,8 +928,8 @@ void MainWindow::SessionEnding() {
 
 std::string MainWindow::DestinationText() const { return GetText(c_.destinationEdit); }
 
-int MainWindow::RecoveryModeIndex() const {
-    return static_cast<int>(SendMessageW(c_.modeCombo, CB_GETCURSEL, 0, 0));
+RecoveryMode MainWindow::Mode() const {
+    return RecoveryModeOfIndex(static_cast<int>(SendMessageW(c_.modeCombo, CB_GETCURSEL, 0, 0)));
 }
 
 // ---------------------------------------------------------------------------

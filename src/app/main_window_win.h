@@ -48,7 +48,7 @@ public:
 
     // ScanContext
     std::string DestinationText() const override;
-    int RecoveryModeIndex() const override;
+    RecoveryMode Mode() const override;
 
     // Remembered choices (settings.ini).
     RememberedChoices& Remembered() noexcept { return remembered_; }
@@ -88,9 +88,10 @@ public:
     // The file-name edit still shows its grey example, which the first click clears.
     bool FileNamePlaceholderShown() const noexcept { return fileNamePlaceholder_; }
 
-    // The chosen filter (-1: none); SetFilter acts like a click on that item.
-    int FilterIndex() const;
-    void SetFilter(int index);
+    // The chosen filter (nothing when no item is chosen); SetFilter acts like a click on that item.
+    std::optional<Filter> ChosenFilter() const;
+    void SetFilter(Filter filter);
+    HWND FilterButton(Filter filter) const { return c_.filterButtons[static_cast<std::size_t>(IndexOfFilter(filter))]; }
 
     // The controls, for the handlers and for tests.
     struct Controls {
@@ -129,6 +130,12 @@ private:
     void CreateTitleBand();
     void CreateFilterGroups();
     void Arrange(bool moveWindow);
+    void FilterClicked();
+    GroupBox* GroupOfFilter(Filter filter) const;
+    Container& ShowFilterGroup(Filter filter);
+    void PlaceButtonRow(const Container& above);
+    void CenterForFileTypes();
+    void FitToButtonRow();
     HWND AddLabel(Container& parent, const std::wstring& text, int x, int y, int id);
     HWND AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id);
     void BindHandlers();
@@ -157,7 +164,8 @@ private:
     ScanDialog* scanDialog_ = nullptr;
     bool closeAfterScan_ = false;
     std::unique_ptr<SkinnedPopupMenu> popupMenu_;
-    int filterIndex_ = 0;
+    // The filter the window is arranged for.
+    std::optional<Filter> shownFilter_ = Filter::AllDeleted;
     bool fileNamePlaceholder_ = true;
     Controls c_;
 

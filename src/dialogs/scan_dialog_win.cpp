@@ -364,7 +364,7 @@ void ScanDialog::ShowBox(const std::string& text, UINT icon) {
 }
 
 std::string ScanDialog::CompletedMessage() const {
-    std::string message = LoadText(context_.RecoveryModeIndex() == 0 ? IDS_QUICK_COMPLETED : IDS_DEEP_COMPLETED);
+    std::string message = LoadText(context_.Mode() == RecoveryMode::Quick ? IDS_QUICK_COMPLETED : IDS_DEEP_COMPLETED);
     if (filesFound_ > 0) {
         message += std::to_string(filesFound_) + LoadText(IDS_FILES_WERE_FOUND) + "\r\n";
         if (!savedFolder_.empty()) {
@@ -419,7 +419,7 @@ void ScanDialog::OnProgressEvent(const ProgressEvent& info) {
         break;
     case pcNothingFound: {
         std::string text = LoadText(IDS_NOTHING_FOUND);
-        if (context_.RecoveryModeIndex() == 0) {
+        if (context_.Mode() == RecoveryMode::Quick) {
             text += LoadText(IDS_TRY_DEEP_SCAN);
         }
         ShowBox(text, MB_ICONINFORMATION);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "global/window_win.h"
+#include "job/recovery_options.h"
 
 namespace kestro {
 
@@ -23,7 +24,7 @@ class ScanContext {
 public:
     virtual ~ScanContext() = default;
     virtual std::string DestinationText() const = 0; // text of destinationEdit
-    virtual int RecoveryModeIndex() const = 0;       // selected index of modeCombo (0 Quick Scan)
+    virtual RecoveryMode Mode() const = 0;
 };
 
 // The dialog shares the runner with the main window: whatever the main window does while the

@@ -47,18 +47,19 @@ protected:
 };
 
 struct Layout {
-    int filter;
+    Filter filter;
     int rowTop;
     int clientHeight;
 };
-constexpr Layout kLayouts[] = {{0, 204, 299}, {1, 303, 398}, {2, 303, 398}, {3, 458, 553}};
+constexpr Layout kLayouts[] = {
+    {Filter::AllDeleted, 204, 299}, {Filter::SpecificFile, 303, 398}, {Filter::Wildcard, 303, 398}, {Filter::FileType, 458, 553}};
 
 void ExpectLayout(MainWindow& w, int dpi) {
     auto& c = w.Ctl();
     for (const Layout& k : kLayouts) {
         w.SetFilter(k.filter);
-        EXPECT_NEAR(ClientOf(w.Handle()).cx, Scaled(460, dpi), 1) << k.filter << " at " << dpi;
-        EXPECT_NEAR(ClientOf(w.Handle()).cy, Scaled(k.clientHeight, dpi), 1) << k.filter << " at " << dpi;
+        EXPECT_NEAR(ClientOf(w.Handle()).cx, Scaled(460, dpi), 1) << IndexOfFilter(k.filter) << " at " << dpi;
+        EXPECT_NEAR(ClientOf(w.Handle()).cy, Scaled(k.clientHeight, dpi), 1) << IndexOfFilter(k.filter) << " at " << dpi;
         EXPECT_NEAR(PlaceOf(c.startButton).top, Scaled(k.rowTop, dpi), 1);
         EXPECT_NEAR(PlaceOf(c.startButton).left, Scaled(158, dpi), 1);
         EXPECT_NEAR(PlaceOf(c.startButton).right, Scaled(80, dpi), 1);
@@ -67,7 +68,7 @@ void ExpectLayout(MainWindow& w, int dpi) {
         EXPECT_NEAR(c.menuImage->ClientRect().right - c.menuImage->ClientRect().left, Scaled(32, dpi), 1);
         EXPECT_NEAR(c.menuLabel->ClientRect().top, Scaled(k.rowTop + 8, dpi), 1);
     }
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
     EXPECT_NEAR(PlaceOf(c.mainPanel->Handle()).left, Scaled(8, dpi), 1);
     EXPECT_NEAR(PlaceOf(c.mainPanel->Handle()).top, Scaled(56, dpi), 1);
     EXPECT_NEAR(PlaceOf(c.sourceCombo).left, Scaled(79, dpi), 1);
@@ -94,16 +95,16 @@ TEST_F(Dpi144Test, MainWindowLayoutsScale) {
     ExpectLayout(w, 144);
     const std::filesystem::path shots = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
     std::filesystem::create_directories(shots);
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpUntil([] { return false; }, 100);
     SaveWindowBitmap(w.Handle(), (shots / L"main-144dpi.bmp").wstring());
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
 }
 
 TEST_F(Dpi144Test, DeletedFileTypeCentresForAScaled510PixelWindow) {
     MainWindow& w = Open();
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     RECT frame{};
     GetWindowRect(w.Handle(), &frame);
     EXPECT_EQ(frame.top, (1560 - 765) / 2);
@@ -131,7 +132,7 @@ TEST_F(Dpi144Test, ADpiChangeLaysTheWindowOutAgain) {
 // caption is measured again and still fits its control.
 TEST_F(Dpi144Test, CaptionsFitAfterMovingToAnotherDpiAndBack) {
     MainWindow& w = Open();
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     EXPECT_EQ(ClippedCaptions(w.Handle(), 144), std::vector<std::string>{});
     RECT suggested{100, 80, 700, 600};
     for (const int dpi : {96, 144, 96, 144}) {
@@ -143,7 +144,7 @@ TEST_F(Dpi144Test, CaptionsFitAfterMovingToAnotherDpiAndBack) {
         SendMessageW(about.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         EXPECT_EQ(ClippedCaptions(about.Handle(), dpi), std::vector<std::string>{}) << "About at " << dpi;
     }
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
 }
 
 TEST_F(Dpi144Test, AboutDialogScales) {
@@ -161,7 +162,7 @@ TEST_F(Dpi144Test, AboutDialogScales) {
 class NoContext final : public ScanContext {
 public:
     std::string DestinationText() const override { return "D:\\"; }
-    int RecoveryModeIndex() const override { return 0; }
+    RecoveryMode Mode() const override { return RecoveryMode::Quick; }
 };
 
 TEST_F(Dpi144Test, ScanningDialogScales) {

@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, EveryControlInPlace) {
     EXPECT_EQ(GetText(c.sourceFolderCheck), "Source file path:");
     EXPECT_EQ(GetText(c.filterGroup->Handle()), "Select the filter");
     EXPECT_EQ(GetText(c.fileTypeGroup->Handle()), "Deleted file type");
-    EXPECT_EQ(GetText(c.filterButtons[3]), "Deleted file type");
+    EXPECT_EQ(GetText(w.FilterButton(Filter::FileType)), "Deleted file type");
     EXPECT_FALSE(IsWindowEnabled(c.customTypesEdit));
     const int tops[7] = {24, 54, 85, 116, 147, 178, 209};
     std::vector<HWND> checks(c.categoryChecks.begin(), c.categoryChecks.end());
@@ -212,13 +212,13 @@ TEST_F(MainWindowTest, KeyboardOrderFollowsTheRows) {
     EXPECT_EQ(order[4], c.sourceFolderCheck);
     EXPECT_EQ(order[5], c.sourceFolderEdit);
     EXPECT_EQ(order[6], c.sourceFolderButton);
-    EXPECT_EQ(order[7], c.filterButtons[0]);
+    EXPECT_EQ(order[7], w.FilterButton(Filter::AllDeleted));
     EXPECT_EQ(order[8], c.startButton);
     EXPECT_EQ(order[9], c.showFilesButton);
 }
 
 struct LayoutCase {
-    int filter;
+    Filter filter;
     int rowTop;
     int clientHeight;
 };
@@ -226,25 +226,29 @@ struct LayoutCase {
 TEST_F(MainWindowTest, FilterPanelsResizeTheWindow) {
     MainWindow& w = Open();
     auto& c = w.Ctl();
-    const LayoutCase cases[] = {{0, 204, 299}, {1, 303, 398}, {2, 303, 398}, {3, 458, 553},
-                                {1, 303, 398}, {0, 204, 299}, {3, 458, 553}, {2, 303, 398}};
+    const LayoutCase cases[] = {{Filter::AllDeleted, 204, 299},   {Filter::SpecificFile, 303, 398},
+                                {Filter::Wildcard, 303, 398},     {Filter::FileType, 458, 553},
+                                {Filter::SpecificFile, 303, 398}, {Filter::AllDeleted, 204, 299},
+                                {Filter::FileType, 458, 553},     {Filter::Wildcard, 303, 398}};
     for (const auto& k : cases) {
+        const int index = IndexOfFilter(k.filter);
         // A real click on the radio item, as the user makes it.
-        SendMessageW(c.filterButtons[static_cast<std::size_t>(k.filter)], BM_CLICK, 0, 0);
-        ASSERT_EQ(w.FilterIndex(), k.filter);
-        EXPECT_EQ(ClientOf(w.Handle()).cx, 460) << k.filter;
-        EXPECT_EQ(ClientOf(w.Handle()).cy, k.clientHeight) << k.filter;
-        EXPECT_EQ(PlaceOf(c.startButton).top, k.rowTop) << k.filter;
+        SendMessageW(w.FilterButton(k.filter), BM_CLICK, 0, 0);
+        ASSERT_EQ(w.ChosenFilter(), k.filter);
+        EXPECT_EQ(ClientOf(w.Handle()).cx, 460) << index;
+        EXPECT_EQ(ClientOf(w.Handle()).cy, k.clientHeight) << index;
+        EXPECT_EQ(PlaceOf(c.startButton).top, k.rowTop) << index;
         EXPECT_EQ(PlaceOf(c.showFilesButton).top, k.rowTop);
         EXPECT_EQ(PlaceOf(c.exitButton).top, k.rowTop);
         EXPECT_EQ(c.menuImage->Top(), k.rowTop - 9);
         EXPECT_EQ(c.menuLabel->Top(), k.rowTop + 8);
-        EXPECT_EQ(IsWindowVisible(c.fileNameGroup->Handle()) != FALSE, k.filter == 1);
-        EXPECT_EQ(IsWindowVisible(c.wildcardGroup->Handle()) != FALSE, k.filter == 2);
-        EXPECT_EQ(IsWindowVisible(c.fileTypeGroup->Handle()) != FALSE, k.filter == 3);
-        if (k.filter != 0) {
-            HWND group = k.filter == 1 ? c.fileNameGroup->Handle()
-                                       : (k.filter == 2 ? c.wildcardGroup->Handle() : c.fileTypeGroup->Handle());
+        EXPECT_EQ(IsWindowVisible(c.fileNameGroup->Handle()) != FALSE, k.filter == Filter::SpecificFile);
+        EXPECT_EQ(IsWindowVisible(c.wildcardGroup->Handle()) != FALSE, k.filter == Filter::Wildcard);
+        EXPECT_EQ(IsWindowVisible(c.fileTypeGroup->Handle()) != FALSE, k.filter == Filter::FileType);
+        if (k.filter != Filter::AllDeleted) {
+            HWND group = k.filter == Filter::SpecificFile
+                             ? c.fileNameGroup->Handle()
+                             : (k.filter == Filter::Wildcard ? c.wildcardGroup->Handle() : c.fileTypeGroup->Handle());
             EXPECT_EQ(PlaceOf(group).top, 194);
             EXPECT_EQ(PlaceOf(group).left, 8);
         }
@@ -256,18 +260,18 @@ TEST_F(MainWindowTest, DeletedFileTypeCentresForA510PixelWindowAndTheTopStays) {
     MainWindow& w = Open();
     RECT before{};
     GetWindowRect(w.Handle(), &before);
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     RECT after{};
     GetWindowRect(w.Handle(), &after);
     EXPECT_EQ(after.top, (1040 - 510) / 2) << "a work area 1040 high gives 265";
     EXPECT_EQ(after.left, before.left) << "the left is not changed";
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
     RECT back{};
     GetWindowRect(w.Handle(), &back);
     EXPECT_EQ(back.top, 265);
     EXPECT_EQ(ClientOf(w.Handle()).cy, 299);
     // Choosing the item already chosen raises nothing.
-    SendMessageW(w.Ctl().filterButtons[0], BM_CLICK, 0, 0);
+    SendMessageW(w.FilterButton(Filter::AllDeleted), BM_CLICK, 0, 0);
     EXPECT_EQ(ClientOf(w.Handle()).cy, 299);
 }
 
@@ -275,11 +279,11 @@ TEST_F(MainWindowTest, ScreenshotsOfEachFilter) {
     MainWindow& w = Open();
     const std::filesystem::path folder = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
     std::filesystem::create_directories(folder);
-    for (int filter : {0, 1, 2, 3}) {
+    for (const Filter filter : {Filter::AllDeleted, Filter::SpecificFile, Filter::Wildcard, Filter::FileType}) {
         w.SetFilter(filter);
         RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         PumpUntil([] { return false; }, 50);
-        const auto path = folder / (L"main-filter-" + std::to_wstring(filter) + L".bmp");
+        const auto path = folder / (L"main-filter-" + std::to_wstring(IndexOfFilter(filter)) + L".bmp");
         EXPECT_TRUE(SaveWindowBitmap(w.Handle(), path.wstring()));
     }
 }
@@ -400,7 +404,7 @@ COLORREF PaintedTextColor(HWND edit) {
 TEST_F(MainWindowTest, FileNamePlaceholderClearsOnTheFirstMouseClickOnly) {
     MainWindow& w = Open();
     HWND edit = w.Ctl().fileNameEdit;
-    w.SetFilter(1);
+    w.SetFilter(Filter::SpecificFile);
     EXPECT_TRUE(w.FileNamePlaceholderShown());
     EXPECT_EQ(PaintedTextColor(edit), RGB(192, 192, 192));
     Click(edit);
@@ -416,7 +420,7 @@ TEST_F(MainWindowTest, FileNamePlaceholderClearsOnTheFirstMouseClickOnly) {
 TEST_F(MainWindowTest, TextColoursFollowASwitchOfTheSystemColours) {
     MainWindow& w = Open();
     auto& c = w.Ctl();
-    w.SetFilter(1);
+    w.SetFilter(Filter::SpecificFile);
     std::vector<HWND> told;
     Subclass(c.sourceLabel, [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT&) {
         if (msg == WM_SYSCOLORCHANGE) {
@@ -478,7 +482,7 @@ TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
                   static_cast<DWORD>(OBJ_FONT));
         EXPECT_EQ(GetObjectType(w.Font()), static_cast<DWORD>(OBJ_FONT));
     };
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     EXPECT_EQ(ClippedCaptions(w.Handle(), 96), std::vector<std::string>{});
     moveTo(144);
     moveTo(96);
@@ -489,13 +493,13 @@ TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
     }
     // Wine does not count GDI objects; Windows does.
     EXPECT_LE(GdiObjectCount(), gdi);
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
 }
 
 TEST_F(MainWindowTest, TextTypedWhileSilverIsErasedByTheFirstClick) {
     MainWindow& w = Open();
     HWND edit = w.Ctl().fileNameEdit;
-    w.SetFilter(1);
+    w.SetFilter(Filter::SpecificFile);
     SetFocus(edit);
     SendMessageW(edit, WM_CHAR, 'x', 0);
     EXPECT_NE(EditText(edit), "");
@@ -506,7 +510,7 @@ TEST_F(MainWindowTest, TextTypedWhileSilverIsErasedByTheFirstClick) {
 TEST_F(MainWindowTest, CustomFileTypesCheckBox) {
     MainWindow& w = Open();
     auto& c = w.Ctl();
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     SendMessageW(c.customTypesCheck, BM_CLICK, 0, 0);
     EXPECT_TRUE(IsWindowEnabled(c.customTypesEdit));
     EXPECT_EQ(EditText(c.customTypesEdit), "") << "the first tick clears the example";
@@ -586,7 +590,7 @@ TEST_F(MainWindowTest, StartHandsTheArgumentStringToTheScanningDialog) {
 
     // Quick Scan on FAT32 switches the mode list to Deep Scan.
     SendMessageW(c.sourceCombo, CB_SETCURSEL, 2, 0);
-    SendMessageW(c.filterButtons[1], BM_CLICK, 0, 0);
+    SendMessageW(w.FilterButton(Filter::SpecificFile), BM_CLICK, 0, 0);
     Click(c.fileNameEdit);
     SetText(c.fileNameEdit, "my plan.docx");
     SendMessageW(c.sourceFolderCheck, BM_SETCHECK, BST_CHECKED, 0);
@@ -849,7 +853,7 @@ TEST_F(MainWindowTest, CopyCommandPutsTheCommandLineOnTheClipboard) {
     EXPECT_EQ(ClipboardText(), "winfr C: \"D:\\My Files\" /regular /o:b /a /e:*.mm1");
 
     SendMessageW(c.sourceCombo, CB_SETCURSEL, 2, 0);
-    w.SetFilter(2);
+    w.SetFilter(Filter::Wildcard);
     SetText(c.wildcardEdit, "*invoice*");
     w.CopyCommand();
     EXPECT_EQ(ClipboardText(), "winfr E: \"D:\\My Files\" /regular /extensive /o:b /a /e:*.mm1 /n *invoice*");

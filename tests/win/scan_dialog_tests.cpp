@@ -87,9 +87,9 @@ public:
 class FakeContext final : public ScanContext {
 public:
     std::string DestinationText() const override { return destination; }
-    int RecoveryModeIndex() const override { return mode; }
+    RecoveryMode Mode() const override { return mode; }
     std::string destination = "E:\\out";
-    int mode = 0;
+    RecoveryMode mode = RecoveryMode::Quick;
 };
 
 std::wstring TextOf(HWND control) {
@@ -343,7 +343,7 @@ TEST_F(ScanDialogTest, LaterRecoveringEventsCountFilesButKeepTheFolder) {
 }
 
 struct CompletedCase {
-    int mode;
+    int mode; // index in the main window's mode list
     std::int32_t total; // 0: no recovering event
     const char* file;   // current file of the recovering event
     const char* message;
@@ -353,7 +353,7 @@ class CompletedTest : public ScanDialogTest, public ::testing::WithParamInterfac
 
 TEST_P(CompletedTest, CompletedMessageTellsModeFilesAndFolder) {
     const CompletedCase& c = GetParam();
-    context.mode = c.mode;
+    context.mode = RecoveryModeOfIndex(c.mode);
     context.destination = "E:\\out";
     if (c.total > 0) {
         Send(500, "Recovering files", pcProgress, c.file, c.total);
@@ -387,7 +387,7 @@ class OutcomeTest : public ScanDialogTest, public ::testing::WithParamInterface<
 
 TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
     const OutcomeCase& c = GetParam();
-    context.mode = c.mode;
+    context.mode = RecoveryModeOfIndex(c.mode);
     runner.Running = 1; // a run whose start failed: Stop only clears the flag
     Send(-1, "", c.code);
     if (c.text == nullptr) {
@@ -436,7 +436,7 @@ TEST_P(RunTest, RunEndsAsTheToolSays) {
     if (std::wstring(c.scenario) == L"deep") {
         SetEnvironmentVariableW(L"WINFR_SIM_FILES", L"300"); // the whole 2500 are the runner tests' job
     }
-    context.mode = c.mode;
+    context.mode = RecoveryModeOfIndex(c.mode);
     dialog->Arguments = Arguments();
     const ModalRun run = RunModal(*dialog, 20000);
 
