@@ -299,8 +299,8 @@ private:
 // Receives the events as the Scanning dialog does: takes the record and frees it.
 class CountingSink : public ProgressEventSink {
 public:
-    void Post(std::unique_ptr<ProgressEvent> info) override {
-        benchmark::DoNotOptimize(info->Position);
+    void Post(std::unique_ptr<ProgressEvent> event) override {
+        benchmark::DoNotOptimize(event->position);
         ++events;
     }
     std::uint64_t events = 0;

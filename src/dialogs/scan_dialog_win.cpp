@@ -342,10 +342,10 @@ bool ScanDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     }
     if (msg == WM_PROCESSINFO) {
         // The record is ours from here on, whatever its handling does.
-        std::unique_ptr<ProgressEvent> info(reinterpret_cast<ProgressEvent*>(lParam));
-        if (info) {
+        std::unique_ptr<ProgressEvent> event(reinterpret_cast<ProgressEvent*>(lParam));
+        if (event) {
             try {
-                OnProgressEvent(*info);
+                OnProgressEvent(*event);
             } catch (...) {
                 // A failing event must not disturb the run.
             }
@@ -374,66 +374,82 @@ std::string ScanDialog::CompletedMessage() const {
     return message;
 }
 
-void ScanDialog::OnProgressEvent(const ProgressEvent& info) {
+void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
     if (outcomeEndedRun_) {
         // The run is over and its box is open or answered: events the tool sent before it was
         // stopped (its own end among them) have nothing left to say.
         return;
     }
-    if (info.Position == kPositionFinished) {
-        // A tool that crashed must not look like a finished run, whatever it reported before.
-        if (IsCrashExitCode(info.ExitCode)) {
-            ShowProblem(WithExitCode(LoadText(IDS_TOOL_STOPPED), info.ExitCode));
-        } else if (info.Code == pcNoProgress) {
-            ShowProblem(LoadText(IDS_FINISHED_QUICKLY));
-        }
-        Close();
-        return;
-    }
-    switch (info.Code) {
-    case pcProgress:
-        if (!info.Caption.empty()) {
-            SetWindowTextW(controls_->statusText, Widen(info.Caption).c_str());
-            if (info.Caption == LoadText(IDS_RECOVERING_FILES) && info.TotalFiles > 0) {
-                filesFound_ = info.TotalFiles;
-                filesRecovered_ = info.FilesRecovered;
-                filesTotal_ = info.TotalFiles;
-                if (!info.CurrentFile.empty() && savedFolder_.empty()) {
-                    std::string destination = context_.DestinationText();
-                    if (destination.empty() || destination.back() != '\\') {
-                        destination.push_back('\\');
-                    }
-                    savedFolder_ = destination + TextBetween(info.CurrentFile, destination, "\\");
-                }
-            }
-        }
-        if (info.Position >= 0) {
-            MoveBar(info.Position);
-        }
+    switch (event.kind) {
+    case EventKind::Progress:
+    case EventKind::PassStarted:
+        ShowProgress(event);
         break;
-    case pcDiskFull:
+    case EventKind::DestinationFull:
         EndRunWithProblem(LoadText(IDS_DISK_FULL));
         break;
-    case pcAbortPrompt:
+    case EventKind::AbortPrompt:
         StopRun();
         break;
-    case pcNothingFound: {
-        std::string text = LoadText(IDS_NOTHING_FOUND);
-        if (context_.Mode() == RecoveryMode::Quick) {
-            text += LoadText(IDS_TRY_DEEP_SCAN);
-        }
-        ShowBox(text, MB_ICONINFORMATION);
+    case EventKind::NothingFound:
+        ShowNothingFound();
         break;
-    }
-    case pcNeedsAdmin:
+    case EventKind::NeedsAdmin:
         EndRunWithProblem(LoadText(IDS_NEEDS_ADMIN));
         break;
-    case pcCompleted:
+    case EventKind::Completed:
         ShowBox(CompletedMessage(), MB_ICONINFORMATION);
         break;
-    default:
+    case EventKind::Finished:
+        RunFinished(event);
         break;
     }
+}
+
+void ScanDialog::ShowProgress(const ProgressEvent& event) {
+    if (event.pass) {
+        SetText(controls_->statusText, LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK
+                                                                                 : IDS_RECOVERING_FILES));
+        if (*event.pass == RunPass::Recovering && event.totalFiles > 0) {
+            CountRecovered(event);
+        }
+    }
+    if (event.position) {
+        MoveBar(*event.position);
+    }
+}
+
+// The recovering pass's counts, and the folder the first file went to (the Recovery_... folder
+// that the tool makes under the destination).
+void ScanDialog::CountRecovered(const ProgressEvent& event) {
+    filesFound_ = event.totalFiles;
+    filesRecovered_ = event.filesRecovered;
+    filesTotal_ = event.totalFiles;
+    if (!event.currentFile.empty() && savedFolder_.empty()) {
+        std::string destination = context_.DestinationText();
+        if (destination.empty() || destination.back() != '\\') {
+            destination.push_back('\\');
+        }
+        savedFolder_ = destination + TextBetween(event.currentFile, destination, "\\");
+    }
+}
+
+void ScanDialog::ShowNothingFound() {
+    std::string text = LoadText(IDS_NOTHING_FOUND);
+    if (context_.Mode() == RecoveryMode::Quick) {
+        text += LoadText(IDS_TRY_DEEP_SCAN);
+    }
+    ShowBox(text, MB_ICONINFORMATION);
+}
+
+// A tool that crashed must not look like a finished run, whatever it reported before.
+void ScanDialog::RunFinished(const ProgressEvent& event) {
+    if (IsCrashExitCode(event.exitCode)) {
+        ShowProblem(WithExitCode(LoadText(IDS_TOOL_STOPPED), event.exitCode));
+    } else if (!event.progressSeen) {
+        ShowProblem(LoadText(IDS_FINISHED_QUICKLY));
+    }
+    Close();
 }
 
 void ScanDialog::DrainQueuedEvents() noexcept {

@@ -62,7 +62,11 @@ protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    void OnProgressEvent(const ProgressEvent& info);
+    void OnProgressEvent(const ProgressEvent& event);
+    void ShowProgress(const ProgressEvent& event);
+    void CountRecovered(const ProgressEvent& event);
+    void ShowNothingFound();
+    void RunFinished(const ProgressEvent& event);
     void ShowBox(const std::string& text, UINT icon);
     std::string CompletedMessage() const;
     void DrainQueuedEvents() noexcept;

@@ -1,5 +1,5 @@
 #pragma once
-// Reads the tool's console output and turns the lines it recognises into ProgressEvent events:
+// Reads the tool's console output and turns the lines it recognises into progress events:
 // scanning and recovering progress, the outcomes (nothing found, destination full, an abort
 // prompt, missing rights, completed) and the finished event of a run.
 #include <cstddef>
@@ -28,8 +28,8 @@ public:
     // a prompt the tool writes without a line end still acts.
     void Flush() noexcept;
 
-    // The finished event: Position 2000, Code pcProgress, or pcNoProgress when the run never
-    // reported any progress; it carries the exit code of the tool's process.
+    // The finished event: whether the run ever reported progress, and the exit code of the tool's
+    // process.
     void PostFinished(std::uint32_t exitCode = 0);
 
     std::int32_t LastPermille() const { return lastPermille_; }
@@ -42,8 +42,11 @@ public:
 private:
     void Line(std::string_view line) override;
     void Interpret(std::string_view line);
-    void Post(std::int32_t position, std::string_view caption, std::int32_t code, std::string_view currentFile = {},
-              std::int32_t totalFiles = 0);
+    void InterpretMessages(std::string_view lowered);
+    void InterpretScanning(std::string_view line);
+    void InterpretRecovered(std::string_view line);
+    void InterpretPercent(std::string_view line);
+    void Post(ProgressEvent event);
 
     ProgressEventSink& sink_;
     OutputDecoder decoder_;

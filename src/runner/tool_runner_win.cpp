@@ -12,7 +12,8 @@
 #include "global/texts.h"
 #include "global/window_win.h"
 #include "global/winstr_win.h"
-#include "runner/events_win.h"
+#include "runner/oem_text_win.h"
+#include "runner/window_sink_win.h"
 #include "runner/interpreter.h"
 
 namespace kestro {

@@ -26,7 +26,7 @@
 #include "runner/tool_runner_win.h"
 #include "support/wine_helpers.h"
 
-// Allocations of one unusual size are counted: the records of the queue tests carry a caption
+// Allocations of one unusual size are counted: the records of the queue tests carry a file name
 // of exactly that length, so their strings are the only blocks of that size.
 namespace {
 constexpr std::size_t kMarkerLength = 7777;
@@ -103,6 +103,16 @@ int PositionOf(HWND bar) {
 }
 
 
+// A progress event of a pass with the file counts, as the interpreter posts it for "Files recovered".
+ProgressEvent PassEvent(RunPass pass, std::int32_t position, const std::string& file, std::int32_t total,
+                        std::int32_t recovered = 0) {
+    ProgressEvent event = ProgressEvent::Progress(position, pass);
+    event.currentFile = file;
+    event.totalFiles = total;
+    event.filesRecovered = recovered;
+    return event;
+}
+
 // What a modal run did: its result, and whether the test had to close it.
 struct ModalRun {
     int result = mrNone;
@@ -161,15 +171,9 @@ protected:
     }
 
     // Hands an event to the dialog as the runner would, and lets it be handled.
-    void Send(std::int32_t position, const std::string& caption, std::int32_t code, const std::string& file = {},
-              std::int32_t total = 0) {
-        auto info = std::make_unique<ProgressEvent>();
-        info->Position = position;
-        info->Caption = caption;
-        info->Code = code;
-        info->CurrentFile = file;
-        info->TotalFiles = total;
-        SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.release()));
+    void Send(ProgressEvent event) {
+        auto record = std::make_unique<ProgressEvent>(std::move(event));
+        SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(record.release()));
     }
 
     std::wstring Label() const { return TextOf(dialog->StatusText()); }
@@ -289,20 +293,20 @@ TEST_F(ScanDialogTest, BarPercentTakesTheTextColoursInHighContrast) {
 // Events one by one.
 
 TEST_F(ScanDialogTest, ProgressEventsMoveTheBarAndSetTheLabel) {
-    Send(450, "Scanning and processing disk", pcProgress);
+    Send(ProgressEvent::Progress(450, RunPass::Scanning));
     EXPECT_EQ(Bar(), 450);
     EXPECT_EQ(Label(), L"Scanning and processing disk");
 
-    Send(300, "", pcProgress); // no caption: the label stays
+    Send(ProgressEvent::Progress(300)); // no pass: the label stays
     EXPECT_EQ(Bar(), 300);
     EXPECT_EQ(Label(), L"Scanning and processing disk");
 
-    Send(-1, "Recovering files", pcProgress); // -1: the bar stays
+    Send(ProgressEvent::Progress(std::nullopt, RunPass::Recovering)); // no position: the bar stays
     EXPECT_EQ(Bar(), 300);
     EXPECT_EQ(Label(), L"Recovering files");
 
-    Send(-1, "", 2); // unassigned codes do nothing
-    Send(-1, "", 7);
+    Send(ProgressEvent::Of(static_cast<EventKind>(42))); // kinds the dialog does not know do nothing
+    Send(ProgressEvent::Of(static_cast<EventKind>(-1)));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(Bar(), 300);
 }
@@ -317,7 +321,7 @@ class SavedFolderTest : public ScanDialogTest, public ::testing::WithParamInterf
 
 TEST_P(SavedFolderTest, FirstRecoveringEventNamesTheFolderUnderTheDestination) {
     context.destination = GetParam().destination;
-    Send(10, "Recovering files", pcProgress, GetParam().currentFile, 42);
+    Send(PassEvent(RunPass::Recovering, 10, GetParam().currentFile, 42));
     EXPECT_EQ(dialog->SavedFolder(), GetParam().savedFolder);
     EXPECT_EQ(dialog->FilesFound(), 42);
 }
@@ -334,10 +338,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ScanDialogTest, LaterRecoveringEventsCountFilesButKeepTheFolder) {
     context.destination = "E:\\out";
-    Send(10, "Recovering files", pcProgress, "E:\\out\\Recovery_1\\a.txt", 40);
-    Send(20, "Recovering files", pcProgress, "E:\\out\\Recovery_9\\b.txt", 50);
-    Send(30, "Recovering files", pcProgress, "E:\\out\\Recovery_9\\c.txt", 0);     // no total: not counted
-    Send(40, "Scanning and processing disk", pcProgress, "E:\\out\\x\\c.txt", 70); // not a recovering caption
+    Send(PassEvent(RunPass::Recovering, 10, "E:\\out\\Recovery_1\\a.txt", 40));
+    Send(PassEvent(RunPass::Recovering, 20, "E:\\out\\Recovery_9\\b.txt", 50));
+    Send(PassEvent(RunPass::Recovering, 30, "E:\\out\\Recovery_9\\c.txt", 0)); // no total: not counted
+    Send(PassEvent(RunPass::Scanning, 40, "E:\\out\\x\\c.txt", 70));       // not the recovering pass
     EXPECT_EQ(dialog->FilesFound(), 50);
     EXPECT_EQ(dialog->SavedFolder(), "E:\\out\\Recovery_1");
 }
@@ -356,9 +360,9 @@ TEST_P(CompletedTest, CompletedMessageTellsModeFilesAndFolder) {
     context.mode = RecoveryModeOfIndex(c.mode);
     context.destination = "E:\\out";
     if (c.total > 0) {
-        Send(500, "Recovering files", pcProgress, c.file, c.total);
+        Send(PassEvent(RunPass::Recovering, 500, c.file, c.total));
     }
-    Send(kPositionFull, "", pcCompleted);
+    Send(ProgressEvent::Of(EventKind::Completed));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, c.message);
     EXPECT_EQ(boxes.boxes[0].caption, kProduct);
@@ -376,7 +380,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CompletedCase{2, 0, "", "Deep scan completed. "}));
 
 struct OutcomeCase {
-    int code;
+    EventKind kind;
     int mode;
     const char* text; // nullptr: no box
     UINT icon;
@@ -389,7 +393,7 @@ TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
     const OutcomeCase& c = GetParam();
     context.mode = RecoveryModeOfIndex(c.mode);
     runner.Running = 1; // a run whose start failed: Stop only clears the flag
-    Send(-1, "", c.code);
+    Send(ProgressEvent::Of(c.kind));
     if (c.text == nullptr) {
         EXPECT_TRUE(boxes.boxes.empty());
     } else {
@@ -405,13 +409,13 @@ TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
     ::testing::Values(
-        OutcomeCase{pcDiskFull, 0, "Destination disk is full, please free up space.", MB_ICONERROR, true},
-        OutcomeCase{pcAbortPrompt, 0, nullptr, 0, true},
-        OutcomeCase{pcNothingFound, 0,
+        OutcomeCase{EventKind::DestinationFull, 0, "Destination disk is full, please free up space.", MB_ICONERROR, true},
+        OutcomeCase{EventKind::AbortPrompt, 0, nullptr, 0, true},
+        OutcomeCase{EventKind::NothingFound, 0,
                     "No recoverable files were found with this mode. Please change the Deep Scan to try.",
                     MB_ICONINFORMATION, false},
-        OutcomeCase{pcNothingFound, 1, "No recoverable files were found with this mode.", MB_ICONINFORMATION, false},
-        OutcomeCase{pcNeedsAdmin, 0, "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
+        OutcomeCase{EventKind::NothingFound, 1, "No recoverable files were found with this mode.", MB_ICONINFORMATION, false},
+        OutcomeCase{EventKind::NeedsAdmin, 0, "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
                     MB_ICONERROR, true}));
 
 // ---------------------------------------------------------------------------
@@ -745,14 +749,9 @@ protected:
         Application::Get().SetTaskbar(nullptr);
     }
 
-    void SendInfo(std::int32_t position, const std::string& caption, std::int32_t recovered, std::int32_t total) {
-        auto info = std::make_unique<ProgressEvent>();
-        info->Position = position;
-        info->Caption = caption;
-        info->Code = pcProgress;
-        info->FilesRecovered = recovered;
-        info->TotalFiles = total;
-        SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.release()));
+    void SendInfo(RunPass pass, std::int32_t recovered, std::int32_t total) {
+        auto record = std::make_unique<ProgressEvent>(PassEvent(pass, 400, {}, total, recovered));
+        SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(record.release()));
     }
     void Tick() { SendMessageW(dialog->Handle(), WM_TIMER, ScanDialog::kElapsedTimer, 0); }
     std::wstring Line() const { return TextOf(dialog->ElapsedText()); }
@@ -892,10 +891,10 @@ TEST_F(ProgressDisplayTest, ElapsedLineCountsFromTheStartAndShowsTheFilesOnlyOnT
                 Tick();
                 break;
             case Step::recovering:
-                SendInfo(400, "Recovering files", step.recovered, step.total);
+                SendInfo(RunPass::Recovering, step.recovered, step.total);
                 break;
             case Step::scanning:
-                SendInfo(400, "Scanning and processing disk", step.recovered, step.total);
+                SendInfo(RunPass::Scanning, step.recovered, step.total);
                 break;
             }
             lines.push_back(Line());
@@ -928,7 +927,7 @@ TEST_F(ProgressDisplayTest, OnceClosedTheDialogLeavesTaskbarAndClockAlone) {
     const std::wstring line = Line();
 
     // A late event and a tick queued before the timer died.
-    SendInfo(800, "Recovering files", 8, 10);
+    Send(PassEvent(RunPass::Recovering, 800, {}, 10, 8));
     ticks.now += 60'000;
     Tick();
     EXPECT_EQ(Bar(), 800);
@@ -942,8 +941,7 @@ TEST_F(ProgressDisplayTest, OnceClosedTheDialogLeavesTaskbarAndClockAlone) {
 void PostMarkedEvents(HWND window, int count) {
     for (int i = 0; i < count; ++i) {
         auto info = std::make_unique<ProgressEvent>();
-        info->Caption.assign(kMarkerLength, 'x');
-        info->Code = pcProgress;
+        info->currentFile.assign(kMarkerLength, 'x');
         if (PostMessageW(window, WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.get()))) {
             info.release();
         }

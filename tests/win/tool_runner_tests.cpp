@@ -12,13 +12,15 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "global/text.h"
 #include "global/winstr_win.h"
-#include "runner/events_win.h"
+#include "runner/oem_text_win.h"
+#include "runner/window_sink_win.h"
 #include "runner/progress_event.h"
 #include "runner/tool_runner_win.h"
 #include "support/wine_helpers.h"
@@ -90,18 +92,14 @@ public:
     static constexpr UINT kMarker = WM_APP + 7;
     bool markerSeen = false;
 
-    int Count(int code, bool finished = false) const {
-        return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const ProgressEvent& e) {
-            return e.Code == code && (e.Position == kPositionFinished) == finished;
-        }));
+    int Count(EventKind kind) const {
+        return static_cast<int>(
+            std::count_if(events.begin(), events.end(), [&](const ProgressEvent& e) { return e.kind == kind; }));
     }
-    int FinishedCount() const {
-        return static_cast<int>(std::count_if(events.begin(), events.end(),
-                                              [](const ProgressEvent& e) { return e.Position == kPositionFinished; }));
-    }
+    int FinishedCount() const { return Count(EventKind::Finished); }
     bool HasFile(const std::string& part) const {
         return std::any_of(events.begin(), events.end(),
-                           [&](const ProgressEvent& e) { return e.CurrentFile.find(part) != std::string::npos; });
+                           [&](const ProgressEvent& e) { return e.currentFile.find(part) != std::string::npos; });
     }
 
 private:
@@ -112,8 +110,8 @@ private:
         }
         auto* self = reinterpret_cast<EventWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (msg == WM_PROCESSINFO && self != nullptr) {
-            std::unique_ptr<ProgressEvent> info(reinterpret_cast<ProgressEvent*>(lParam));
-            self->events.push_back(*info);
+            std::unique_ptr<ProgressEvent> event(reinterpret_cast<ProgressEvent*>(lParam));
+            self->events.push_back(*event);
             return 0;
         }
         if (msg == kMarker && self != nullptr) {
@@ -176,8 +174,8 @@ protected:
 
 struct ScenarioCase {
     const wchar_t* scenario;
-    int code;         // an outcome the run must report (-1: none)
-    int finishedCode; // code of the finished event
+    std::optional<EventKind> outcome; // an outcome the run must report
+    bool progressSeen;                // told by the finished event
     const char* file; // part of a reported file name (nullptr: none)
     int totalFiles;   // TotalFiles of the recovering events (0: not checked)
     std::uint32_t exitCode = 0; // carried by the finished event
@@ -192,20 +190,20 @@ TEST_P(ScenarioTest, RunEndsWithOneFinishedEventAfterAllOutput) {
     PumpUntil([] { return false; }, 100); // nothing may follow the finished event
 
     ASSERT_EQ(window.FinishedCount(), 1);
-    EXPECT_EQ(window.events.back().Position, kPositionFinished);
-    EXPECT_EQ(window.events.back().Code, c.finishedCode);
-    EXPECT_EQ(window.events.back().ExitCode, c.exitCode);
-    if (c.code >= 0) {
-        EXPECT_GE(window.Count(c.code), 1) << "outcome code " << c.code;
+    EXPECT_EQ(window.events.back().kind, EventKind::Finished);
+    EXPECT_EQ(window.events.back().progressSeen, c.progressSeen);
+    EXPECT_EQ(window.events.back().exitCode, c.exitCode);
+    if (c.outcome) {
+        EXPECT_GE(window.Count(*c.outcome), 1) << "outcome " << static_cast<int>(*c.outcome);
     }
     if (c.file != nullptr) {
         EXPECT_TRUE(window.HasFile(c.file)) << c.file;
     }
     if (c.totalFiles > 0) {
         const auto last = std::find_if(window.events.rbegin(), window.events.rend(),
-                                       [](const ProgressEvent& e) { return e.TotalFiles > 0; });
+                                       [](const ProgressEvent& e) { return e.totalFiles > 0; });
         ASSERT_NE(last, window.events.rend());
-        EXPECT_EQ(last->TotalFiles, c.totalFiles);
+        EXPECT_EQ(last->totalFiles, c.totalFiles);
     }
     EXPECT_EQ(runner.Running, 0);
     EXPECT_EQ(runner.ProcessId(), 0u);
@@ -213,23 +211,23 @@ TEST_P(ScenarioTest, RunEndsWithOneFinishedEventAfterAllOutput) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, ScenarioTest,
-    ::testing::Values(ScenarioCase{L"quick", pcCompleted, pcProgress, nullptr, 12},
-                      ScenarioCase{L"deep", pcCompleted, pcProgress, nullptr, 2500},
-                      ScenarioCase{L"nothing", pcNothingFound, pcProgress, nullptr, 0},
-                      ScenarioCase{L"admin", pcNeedsAdmin, pcNoProgress, nullptr, 0, 5},
-                      ScenarioCase{L"instant", -1, pcNoProgress, nullptr, 0},
-                      ScenarioCase{L"crash", -1, pcProgress, nullptr, 0, 0xC0000005},
-                      ScenarioCase{L"midcrash", -1, pcProgress, nullptr, 40, 0xC0000005},
-                      ScenarioCase{L"unicode", pcCompleted, pcProgress,
+    ::testing::Values(ScenarioCase{L"quick", EventKind::Completed, true, nullptr, 12},
+                      ScenarioCase{L"deep", EventKind::Completed, true, nullptr, 2500},
+                      ScenarioCase{L"nothing", EventKind::NothingFound, true, nullptr, 0},
+                      ScenarioCase{L"admin", EventKind::NeedsAdmin, false, nullptr, 0, 5},
+                      ScenarioCase{L"instant", std::nullopt, false, nullptr, 0},
+                      ScenarioCase{L"crash", std::nullopt, true, nullptr, 0, 0xC0000005},
+                      ScenarioCase{L"midcrash", std::nullopt, true, nullptr, 40, 0xC0000005},
+                      ScenarioCase{L"unicode", EventKind::Completed, true,
                                    "\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\xD1\x8B\\"
                                    "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xD0\xBE \xD1\x80\xD0\xB0\xD0\xB1"
                                    "\xD0\xBE\xD1\x82\xD0\xB5.docx",
                                    5},
-                      ScenarioCase{L"pieces", pcCompleted, pcProgress,
+                      ScenarioCase{L"pieces", EventKind::Completed, true,
                                    "Photos\\\xF0\x9F\x98\x80\xF0\x9F\x98\x80"
                                    "\xF0\x9F\x98\x80.png",
                                    0},
-                      ScenarioCase{L"ansi", pcCompleted, pcProgress, "Caf\xC3\xA9\\R\xC3\xA9sum\xC3\xA9.docx", 2}),
+                      ScenarioCase{L"ansi", EventKind::Completed, true, "Caf\xC3\xA9\\R\xC3\xA9sum\xC3\xA9.docx", 2}),
     [](const ::testing::TestParamInfo<ScenarioCase>& param) { return Narrow(param.param.scenario); });
 
 // Through the real pipe: a run whose first line is not ASCII, with a line of 8-bit text among
@@ -262,13 +260,13 @@ TEST_F(RunnerTest, OutputThatMixesEncodingsIsReadLineByLine) {
     ASSERT_TRUE(finished);
     std::vector<std::int32_t> scanning;
     for (const ProgressEvent& e : window.events) {
-        if (e.Caption == "Scanning and processing disk") {
-            scanning.push_back(e.Position);
+        if (e.pass == RunPass::Scanning) {
+            scanning.push_back(*e.position);
         }
     }
     EXPECT_EQ(scanning, (std::vector<std::int32_t>{0, 500, 750, 1000})) << "the 8-bit line among them";
     EXPECT_TRUE(window.HasFile("\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.docx"));
-    EXPECT_EQ(window.Count(pcCompleted), 1) << "UTF-16 again after the 8-bit line";
+    EXPECT_EQ(window.Count(EventKind::Completed), 1) << "UTF-16 again after the 8-bit line";
 }
 
 TEST_F(RunnerTest, OutputFloodIsReadCompletelyBeforeTheFinishedEvent) {
@@ -277,8 +275,8 @@ TEST_F(RunnerTest, OutputFloodIsReadCompletelyBeforeTheFinishedEvent) {
     ASSERT_TRUE(RunToEnd(L"flood", window));
     ASSERT_GE(window.events.size(), 2u);
     // "Progress: 100%" is the tool's last line: it arrives, and before the end.
-    EXPECT_EQ(window.events[window.events.size() - 2].Code, pcCompleted);
-    EXPECT_EQ(window.events.back().Position, kPositionFinished);
+    EXPECT_EQ(window.events[window.events.size() - 2].kind, EventKind::Completed);
+    EXPECT_EQ(window.events.back().kind, EventKind::Finished);
     EXPECT_EQ(runner.LastPermille(), 1000);
 }
 
@@ -286,8 +284,8 @@ TEST_F(RunnerTest, PromptWithoutLineEndActsWhileTheToolWaits) {
     // The tool asks "... or (a)bort: " and waits for an answer that never comes.
     EventWindow window;
     StartRun(L"diskfull", window);
-    EXPECT_TRUE(PumpUntil([&] { return window.Count(pcDiskFull) > 0; }, 5000));
-    EXPECT_EQ(window.Count(pcAbortPrompt), 0) << "the full-disk prompt is one outcome, not two";
+    EXPECT_TRUE(PumpUntil([&] { return window.Count(EventKind::DestinationFull) > 0; }, 5000));
+    EXPECT_EQ(window.Count(EventKind::AbortPrompt), 0) << "the full-disk prompt is one outcome, not two";
     EXPECT_EQ(runner.Running, 1) << "the tool is still waiting";
     runner.Stop(0);
 }
@@ -396,12 +394,12 @@ TEST_F(RunnerTest, ThreadOfAStoppedRunNeverServesTheNextRun) {
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(first.events.size(), seenByFirst);
     EXPECT_EQ(second.FinishedCount(), 1);
-    EXPECT_EQ(second.Count(pcCompleted), 1) << "the second run was cut short";
+    EXPECT_EQ(second.Count(EventKind::Completed), 1) << "the second run was cut short";
     EXPECT_EQ(runner.LastPermille(), 1000);
     // Every recovering event of the second run counts the second run's twelve files.
     for (const ProgressEvent& e : second.events) {
-        if (e.TotalFiles != 0) {
-            EXPECT_EQ(e.TotalFiles, 12);
+        if (e.totalFiles != 0) {
+            EXPECT_EQ(e.totalFiles, 12);
         }
     }
 }

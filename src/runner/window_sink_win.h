@@ -1,11 +1,8 @@
 #pragma once
-// The Win32 ends of the output interpreter: posting its events to a window, and reading the
-// tool's 8-bit output.
+// The output interpreter's events posted to a window.
 #include <windows.h>
 
 #include <memory>
-#include <string>
-#include <string_view>
 
 #include "runner/progress_event.h"
 
@@ -17,14 +14,10 @@ namespace kestro {
 class WindowPostSink final : public ProgressEventSink {
 public:
     explicit WindowPostSink(const HWND& window) : window_(window) {}
-    void Post(std::unique_ptr<ProgressEvent> info) override;
+    void Post(std::unique_ptr<ProgressEvent> event) override;
 
 private:
     const HWND& window_;
 };
-
-// One line of the tool's 8-bit output as UTF-8: kept as it is when it is valid UTF-8, otherwise
-// read in the OEM code page, which is what a console program writes.
-std::string DecodeToolNarrowText(std::string_view bytes);
 
 } // namespace kestro
