@@ -458,7 +458,7 @@ void MainWindow::OnClose() {
     }
     try {
         if (runner_) {
-            runner_->Stop(0);
+            runner_->Stop();
             runner_->SetToolObserver(nullptr);
         }
         runner_.reset();
@@ -869,8 +869,7 @@ void MainWindow::RunScanDialog(const std::string& arguments) {
         return;
     }
     {
-        ScanDialog dialog(hwnd_, *this, runner_);
-        dialog.Arguments = arguments;
+        ScanDialog dialog(hwnd_, *this, runner_, arguments);
         scanDialog_ = &dialog;
         try {
             dialog.ShowModal();
@@ -916,7 +915,7 @@ void MainWindow::SessionEnding() {
         if (scanDialog_ != nullptr) {
             scanDialog_->StopRun();
         } else if (runner_) {
-            runner_->Stop(0);
+            runner_->Stop();
         }
     } catch (...) {
     }

@@ -177,9 +177,9 @@ struct ScanDialog::Controls {
     HWND elapsedText = nullptr;
 };
 
-ScanDialog::ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner)
-    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(std::move(runner)), owner_(owner),
-      ticks_(&SystemClock()) {
+ScanDialog::ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner, std::string arguments)
+    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(std::move(runner)),
+      arguments_(std::move(arguments)), owner_(owner), ticks_(&SystemClock()) {
     CreateForm(L"KestroScanDialog", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
                Widen(LoadText(IDS_PRODUCT_NAME)), 369, 130);
     Controls& c = *controls_;
@@ -204,8 +204,8 @@ ScanDialog::ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRun
 
 ScanDialog::~ScanDialog() {
     // A run whose dialog disappears without closing would go on with no one left to stop it.
-    if (runner_->Running != 0 && hwnd_ != nullptr && runner_->Window == hwnd_) {
-        runner_->Stop(0);
+    if (hwnd_ != nullptr && runner_->NotifyWindow() == hwnd_) {
+        runner_->Stop();
     }
     EndTaskbarProgress();
     DrainQueuedEvents();
@@ -238,13 +238,10 @@ void ScanDialog::OnShow() {
     filesTotal_ = 0;
     SetWindowTextW(controls_->elapsedText, L"");
     CenterOver(owner_);
-    runner_->Running = 1;
-    runner_->Window = hwnd_;
-    runner_->Arguments = Arguments;
     runStarted_ = ticks_->Milliseconds();
     TaskbarProgress& taskbar = Application::Get().Taskbar();
     try {
-        runner_->Start();
+        runner_->Start(hwnd_, arguments_);
     } catch (const std::exception& e) {
         // Reported here rather than left to ShowModal, so that the taskbar shows the failure
         // while its box is open. Nothing runs afterwards, so the clock does not start.
@@ -262,9 +259,7 @@ void ScanDialog::OnShow() {
 }
 
 void ScanDialog::OnClose() {
-    if (runner_->Running != 0) {
-        runner_->Stop(0);
-    }
+    runner_->Stop();
     StopClock();
     EndTaskbarProgress();
 }
@@ -317,17 +312,13 @@ void ScanDialog::ShowProblem(const std::string& text) {
 // was open would otherwise stack the advice to start again on top of it.
 void ScanDialog::EndRunWithProblem(const std::string& text) {
     outcomeEndedRun_ = true;
-    if (runner_->Running != 0) {
-        runner_->Stop(0);
-    }
+    runner_->Stop();
     ShowProblem(text);
     StopRun();
 }
 
 void ScanDialog::StopRun() {
-    if (runner_->Running != 0) {
-        runner_->Stop(0);
-    }
+    runner_->Stop();
     SetModalResult(mrAbort);
 }
 

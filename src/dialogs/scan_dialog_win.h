@@ -32,10 +32,9 @@ public:
 // lives until the dialog has let go of it too.
 class ScanDialog : public Form {
 public:
-    ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner);
+    // The dialog runs "winfr " + arguments when it is shown.
+    ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner, std::string arguments);
     ~ScanDialog() override;
-
-    std::string Arguments;
 
     // The timer that refreshes the elapsed time and the files so far, once a second.
     static constexpr UINT_PTR kElapsedTimer = 1;
@@ -80,6 +79,7 @@ private:
     std::unique_ptr<Controls> controls_;
     ScanContext& context_;
     std::shared_ptr<ToolRunner> runner_;
+    std::string arguments_;
     HWND owner_;
     std::int32_t filesFound_ = 0;
     std::string savedFolder_;

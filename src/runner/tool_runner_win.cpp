@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "global/application_win.h"
+#include "global/files_win.h"
 #include "global/handles_win.h"
 #include "global/texts.h"
 #include "global/window_win.h"
 #include "global/winstr_win.h"
+#include "runner/interpreter.h"
 #include "runner/oem_text_win.h"
 #include "runner/window_sink_win.h"
-#include "runner/interpreter.h"
 
 namespace kestro {
 
@@ -48,68 +49,6 @@ struct CallRequest {
 
 [[noreturn]] void RaiseError(TextId text, DWORD error) {
     throw std::runtime_error(LoadText(text) + std::to_string(error));
-}
-
-bool IsAbsolutePath(const std::wstring& path) {
-    if (path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-        path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) {
-        return true;
-    }
-    return path.size() >= 2 && (path[0] == L'\\' || path[0] == L'/') && (path[1] == L'\\' || path[1] == L'/');
-}
-
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::wstring JoinPath(std::wstring folder, const std::wstring& name) {
-    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') {
-        folder.push_back(L'\\');
-    }
-    return folder + name;
-}
-
-std::wstring ApplicationFolder() {
-    std::wstring buffer(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    buffer.resize(length);
-    const std::size_t slash = buffer.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : buffer.substr(0, slash);
-}
-
-template <class Getter> std::wstring SystemFolder(Getter get) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const UINT length = get(buffer, MAX_PATH + 1);
-    return length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring();
-}
-
-std::vector<std::wstring> PathFolders() {
-    std::vector<std::wstring> folders;
-    const DWORD needed = GetEnvironmentVariableW(L"PATH", nullptr, 0);
-    if (needed == 0) {
-        return folders;
-    }
-    std::wstring path(needed, L'\0');
-    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), needed));
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(L';', start);
-        if (end == std::wstring::npos) {
-            end = path.size();
-        }
-        std::wstring entry = path.substr(start, end - start);
-        std::erase(entry, L'"');
-        const std::size_t first = entry.find_first_not_of(L' ');
-        const std::size_t last = entry.find_last_not_of(L' ');
-        entry = first == std::wstring::npos ? std::wstring() : entry.substr(first, last - first + 1);
-        // A relative entry (".", "bin") would be a search of the current directory after all.
-        if (IsAbsolutePath(entry)) {
-            folders.push_back(entry);
-        }
-        start = end + 1;
-    }
-    return folders;
 }
 
 // The trailing blank of the argument string (and any other control character there) is not part
@@ -146,6 +85,18 @@ UniqueHandle MakeToolJob() {
     return job;
 }
 
+// The tool's console output goes into the pipe; its console window stays hidden.
+STARTUPINFOW ToolStartup(HANDLE output) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    return startup;
+}
+
 BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
@@ -157,25 +108,49 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
     return TRUE;
 }
 
-// The body of the polling thread. It peeks at and waits on its own duplicates of the pipe and the
-// process handle, so Stop may close the runner's handles at any moment; everything else it asks
-// of the GUI thread, tagged with its run, through the runner's call window.
-void PollingThreadBody(std::shared_ptr<PollState> state, HWND calls, unsigned run, UniqueHandle pipe,
-                       UniqueHandle process) noexcept {
-    const auto call = [&](CallKind kind, DWORD available) {
-        CallRequest request{kind, run, available, {}};
-        return SendMessageW(calls, WM_RUNNER_CALL, 0, reinterpret_cast<LPARAM>(&request)) == kCallDone;
-    };
-    // One poll: true when output was waiting; ok turns false when the GUI thread did not read it.
-    const auto poll = [&](bool& ok) {
+// The thread of one run. It peeks at and waits on its own duplicates of the pipe and the process
+// handle, so Stop may close the runner's handles at any moment; everything else it asks of the GUI
+// thread, tagged with its run, through the runner's call window.
+class PollingThread {
+public:
+    PollingThread(std::shared_ptr<PollState> state, HWND calls, unsigned run, UniqueHandle pipe, UniqueHandle process)
+        : state_(std::move(state)), calls_(calls), run_(run), pipe_(std::move(pipe)), process_(std::move(process)) {}
+
+    void Run() noexcept;
+
+private:
+    bool Call(CallKind kind, DWORD available) noexcept {
+        CallRequest request{kind, run_, available, {}};
+        return SendMessageW(calls_, WM_RUNNER_CALL, 0, reinterpret_cast<LPARAM>(&request)) == kCallDone;
+    }
+    // One look at the pipe: true when output was waiting; ok turns false when the GUI thread did
+    // not read it.
+    bool Poll(bool& ok) noexcept {
         DWORD available = 0;
-        if (!PeekNamedPipe(pipe.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) {
+        if (!PeekNamedPipe(pipe_.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) {
             return false;
         }
-        ok = call(CallKind::ReadChunk, available);
+        ok = Call(CallKind::ReadChunk, available);
         return true;
-    };
+    }
+    // The tool has ended: what it left in the pipe is read, then the GUI thread finishes the run.
+    void Drain() noexcept {
+        bool ok = true;
+        while (Poll(ok) && ok) {
+        }
+        if (ok && !state_->stop.load()) {
+            Call(CallKind::Finish, 0);
+        }
+    }
 
+    std::shared_ptr<PollState> state_;
+    HWND calls_;
+    unsigned run_;
+    UniqueHandle pipe_;
+    UniqueHandle process_;
+};
+
+void PollingThread::Run() noexcept {
     // The tool blocks as soon as the pipe's buffer is full, so while it writes, the thread looks
     // again after a short wait, lengthened step by step to the full wait once the pipe stays quiet.
     DWORD waitMs = 1;
@@ -183,34 +158,29 @@ void PollingThreadBody(std::shared_ptr<PollState> state, HWND calls, unsigned ru
     bool flushed = true;
     for (;;) {
         bool ok = true;
-        const bool found = poll(ok);
-        if (!ok) {
-            break;
-        }
-        if (found) {
+        if (Poll(ok)) {
+            if (!ok) {
+                break;
+            }
             waitMs = 1;
             quietMs = 0;
             flushed = false;
             continue;
         }
-        if (state->stop.load()) {
+        if (state_->stop.load()) {
             break;
         }
         // Quiet for a whole wait: hand over a line the tool left without its end (a prompt).
         if (!flushed && quietMs >= kPollWaitMs) {
-            if (!call(CallKind::Flush, 0)) {
+            if (!Call(CallKind::Flush, 0)) {
                 break;
             }
             flushed = true;
         }
-        const DWORD waited = WaitForSingleObject(process.Get(), waitMs);
+        const DWORD waited = WaitForSingleObject(process_.Get(), waitMs);
         if (waited == WAIT_OBJECT_0) {
-            while (poll(ok) && ok) {
-            }
-            if (ok && !state->stop.load()) {
-                call(CallKind::Finish, 0);
-            }
             // The tool is gone: whatever became of Finish, there is nothing left to watch.
+            Drain();
             break;
         }
         if (waited != WAIT_TIMEOUT) {
@@ -219,15 +189,15 @@ void PollingThreadBody(std::shared_ptr<PollState> state, HWND calls, unsigned ru
         quietMs += waitMs;
         waitMs = std::min<DWORD>(waitMs * 2, kPollWaitMs);
     }
-    pipe.Reset();
-    process.Reset();
+    pipe_.Reset();
+    process_.Reset();
     --livePollingThreads;
 }
 
 } // namespace
 
 struct ToolRunner::Impl {
-    explicit Impl(ToolRunner& runner);
+    Impl() { interpreter.SetNarrowDecoder(&DecodeToolNarrowText); }
     ~Impl();
 
     // The message-only window through which polling threads call onto the GUI thread.
@@ -252,18 +222,25 @@ struct ToolRunner::Impl {
     };
 
     LRESULT Serve(CallRequest& request) noexcept;
+    void EndLeftoverRun() noexcept;
     void CreateOutputPipe();
     void CloseOutputPipe() noexcept;
-    void ReadChunk();
+    UniqueHandle LaunchTool(const std::string& arguments);
+    void CreateSuspendedInJob(const std::wstring& program, std::wstring& commandLine, STARTUPINFOW& startup);
+    void StartPolling(UniqueHandle threadPipe);
+    void AbandonStart() noexcept;
+    void ReadChunk(DWORD available);
     void Finish();
-    void EndRun(std::uint32_t exitCode);
+    void Stop() noexcept;
+    void EndRun();
+    void CloseToolWindows() const;
     void ReleaseProcess() noexcept;
     void TellObserver(bool running) noexcept;
 
-    ToolRunner& runner;
+    bool running = false;
+    HWND notify = nullptr; // kept after the run ends: the finished event goes there
     UniqueHandle readPipe;
     UniqueHandle writePipe;
-    DWORD available = 0;
     UniqueHandle process;
     UniqueHandle processThread;
     UniqueHandle job; // holds the tool's process; closing it ends whatever still runs in it
@@ -275,14 +252,10 @@ struct ToolRunner::Impl {
     std::string toolName = "winfr";
     unsigned currentRun = 0; // tag of the run the GUI thread serves; 0 between runs
     unsigned lastRun = 0;
-    WindowPostSink sink;
-    OutputInterpreter interpreter;
+    WindowPostSink sink{notify};
+    OutputInterpreter interpreter{sink};
     std::unique_ptr<CallWindow> calls;
 };
-
-ToolRunner::Impl::Impl(ToolRunner& owner) : runner(owner), sink(owner.Window), interpreter(sink) {
-    interpreter.SetNarrowDecoder(&DecodeToolNarrowText);
-}
 
 ToolRunner::Impl::~Impl() {
     if (pollState) {
@@ -298,14 +271,13 @@ ToolRunner::Impl::~Impl() {
 
 LRESULT ToolRunner::Impl::Serve(CallRequest& request) noexcept {
     // A thread of an earlier run, or one whose run was stopped, must not touch this run.
-    if (request.run == 0 || request.run != currentRun || runner.Running == 0) {
+    if (request.run == 0 || request.run != currentRun || !running) {
         return kCallRefused;
     }
     try {
         switch (request.kind) {
         case CallKind::ReadChunk:
-            available = request.available;
-            ReadChunk();
+            ReadChunk(request.available);
             break;
         case CallKind::Flush:
             interpreter.Flush();
@@ -323,6 +295,17 @@ LRESULT ToolRunner::Impl::Serve(CallRequest& request) noexcept {
     } catch (...) {
     }
     return kCallFailed;
+}
+
+// A tool that an earlier Start left running would otherwise be out of reach for good.
+void ToolRunner::Impl::EndLeftoverRun() noexcept {
+    if (process || pollState || readPipe) {
+        try {
+            EndRun();
+        } catch (...) {
+        }
+    }
+    pollState.reset();
 }
 
 void ToolRunner::Impl::CreateOutputPipe() {
@@ -354,7 +337,79 @@ void ToolRunner::Impl::CloseOutputPipe() noexcept {
     writePipe.Reset();
 }
 
-void ToolRunner::Impl::ReadChunk() {
+// Starts the tool and lets it run. Returns the polling thread's duplicate of the pipe's read end,
+// made before the tool starts and not inheritable, so the tool never holds it.
+UniqueHandle ToolRunner::Impl::LaunchTool(const std::string& arguments) {
+    std::wstring commandLine = Widen(CommandLine(toolName, arguments));
+    STARTUPINFOW startup = ToolStartup(writePipe.Get());
+    // The program runs elevated: a winfr.exe dropped into whatever the current directory is must
+    // never be the one started, not by this search and not by any the system makes.
+    SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
+    const std::wstring program = FindToolProgram(Widen(toolName));
+    if (program.empty()) {
+        RaiseError(IDS_CREATE_PROCESS_ERROR, ERROR_FILE_NOT_FOUND);
+    }
+    UniqueHandle threadPipe = DuplicateForThread(readPipe.Get());
+    if (!threadPipe) {
+        RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
+    }
+    CreateSuspendedInJob(program, commandLine, startup);
+    if (ResumeThread(processThread.Get()) == static_cast<DWORD>(-1)) {
+        RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
+    }
+    return threadPipe;
+}
+
+// Created suspended, so that the tool is in the job before its first instruction runs, and any
+// process it starts is in the job too.
+void ToolRunner::Impl::CreateSuspendedInJob(const std::wstring& program, std::wstring& commandLine,
+                                            STARTUPINFOW& startup) {
+    UniqueHandle toolJob = MakeToolJob();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                        NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
+        RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
+    }
+    process.Reset(info.hProcess);
+    processThread.Reset(info.hThread);
+    processId = info.dwProcessId;
+    threadId = info.dwThreadId;
+    if (toolJob && AssignProcessToJobObject(toolJob.Get(), process.Get())) {
+        job = std::move(toolJob);
+    }
+}
+
+void ToolRunner::Impl::StartPolling(UniqueHandle threadPipe) {
+    UniqueHandle threadProcess = DuplicateForThread(process.Get());
+    if (!threadProcess) {
+        RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
+    }
+    auto state = std::make_shared<PollState>();
+    const unsigned run = ++lastRun == 0 ? ++lastRun : lastRun;
+    ++livePollingThreads;
+    try {
+        std::thread(&PollingThread::Run,
+                    PollingThread(state, calls->Handle(), run, std::move(threadPipe), std::move(threadProcess)))
+            .detach();
+    } catch (...) {
+        --livePollingThreads;
+        throw;
+    }
+    pollState = std::move(state);
+    currentRun = run;
+    TellObserver(true);
+}
+
+void ToolRunner::Impl::AbandonStart() noexcept {
+    CloseOutputPipe();
+    if (process) {
+        // Started, but nothing would ever watch it.
+        TerminateProcess(process.Get(), 0);
+    }
+    ReleaseProcess();
+}
+
+void ToolRunner::Impl::ReadChunk(DWORD available) {
     std::vector<unsigned char> buffer(available);
     DWORD read = 0;
     if (!ReadFile(readPipe.Get(), buffer.data(), available, &read, nullptr)) {
@@ -375,18 +430,30 @@ void ToolRunner::Impl::Finish() {
     if (!process || !GetExitCodeProcess(process.Get(), &exitCode)) {
         exitCode = 0;
     }
-    runner.Stop(0);
+    Stop();
     interpreter.PostFinished(exitCode);
 }
 
-void ToolRunner::Impl::TellObserver(bool running) noexcept {
-    if (toolRunningTold == running) {
+void ToolRunner::Impl::Stop() noexcept {
+    if (!running) {
         return;
     }
-    toolRunningTold = running;
+    try {
+        running = false;
+        EndRun();
+    } catch (...) {
+        // Stop must always be callable, also on a run whose start failed half way.
+    }
+}
+
+void ToolRunner::Impl::TellObserver(bool toolRunning) noexcept {
+    if (toolRunningTold == toolRunning) {
+        return;
+    }
+    toolRunningTold = toolRunning;
     if (toolObserver) {
         try {
-            toolObserver(running);
+            toolObserver(toolRunning);
         } catch (...) {
         }
     }
@@ -401,196 +468,74 @@ void ToolRunner::Impl::ReleaseProcess() noexcept {
     TellObserver(false);
 }
 
-void ToolRunner::Impl::EndRun(std::uint32_t exitCode) {
+// A tool with windows of its own is asked to close them, as a user would, before it is ended.
+void ToolRunner::Impl::CloseToolWindows() const {
+    if (processId == 0) {
+        return;
+    }
+    std::vector<std::pair<HWND, DWORD>> windows;
+    EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    for (const auto& [window, owner] : windows) {
+        if (owner == processId) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+    }
+}
+
+void ToolRunner::Impl::EndRun() {
     currentRun = 0;
     if (pollState) {
         pollState->stop = true;
         pollState.reset();
     }
     CloseOutputPipe();
-    if (processId != 0) {
-        std::vector<std::pair<HWND, DWORD>> windows;
-        EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
-        for (const auto& [window, owner] : windows) {
-            if (owner == processId) {
-                PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-            }
-        }
-    }
+    CloseToolWindows();
     if (process) {
-        TerminateProcess(process.Get(), exitCode);
+        TerminateProcess(process.Get(), 0);
     }
     ReleaseProcess();
 }
 
-ToolRunner::ToolRunner() : impl_(std::make_unique<Impl>(*this)) {}
+ToolRunner::ToolRunner() : impl_(std::make_unique<Impl>()) {}
 
-ToolRunner::~ToolRunner() {
-    if (Running != 0) {
-        Stop(0);
+ToolRunner::~ToolRunner() { impl_->Stop(); }
+
+void ToolRunner::Start(HWND notify, std::string arguments) {
+    Impl& d = *impl_;
+    d.running = true;
+    d.notify = notify;
+    d.EndLeftoverRun();
+    d.interpreter.Reset();
+    if (!d.calls) {
+        d.calls = std::make_unique<Impl::CallWindow>(d);
+    }
+    d.CreateOutputPipe();
+    try {
+        d.StartPolling(d.LaunchTool(arguments));
+    } catch (...) {
+        d.AbandonStart();
+        throw;
     }
 }
+
+void ToolRunner::Stop() noexcept { impl_->Stop(); }
+
+bool ToolRunner::IsRunning() const noexcept { return impl_->running; }
+
+HWND ToolRunner::NotifyWindow() const noexcept { return impl_->running ? impl_->notify : nullptr; }
 
 void ToolRunner::SetToolObserver(std::function<void(bool running)> observer) {
     impl_->toolObserver = std::move(observer);
 }
 
-void ToolRunner::SetToolName(const std::string& name) {
-    impl_->toolName = name;
-}
+void ToolRunner::SetToolName(const std::string& name) { impl_->toolName = name; }
 
-std::int32_t ToolRunner::LastPermille() const {
-    return impl_->interpreter.LastPermille();
-}
+std::int32_t ToolRunner::LastPermille() const { return impl_->interpreter.LastPermille(); }
 
-bool ToolRunner::ProgressSeen() const {
-    return impl_->interpreter.ProgressSeen();
-}
+bool ToolRunner::ProgressSeen() const { return impl_->interpreter.ProgressSeen(); }
 
-DWORD ToolRunner::ProcessId() const {
-    return impl_->processId;
-}
+DWORD ToolRunner::ProcessId() const { return impl_->processId; }
 
-int ToolRunner::LivePollingThreads() {
-    return livePollingThreads.load();
-}
-
-void ToolRunner::Start() {
-    Impl& d = *impl_;
-    // A tool that an earlier Start left running would otherwise be out of reach for good.
-    if (d.process || d.pollState || d.readPipe) {
-        try {
-            d.EndRun(0);
-        } catch (...) {
-        }
-    }
-    d.pollState.reset();
-    d.interpreter.Reset();
-    if (!d.calls) {
-        d.calls = std::make_unique<Impl::CallWindow>(d);
-    }
-
-    d.CreateOutputPipe();
-
-    try {
-        const std::wstring toolName = Widen(d.toolName);
-        std::wstring commandLine = Widen(CommandLine(d.toolName, Arguments));
-
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-        startup.wShowWindow = SW_HIDE;
-        startup.hStdInput = nullptr;
-        startup.hStdOutput = d.writePipe.Get();
-        startup.hStdError = d.writePipe.Get();
-
-        // The program runs elevated: a winfr.exe dropped into whatever the current directory is
-        // must never be the one started, not by this search and not by any the system makes.
-        SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
-        const std::wstring program = FindToolProgram(toolName);
-        if (program.empty()) {
-            RaiseError(IDS_CREATE_PROCESS_ERROR, ERROR_FILE_NOT_FOUND);
-        }
-
-        // Made before the tool starts, and not inheritable, so the tool never holds it.
-        UniqueHandle threadPipe = DuplicateForThread(d.readPipe.Get());
-        if (!threadPipe) {
-            RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
-        }
-
-        // Created suspended, so that it is in the job before its first instruction runs, and
-        // any process it starts is in the job too.
-        UniqueHandle job = MakeToolJob();
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                            NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
-            RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
-        }
-        d.process.Reset(info.hProcess);
-        d.processThread.Reset(info.hThread);
-        d.processId = info.dwProcessId;
-        d.threadId = info.dwThreadId;
-        if (job && AssignProcessToJobObject(job.Get(), d.process.Get())) {
-            d.job = std::move(job);
-        }
-        if (ResumeThread(d.processThread.Get()) == static_cast<DWORD>(-1)) {
-            RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
-        }
-
-        UniqueHandle threadProcess = DuplicateForThread(d.process.Get());
-        if (!threadProcess) {
-            RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
-        }
-
-        auto state = std::make_shared<PollState>();
-        const unsigned run = ++d.lastRun == 0 ? ++d.lastRun : d.lastRun;
-        ++livePollingThreads;
-        try {
-            std::thread(&PollingThreadBody, state, d.calls->Handle(), run, std::move(threadPipe),
-                        std::move(threadProcess))
-                .detach();
-        } catch (...) {
-            --livePollingThreads;
-            throw;
-        }
-        d.pollState = std::move(state);
-        d.currentRun = run;
-        d.TellObserver(true);
-    } catch (...) {
-        d.CloseOutputPipe();
-        if (d.process) {
-            // Started, but nothing would ever watch it.
-            TerminateProcess(d.process.Get(), 0);
-        }
-        d.ReleaseProcess();
-        throw;
-    }
-}
-
-void ToolRunner::Stop(std::uint32_t exitCode) {
-    if (Running == 0) {
-        return;
-    }
-    try {
-        Running = 0;
-        impl_->EndRun(exitCode);
-    } catch (...) {
-        // Stop must always be callable, also on a run whose start failed half way.
-    }
-}
-
-std::wstring FindToolProgram(const std::wstring& name) {
-    if (name.empty()) {
-        return {};
-    }
-    std::wstring file = name;
-    const std::size_t slash = file.find_last_of(L"\\/");
-    const std::size_t dot = file.find_last_of(L'.');
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
-        file += L".exe";
-    }
-    if (slash != std::wstring::npos) {
-        // A name with a folder in it is taken only as a full path: a relative one would be
-        // looked up from the current directory.
-        return IsAbsolutePath(file) && IsFile(file) ? file : std::wstring();
-    }
-    std::vector<std::wstring> folders;
-    folders.push_back(ApplicationFolder());
-    folders.push_back(SystemFolder([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }));
-    folders.push_back(SystemFolder([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); }));
-    for (std::wstring& folder : PathFolders()) {
-        folders.push_back(std::move(folder));
-    }
-    for (const std::wstring& folder : folders) {
-        if (folder.empty()) {
-            continue;
-        }
-        std::wstring candidate = JoinPath(folder, file);
-        if (IsFile(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
-}
+int ToolRunner::LivePollingThreads() { return livePollingThreads.load(); }
 
 } // namespace kestro

@@ -1,7 +1,6 @@
 #pragma once
-// ToolRunner: starts the recovery tool with its output redirected into a
-// pipe, keeps one polling thread per run, reads and interprets the output on the
-// GUI thread, and stops the tool on request.
+// ToolRunner: starts the recovery tool with its output redirected into a pipe, keeps one polling
+// thread per run, reads and interprets the output on the GUI thread, and stops the tool on request.
 #include <windows.h>
 
 #include <cstdint>
@@ -19,17 +18,16 @@ public:
     ToolRunner(const ToolRunner&) = delete;
     ToolRunner& operator=(const ToolRunner&) = delete;
 
-    // Set by the Scanning dialog before Start.
-    std::uint8_t Running = 0;
-    HWND Window = nullptr;
-    std::string Arguments;
-
-    // Starts "winfr " + Arguments (trailing blanks removed) and the polling thread.
-    // Throws std::runtime_error whose message is a fixed text followed directly by
-    // the system error number.
-    void Start();
-    // Ends the run when Running is set; otherwise nothing. Never throws.
-    void Stop(std::uint32_t exitCode);
+    // Starts "winfr " + arguments (trailing blanks removed) and the polling thread; the output's
+    // events are posted to notify. The run counts as running from here until Stop, also when the
+    // start fails: Stop is what ends it. Throws std::runtime_error whose message is a fixed text
+    // followed directly by the system error number.
+    void Start(HWND notify, std::string arguments);
+    // Ends the run, stopping a tool that still runs; nothing when no run is running. Never throws.
+    void Stop() noexcept;
+    bool IsRunning() const noexcept;
+    // The window the running run's events go to; null when none runs.
+    HWND NotifyWindow() const noexcept;
 
     // The program name searched for (tests point it elsewhere).
     void SetToolName(const std::string& name);
@@ -47,16 +45,9 @@ public:
     // Polling threads of all runners that have not yet ended (leak checks wait for 0).
     static int LivePollingThreads();
 
-    struct Impl;
-
 private:
+    struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// The full path of the program that a bare tool name stands for: searched in the application's
-// folder, the system folder, the Windows folder and the absolute PATH folders, in that order, but
-// never in the current directory. ".exe" is added to a name without an extension. Empty when
-// nothing is found.
-std::wstring FindToolProgram(const std::wstring& name);
 
 } // namespace kestro

@@ -141,7 +141,7 @@ protected:
                 acted = true;
                 ADD_FAILURE() << "the run showed no progress";
                 if (window->Runner() != nullptr) {
-                    window->Runner()->Stop(0);
+                    window->Runner()->Stop();
                 }
                 PostMessageW(FindWindowW(L"KestroScanDialog", nullptr), WM_CLOSE, 0, 0);
             }

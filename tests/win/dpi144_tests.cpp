@@ -169,7 +169,7 @@ TEST_F(Dpi144Test, ScanningDialogScales) {
     MainWindow& w = Open();
     NoContext context;
     auto runner = std::make_shared<ToolRunner>();
-    ScanDialog dialog(w.Handle(), context, runner);
+    ScanDialog dialog(w.Handle(), context, runner, "");
     EXPECT_EQ(ClientOf(dialog.Handle()).cx, 554);
     EXPECT_EQ(ClientOf(dialog.Handle()).cy, 195);
     HWND bar = FindWindowExW(GetWindow(dialog.Handle(), GW_CHILD), nullptr, PROGRESS_CLASSW, nullptr);

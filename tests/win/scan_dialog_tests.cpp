@@ -14,6 +14,7 @@
 #include <memory>
 #include <new>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -161,12 +162,12 @@ protected:
         SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"0");
         SetEnvironmentVariableW(L"WINFR_SIM_FILES", nullptr);
         context.destination = destination.Utf8();
-        dialog = std::make_unique<ScanDialog>(nullptr, context, sharedRunner);
+        dialog = std::make_unique<ScanDialog>(nullptr, context, sharedRunner, Arguments());
     }
 
     void TearDown() override {
         dialog.reset();
-        runner.Stop(0);
+        runner.Stop();
         Application::Get().SetBoxes(nullptr);
     }
 
@@ -392,7 +393,9 @@ class OutcomeTest : public ScanDialogTest, public ::testing::WithParamInterface<
 TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
     const OutcomeCase& c = GetParam();
     context.mode = RecoveryModeOfIndex(c.mode);
-    runner.Running = 1; // a run whose start failed: Stop only clears the flag
+    // A run whose start failed: Stop only ends its "running".
+    runner.SetToolName("kestro-no-such-tool");
+    EXPECT_THROW(runner.Start(dialog->Handle(), Arguments()), std::runtime_error);
     Send(ProgressEvent::Of(c.kind));
     if (c.text == nullptr) {
         EXPECT_TRUE(boxes.boxes.empty());
@@ -402,7 +405,7 @@ TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
         EXPECT_EQ(boxes.boxes[0].caption, kProduct);
         EXPECT_EQ(boxes.boxes[0].icon, c.icon);
     }
-    EXPECT_EQ(runner.Running, c.stops ? 0 : 1);
+    EXPECT_EQ(runner.IsRunning(), !c.stops);
     EXPECT_EQ(dialog->ModalResult(), c.stops ? mrAbort : mrNone);
 }
 
@@ -441,12 +444,11 @@ TEST_P(RunTest, RunEndsAsTheToolSays) {
         SetEnvironmentVariableW(L"WINFR_SIM_FILES", L"300"); // the whole 2500 are the runner tests' job
     }
     context.mode = RecoveryModeOfIndex(c.mode);
-    dialog->Arguments = Arguments();
     const ModalRun run = RunModal(*dialog, 20000);
 
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.result, c.result);
-    EXPECT_EQ(runner.Running, 0);
+    EXPECT_FALSE(runner.IsRunning());
     EXPECT_EQ(runner.ProcessId(), 0u);
     if (c.box == nullptr) {
         EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].text;
@@ -502,7 +504,6 @@ class HangTest : public ScanDialogTest, public ::testing::WithParamInterface<int
 TEST_P(HangTest, DialogStaysOpenUntilStoppedAndTheToolEndsWithIt) {
     enum { byStopButton, byCloseBox };
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
-    dialog->Arguments = Arguments();
     DWORD processId = 0;
     ULONGLONG sinceProgress = 0;
     bool acted = false;
@@ -529,7 +530,7 @@ TEST_P(HangTest, DialogStaysOpenUntilStoppedAndTheToolEndsWithIt) {
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.result, GetParam() == byStopButton ? mrAbort : mrCancel);
     EXPECT_EQ(Bar(), 300);
-    EXPECT_EQ(runner.Running, 0);
+    EXPECT_FALSE(runner.IsRunning());
     ASSERT_NE(processId, 0u);
     EXPECT_TRUE(ProcessGone(processId, 1000));
     EXPECT_TRUE(boxes.boxes.empty());
@@ -579,7 +580,6 @@ TEST_P(EndingPromptTest, TheToolIsStoppedBeforeTheBoxAndNothingStacksOnIt) {
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", script.c_str());
     PumpingBoxes pumping;
     Application::Get().SetBoxes(&pumping);
-    dialog->Arguments = Arguments();
     // The tool may be gone before the first look at the runner: its id is taken when it starts.
     DWORD processId = 0;
     runner.SetToolObserver([&](bool running) {
@@ -597,7 +597,7 @@ TEST_P(EndingPromptTest, TheToolIsStoppedBeforeTheBoxAndNothingStacksOnIt) {
     ASSERT_EQ(pumping.boxes.size(), 1u) << pumping.boxes.back();
     EXPECT_EQ(pumping.boxes[0], GetParam().box);
     EXPECT_EQ(pumping.deepest, 1);
-    EXPECT_EQ(runner.Running, 0);
+    EXPECT_FALSE(runner.IsRunning());
     ASSERT_NE(processId, 0u);
     EXPECT_TRUE(ProcessGone(processId, 1000));
 }
@@ -632,9 +632,8 @@ TEST_F(ScanDialogTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) 
     // An owner to centre over.
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 100, 600, 400, nullptr, nullptr,
                                  nullptr, nullptr);
-    dialog = std::make_unique<ScanDialog>(owner, context, sharedRunner);
+    dialog = std::make_unique<ScanDialog>(owner, context, sharedRunner, Arguments());
     runner.SetToolName("kestro-no-such-tool");
-    dialog->Arguments = Arguments();
     bool idle = false;
     bool centred = false;
     bool pressed = false;
@@ -642,7 +641,7 @@ TEST_F(ScanDialogTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) 
         if (pressed || !IsWindowVisible(dialog->Handle())) {
             return;
         }
-        idle = runner.Running == 1 && Bar() == 0 && Label().empty();
+        idle = runner.IsRunning() && Bar() == 0 && Label().empty();
         RECT d;
         GetWindowRect(dialog->Handle(), &d);
         centred = std::abs((d.left + d.right) / 2 - 400) <= 1 && std::abs((d.top + d.bottom) / 2 - 300) <= 1;
@@ -659,7 +658,7 @@ TEST_F(ScanDialogTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) 
     EXPECT_TRUE(centred);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.result, mrAbort);
-    EXPECT_EQ(runner.Running, 0);
+    EXPECT_FALSE(runner.IsRunning());
 }
 
 // ---------------------------------------------------------------------------
@@ -742,8 +741,7 @@ protected:
         Application::Get().SetTaskbar(&taskbar);
         Application::Get().SetBoxes(&stateBoxes);
         dialog->SetTickSource(&ticks);
-        dialog->Arguments = Arguments();
-    }
+        }
     void TearDown() override {
         ScanDialogTest::TearDown();
         Application::Get().SetTaskbar(nullptr);
@@ -959,7 +957,7 @@ TEST_F(ScanDialogTest, EventsStillQueuedWhenTheDialogIsFreedAreFreedWithIt) {
 TEST_F(ScanDialogTest, EventsStillQueuedWhenTheWindowIsDestroyedAreFreed) {
     // Destroying the owner destroys the dialog's window under the dialog object.
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    dialog = std::make_unique<ScanDialog>(owner, context, sharedRunner);
+    dialog = std::make_unique<ScanDialog>(owner, context, sharedRunner, Arguments());
     const long before = liveMarkers.load();
     PostMarkedEvents(dialog->Handle(), 20);
     DestroyWindow(owner);
@@ -969,14 +967,11 @@ TEST_F(ScanDialogTest, EventsStillQueuedWhenTheWindowIsDestroyedAreFreed) {
 
 TEST_F(ScanDialogTest, DialogFreedWhileItsRunGoesOnStopsTheTool) {
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
-    runner.Running = 1;
-    runner.Window = dialog->Handle();
-    runner.Arguments = Arguments();
-    runner.Start();
+    runner.Start(dialog->Handle(), Arguments());
     ASSERT_TRUE(PumpUntil([&] { return Bar() >= 300; }, 5000));
     const DWORD processId = runner.ProcessId();
     dialog.reset();
-    EXPECT_EQ(runner.Running, 0);
+    EXPECT_FALSE(runner.IsRunning());
     EXPECT_TRUE(ProcessGone(processId, 1000));
 }
 

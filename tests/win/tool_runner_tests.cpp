@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "global/files_win.h"
 #include "global/text.h"
 #include "global/winstr_win.h"
 #include "runner/oem_text_win.h"
@@ -154,10 +155,7 @@ protected:
     // Starts a run of the scenario with events going to window.
     void StartRun(const wchar_t* scenario, EventWindow& window) {
         SetEnv(L"WINFR_SIM_SCENARIO", scenario);
-        runner.Running = 1;
-        runner.Window = window.Handle();
-        runner.Arguments = Arguments();
-        runner.Start();
+        runner.Start(window.Handle(), Arguments());
     }
 
     bool RunToEnd(const wchar_t* scenario, EventWindow& window) {
@@ -205,7 +203,7 @@ TEST_P(ScenarioTest, RunEndsWithOneFinishedEventAfterAllOutput) {
         ASSERT_NE(last, window.events.rend());
         EXPECT_EQ(last->totalFiles, c.totalFiles);
     }
-    EXPECT_EQ(runner.Running, 0);
+    EXPECT_FALSE(runner.IsRunning());
     EXPECT_EQ(runner.ProcessId(), 0u);
 }
 
@@ -286,8 +284,8 @@ TEST_F(RunnerTest, PromptWithoutLineEndActsWhileTheToolWaits) {
     StartRun(L"diskfull", window);
     EXPECT_TRUE(PumpUntil([&] { return window.Count(EventKind::DestinationFull) > 0; }, 5000));
     EXPECT_EQ(window.Count(EventKind::AbortPrompt), 0) << "the full-disk prompt is one outcome, not two";
-    EXPECT_EQ(runner.Running, 1) << "the tool is still waiting";
-    runner.Stop(0);
+    EXPECT_TRUE(runner.IsRunning()) << "the tool is still waiting";
+    runner.Stop();
 }
 
 // ---------------------------------------------------------------------------
@@ -300,15 +298,15 @@ TEST_F(RunnerTest, StopEndsAHangingToolAtOnceAndPostsNoFinishedEvent) {
     const DWORD processId = runner.ProcessId();
     ASSERT_NE(processId, 0u);
 
-    runner.Stop(0);
-    EXPECT_EQ(runner.Running, 0);
+    runner.Stop();
+    EXPECT_FALSE(runner.IsRunning());
     EXPECT_EQ(runner.ProcessId(), 0u);
     EXPECT_TRUE(ProcessGone(processId, 1000));
     PumpUntil([] { return false; }, 600);
     EXPECT_EQ(window.FinishedCount(), 0);
 
-    runner.Stop(0); // a second Stop has nothing to do
-    EXPECT_EQ(runner.Running, 0);
+    runner.Stop(); // a second Stop has nothing to do
+    EXPECT_FALSE(runner.IsRunning());
 }
 
 TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
@@ -327,7 +325,7 @@ TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
     EXPECT_TRUE(IsProcessInJob(tool, nullptr, &inJob));
     EXPECT_TRUE(inJob) << "a crash or a forced end of the program would leave the tool running";
     CloseHandle(tool);
-    runner.Stop(0);
+    runner.Stop();
     EXPECT_TRUE(ProcessGone(processId, 1000));
 }
 
@@ -337,9 +335,9 @@ TEST_F(RunnerTest, TheObserverHearsWhenAToolRunsAndWhenItIsLetGo) {
     EventWindow window;
     StartRun(L"hang", window);
     EXPECT_EQ(heard, std::vector<bool>{true});
-    runner.Stop(0);
+    runner.Stop();
     EXPECT_EQ(heard, (std::vector<bool>{true, false}));
-    runner.Stop(0);
+    runner.Stop();
     EXPECT_EQ(heard.size(), 2u) << "a second Stop has nothing to tell";
 
     // A tool that ends by itself is let go when its run finishes.
@@ -351,9 +349,8 @@ TEST_F(RunnerTest, TheObserverHearsWhenAToolRunsAndWhenItIsLetGo) {
     // A tool that cannot be started never ran.
     heard.clear();
     runner.SetToolName("kestro-no-such-tool");
-    runner.Running = 1;
-    EXPECT_THROW(runner.Start(), std::runtime_error);
-    runner.Stop(0);
+    EXPECT_THROW(runner.Start(nullptr, Arguments()), std::runtime_error);
+    runner.Stop();
     EXPECT_TRUE(heard.empty());
     runner.SetToolObserver(nullptr);
 }
@@ -362,10 +359,7 @@ TEST_F(RunnerTest, FreeingTheRunnerWhileRunningStopsTheTool) {
     EventWindow window;
     auto own = std::make_unique<ToolRunner>();
     SetEnv(L"WINFR_SIM_SCENARIO", L"hang");
-    own->Running = 1;
-    own->Window = window.Handle();
-    own->Arguments = Arguments();
-    own->Start();
+    own->Start(window.Handle(), Arguments());
     ASSERT_TRUE(PumpUntil([&] { return own->ProgressSeen(); }, 5000));
     const DWORD processId = own->ProcessId();
     own.reset();
@@ -382,7 +376,7 @@ TEST_F(RunnerTest, ThreadOfAStoppedRunNeverServesTheNextRun) {
     EventWindow first;
     StartRun(L"flood", first);
     ASSERT_TRUE(PumpUntil([&] { return first.events.size() > 50; }, 5000));
-    runner.Stop(0);
+    runner.Stop();
     // Events posted before the stop are still on their way: take them in. Meanwhile the stopped
     // run's thread may still ask for reads, which must be refused.
     PostMessageW(first.Handle(), EventWindow::kMarker, 0, 0);
@@ -410,19 +404,17 @@ TEST_F(RunnerTest, ThreadOfAStoppedRunNeverServesTheNextRun) {
 TEST_F(RunnerTest, MissingToolFailsWithTheCreateProcessErrorAndStartsNothing) {
     EventWindow window;
     runner.SetToolName("kestro-no-such-tool");
-    runner.Running = 1;
-    runner.Window = window.Handle();
     try {
-        runner.Start();
+        runner.Start(window.Handle(), "");
         FAIL() << "Start succeeded";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "Error while creating restore process!2");
     }
     EXPECT_EQ(runner.ProcessId(), 0u);
     EXPECT_EQ(ToolRunner::LivePollingThreads(), 0);
-    EXPECT_EQ(runner.Running, 1) << "a failed start stays 'running' until stopped";
-    runner.Stop(0);
-    EXPECT_EQ(runner.Running, 0);
+    EXPECT_TRUE(runner.IsRunning()) << "a failed start stays 'running' until stopped";
+    runner.Stop();
+    EXPECT_FALSE(runner.IsRunning());
 }
 
 TEST_F(RunnerTest, ToolInTheCurrentDirectoryIsNeverStarted) {
@@ -433,10 +425,9 @@ TEST_F(RunnerTest, ToolInTheCurrentDirectoryIsNeverStarted) {
     ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
 
     runner.SetToolName("kestro-cwd-tool");
-    runner.Running = 1;
     std::string message;
     try {
-        runner.Start();
+        runner.Start(nullptr, "");
     } catch (const std::runtime_error& e) {
         message = e.what();
     }
@@ -447,7 +438,7 @@ TEST_F(RunnerTest, ToolInTheCurrentDirectoryIsNeverStarted) {
     const std::wstring viaDot = FindToolProgram(L"kestro-cwd-tool");
     SetEnv(L"PATH", path);
     SetCurrentDirectoryW(previous);
-    runner.Stop(0);
+    runner.Stop();
 
     EXPECT_EQ(message, "Error while creating restore process!2");
     EXPECT_EQ(viaDot, L"");
@@ -484,10 +475,7 @@ TEST_P(CommandLineTest, ToolGetsWinfrAndTheArgumentsWithoutTrailingBlanks) {
     SetEnv(L"WINFR_SIM_RECORD", file.wstring());
     SetEnv(L"WINFR_SIM_SCENARIO", L"instant");
     EventWindow window;
-    runner.Running = 1;
-    runner.Window = window.Handle();
-    runner.Arguments = GetParam().arguments;
-    runner.Start();
+    runner.Start(window.Handle(), GetParam().arguments);
     ASSERT_TRUE(PumpUntil([&] { return window.FinishedCount() > 0; }, kRunTimeoutMs));
     // The first line of the record is the command line as the tool received it.
     std::string recorded = ReadUtf8OrUtf16(file);
