@@ -61,6 +61,9 @@ protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    void ClearDisplay();
+    bool StartTool();
+    void StartProgressDisplay();
     void OnProgressEvent(const ProgressEvent& event);
     void ShowProgress(const ProgressEvent& event);
     void CountRecovered(const ProgressEvent& event);

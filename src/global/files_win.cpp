@@ -160,8 +160,9 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 std::wstring VolumeOfOpenedDirectory(const std::wstring& full) {
-    UniqueHandle dir(CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueHandle dir(CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!dir) {
         return {};
     }

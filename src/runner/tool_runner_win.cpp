@@ -498,7 +498,9 @@ void ToolRunner::Impl::EndRun() {
 
 ToolRunner::ToolRunner() : impl_(std::make_unique<Impl>()) {}
 
-ToolRunner::~ToolRunner() { impl_->Stop(); }
+ToolRunner::~ToolRunner() {
+    impl_->Stop();
+}
 
 void ToolRunner::Start(HWND notify, std::string arguments) {
     Impl& d = *impl_;
@@ -518,24 +520,40 @@ void ToolRunner::Start(HWND notify, std::string arguments) {
     }
 }
 
-void ToolRunner::Stop() noexcept { impl_->Stop(); }
+void ToolRunner::Stop() noexcept {
+    impl_->Stop();
+}
 
-bool ToolRunner::IsRunning() const noexcept { return impl_->running; }
+bool ToolRunner::IsRunning() const noexcept {
+    return impl_->running;
+}
 
-HWND ToolRunner::NotifyWindow() const noexcept { return impl_->running ? impl_->notify : nullptr; }
+HWND ToolRunner::NotifyWindow() const noexcept {
+    return impl_->running ? impl_->notify : nullptr;
+}
 
 void ToolRunner::SetToolObserver(std::function<void(bool running)> observer) {
     impl_->toolObserver = std::move(observer);
 }
 
-void ToolRunner::SetToolName(const std::string& name) { impl_->toolName = name; }
+void ToolRunner::SetToolName(const std::string& name) {
+    impl_->toolName = name;
+}
 
-std::int32_t ToolRunner::LastPermille() const { return impl_->interpreter.LastPermille(); }
+std::int32_t ToolRunner::LastPermille() const {
+    return impl_->interpreter.LastPermille();
+}
 
-bool ToolRunner::ProgressSeen() const { return impl_->interpreter.ProgressSeen(); }
+bool ToolRunner::ProgressSeen() const {
+    return impl_->interpreter.ProgressSeen();
+}
 
-DWORD ToolRunner::ProcessId() const { return impl_->processId; }
+DWORD ToolRunner::ProcessId() const {
+    return impl_->processId;
+}
 
-int ToolRunner::LivePollingThreads() { return livePollingThreads.load(); }
+int ToolRunner::LivePollingThreads() {
+    return livePollingThreads.load();
+}
 
 } // namespace kestro
