@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "global/handles_win.h"
+#include "global/optional_api_win.h"
 #include "global/window_win.h"
 #include "global/winstr_win.h"
 
@@ -336,9 +337,7 @@ int SkinnedPopupMenu::Run(HWND owner, POINT screenPoint, const RECT* keyboardAvo
     }
     // Drawn at the owner's DPI, with the menu font of that DPI.
     impl.dpi = WindowDpi(owner);
-    using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-    static const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+    const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     const BOOL gotMetrics =

@@ -28,9 +28,7 @@ bool IsClass(HWND hwnd, const wchar_t* name) {
 } // namespace
 
 int WindowDpi(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const GetDpiForWindowFunction getDpiForWindow = GetDpiForWindowFn();
     if (hwnd != nullptr && getDpiForWindow != nullptr) {
         if (const UINT dpi = getDpiForWindow(hwnd); dpi != 0) {
             return static_cast<int>(dpi);
