@@ -10,9 +10,11 @@
 #include "app/settings_win.h"
 #include "dialogs/scan_dialog_win.h"
 #include "job/command.h"
-#include "global/graphics_win.h"
+#include "global/graphic_controls_win.h"
 #include "global/session_win.h"
-#include "global/window_win.h"
+#include "global/form_win.h"
+#include "global/group_box_win.h"
+#include "global/subclass_win.h"
 
 namespace kestro {
 

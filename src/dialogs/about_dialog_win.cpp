@@ -1,7 +1,7 @@
 #include "dialogs/about_dialog_win.h"
 
 #include "global/application_win.h"
-#include "global/graphics_win.h"
+#include "global/graphic_controls_win.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"
 #include "resource_ids.h"

@@ -2,7 +2,7 @@
 // AboutDialog: the About dialog.
 #include <memory>
 
-#include "global/window_win.h"
+#include "global/form_win.h"
 
 namespace kestro {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "global/window_win.h"
+#include "global/form_win.h"
 #include "job/recovery_options.h"
 
 namespace kestro {

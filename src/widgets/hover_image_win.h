@@ -4,7 +4,7 @@
 // mouse button is held on it, like a pressed button.
 #include <functional>
 
-#include "global/graphics_win.h"
+#include "global/graphic_controls_win.h"
 
 namespace kestro {
 

@@ -3,7 +3,7 @@
 // hands its URL to the shell when clicked, before its click handler runs.
 #include <string>
 
-#include "global/graphics_win.h"
+#include "global/graphic_controls_win.h"
 
 namespace kestro {
 

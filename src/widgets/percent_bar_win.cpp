@@ -6,7 +6,7 @@
 #include <string>
 
 #include "global/handles_win.h"
-#include "global/window_win.h"
+#include "global/form_win.h"
 
 namespace kestro {
 

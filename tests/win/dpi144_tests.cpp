@@ -11,7 +11,7 @@
 #include "dialogs/about_dialog_win.h"
 #include "dialogs/scan_dialog_win.h"
 #include "global/application_win.h"
-#include "global/window_win.h"
+#include "global/form_win.h"
 #include "global/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"

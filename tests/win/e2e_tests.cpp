@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "global/window_win.h"
+#include "global/form_win.h"
 #include "global/winstr_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"

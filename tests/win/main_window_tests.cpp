@@ -16,7 +16,7 @@
 #include "app/main_window_win.h"
 #include "global/application_win.h"
 #include "global/fpu.h"
-#include "global/graphics_win.h"
+#include "global/graphic_controls_win.h"
 #include "global/message_filter_win.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "global/application_win.h"
-#include "global/graphics_win.h"
+#include "global/form_win.h"
+#include "global/graphic_controls_win.h"
 #include "resource_ids.h"
 #include "support/wine_helpers.h"
 #include "widgets/hover_image_win.h"

@@ -1,48 +1,17 @@
 #pragma once
-// Windowless controls, drawn on their parent and hit-tested by it: pictures and
-// labels of the title band, the menu image and the clickable labels.
+// Windowless controls, drawn on their parent and hit-tested by it: pictures and labels of the
+// title band, the menu image and the clickable labels.
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "global/container_win.h"
+#include "global/display_win.h"
 #include "global/handles_win.h"
-#include "global/window_win.h"
+#include "global/picture_win.h"
 
 namespace kestro {
-
-// An immutable picture: a 32-bit bitmap (decoded JPEG) or an icon. Copies share
-// the same pixels.
-class Picture {
-public:
-    Picture() = default;
-    static Picture FromJpegResource(int resourceId);
-    static Picture FromJpegBytes(const unsigned char* data, std::size_t size);
-    static Picture FromIconResource(int resourceId, int width, int height);
-
-    bool Empty() const noexcept { return !data_; }
-    int Width() const noexcept;
-    int Height() const noexcept;
-    // Draws the picture into dest, stretched smoothly when the sizes differ.
-    void Draw(HDC dc, const RECT& dest) const;
-    // Identity of the shared pixels (for tests: which picture is shown).
-    const void* Id() const noexcept { return data_.get(); }
-
-private:
-    struct Data {
-        UniqueBitmap bitmap;
-        UniqueIcon icon;
-        int width = 0;
-        int height = 0;
-        int iconResource = 0;
-        // The icon loaded again at the sizes it is drawn at (a larger DPI), so it stays crisp.
-        mutable std::vector<std::pair<SIZE, UniqueIcon>> sized;
-    };
-    std::shared_ptr<const Data> data_;
-};
 
 class GraphicControl {
 public:
