@@ -43,6 +43,9 @@ struct MainWindowServices {
     ShutdownReasons* shutdownReasons = nullptr;
 };
 
+// Its code is in three files by job: main_window_win.cpp (life, messages, settings, inputs, menu),
+// main_window_controls_win.cpp (the controls and their arrangement) and main_window_start_win.cpp
+// (the recovery job from the choices).
 class MainWindow : public Form, public ScanContext {
 public:
     explicit MainWindow(MainWindowServices services = {});
@@ -64,7 +67,7 @@ public:
     void FillSourceDrives();
     void LoadSaveSettings(bool load);
 
-    // Handlers, named after control and event.
+    // Handlers of the controls' events.
     void OnSourceDropDown();
     void OnFilterChanged();
     void OnFileNameClicked();
@@ -107,7 +110,7 @@ public:
         HWND destinationLabel = nullptr, destinationEdit = nullptr, destinationButton = nullptr,
              separatorLine = nullptr;
         HWND sourceFolderCheck = nullptr, sourceFolderEdit = nullptr, sourceFolderButton = nullptr;
-        std::array<HWND, 4> filterButtons{};
+        std::array<HWND, kFilterCount> filterButtons{};
         HWND fileNameHelp = nullptr, fileNameLabel = nullptr, fileNameEdit = nullptr;
         HWND wildcardHelp = nullptr, wildcardLabel = nullptr, wildcardEdit = nullptr;
         std::array<HWND, kCategoryCount> categoryChecks{};
@@ -127,10 +130,46 @@ protected:
     void Relayout() override;
 
 private:
+    // Life and messages.
+    void UseRealServices();
     void OnCreate();
+    void ShowRememberedChoices();
+    void SuggestDestination();
+    void FitTitleBand();
+    bool OnSessionMessage(UINT msg, WPARAM wParam, LRESULT& result);
+    bool OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // A close request from outside (End task, the taskbar window) or the end of the session.
+    bool CloseRequested();
+    bool RecoveryRunning() const;
+    void ToolRunningChanged(bool running);
+    void SessionEnding();
+    void MenuChosen(int command);
+    bool PickFolder(std::string& folder);
+    void OpenPage(const std::string& address);
+    RECT WorkArea() const;
+
+    // The controls.
     void CreateControls();
     void CreateTitleBand();
+    void CreateTitleLabels(HCURSOR hand);
+    void CreateUpdateLink();
+    void CreateSourceRow(Container& panel);
+    void CreateDestinationRow(Container& panel);
+    void CreateSourceFolderRow(Container& panel);
+    void CreateFilterChoice(Container& panel);
+    void CreateButtonRow(Container& panel);
     void CreateFilterGroups();
+    void CreateFileNameGroup(Container& panel);
+    void CreateWildcardGroup(Container& panel);
+    void CreateFileTypeGroup(Container& panel);
+    void CreateMenuControls(Container& panel);
+    void SetHints();
+    HWND AddLabel(Container& parent, const std::wstring& text, int x, int y, int id);
+    HWND AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id);
+    void BindHandlers();
+    void BindButtons();
+    void BindGraphics();
+    void AcceptFolderDrops(HWND edit);
     void Arrange(bool moveWindow);
     void FilterClicked();
     GroupBox* GroupOfFilter(Filter filter) const;
@@ -138,21 +177,11 @@ private:
     void PlaceButtonRow(const Container& above);
     void CenterForFileTypes();
     void FitToButtonRow();
-    HWND AddLabel(Container& parent, const std::wstring& text, int x, int y, int id);
-    HWND AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id);
-    void BindHandlers();
-    void AcceptFolderDrops(HWND edit);
+
+    // The recovery job.
     JobChoices ReadChoices() const;
-    void OpenPage(const std::string& address);
     void RunScanDialog(const std::string& arguments);
-    // A close request from outside (End task, the taskbar window) or the end of the session.
-    bool CloseRequested();
-    bool RecoveryRunning() const;
-    void ToolRunningChanged(bool running);
-    void SessionEnding();
-    void MenuChosen(int id);
-    bool PickFolder(std::string& folder);
-    RECT WorkArea() const;
+    void ShowError(const std::string& text);
 
     MainWindowServices services_;
     std::unique_ptr<DriveSource> ownDrives_;

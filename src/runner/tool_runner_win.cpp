@@ -13,6 +13,7 @@
 #include "global/texts.h"
 #include "global/window_win.h"
 #include "global/winstr_win.h"
+#include "job/cmdline.h"
 #include "runner/interpreter.h"
 #include "runner/oem_text_win.h"
 #include "runner/window_sink_win.h"
@@ -49,16 +50,6 @@ struct CallRequest {
 
 [[noreturn]] void RaiseError(TextId text, DWORD error) {
     throw std::runtime_error(LoadText(text) + std::to_string(error));
-}
-
-// The trailing blank of the argument string (and any other control character there) is not part
-// of the tool's command line.
-std::string CommandLine(const std::string& toolName, const std::string& arguments) {
-    std::string line = (toolName.find(' ') != std::string::npos ? "\"" + toolName + "\"" : toolName) + " " + arguments;
-    while (!line.empty() && static_cast<unsigned char>(line.back()) <= 32) {
-        line.pop_back();
-    }
-    return line;
 }
 
 UniqueHandle DuplicateForThread(HANDLE source) {
@@ -340,7 +331,7 @@ void ToolRunner::Impl::CloseOutputPipe() noexcept {
 // Starts the tool and lets it run. Returns the polling thread's duplicate of the pipe's read end,
 // made before the tool starts and not inheritable, so the tool never holds it.
 UniqueHandle ToolRunner::Impl::LaunchTool(const std::string& arguments) {
-    std::wstring commandLine = Widen(CommandLine(toolName, arguments));
+    std::wstring commandLine = Widen(ToolCommandLine(toolName, arguments));
     STARTUPINFOW startup = ToolStartup(writePipe.Get());
     // The program runs elevated: a winfr.exe dropped into whatever the current directory is must
     // never be the one started, not by this search and not by any the system makes.
