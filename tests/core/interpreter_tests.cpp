@@ -1,6 +1,7 @@
 #include "runner/interpreter.h"
 
 #include "common/recorded_event.h"
+#include "common/utf16_bytes.h"
 #include "global/texts.h"
 
 #include <gtest/gtest.h>
@@ -60,8 +61,6 @@ using namespace kestro::testing;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 using Events = std::vector<RecordedEvent>;
 
 class CollectingSink : public ProgressEventSink {
@@ -78,15 +77,6 @@ public:
         exitCodes.push_back(event->exitCode);
     }
 };
-
-Bytes Le(std::u16string_view text) {
-    Bytes bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return bytes;
-}
 
 void Feed(OutputInterpreter& interpreter, const Bytes& bytes) {
     interpreter.Feed(bytes.data(), bytes.size());

@@ -57,14 +57,6 @@ using namespace kestro::testing_win;
 
 namespace {
 
-class FakeJobSystem final : public JobSystem {
-public:
-    bool IsDirectory(const std::string& path) override { return directories.count(path) != 0; }
-    std::string FileSystemName(char) override { return "NTFS"; }
-    std::string VolumeOf(const std::string&) override { return {}; }
-    std::set<std::string> directories;
-};
-
 struct ReasonCall {
     HWND window;
     std::string reason; // empty: cleared
@@ -95,6 +87,7 @@ protected:
         SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
         drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}};
         system.directories = {destination.Utf8()};
+        system.defaultFileSystem = "NTFS";
         settingsPath = (settingsDir.Path() / L"settings.ini").wstring();
         MainWindowServices services;
         services.drives = &drives;

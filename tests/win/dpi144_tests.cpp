@@ -181,10 +181,7 @@ TEST_F(Dpi144Test, ScanningDialogScales) {
 // The program itself, from outside: its scaled sizes, and the command copied
 // through the menu.
 TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    ClearClipboard();
     Program program(L"quick");
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);

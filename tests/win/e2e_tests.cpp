@@ -308,7 +308,8 @@ MenuLook LookAt(HWND menuWindow) {
     PumpUntil([] { return false; }, 300);
     RECT r{};
     GetClientRect(menuWindow, &r);
-    HDC dc = GetDC(menuWindow);
+    const ScopedDc menuDc(menuWindow);
+    HDC dc = menuDc.Get();
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
     HGDIOBJ old = SelectObject(memory, bitmap);
@@ -325,15 +326,11 @@ MenuLook LookAt(HWND menuWindow) {
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(menuWindow, dc);
     return look;
 }
 
 TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    ClearClipboard();
     Program program(L"quick");
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);

@@ -33,22 +33,6 @@ using namespace kestro::testing_win;
 
 namespace {
 
-class FakeJobSystem final : public JobSystem {
-public:
-    bool IsDirectory(const std::string& path) override { return directories.count(path) != 0; }
-    std::string FileSystemName(char letter) override {
-        const auto it = fileSystems.find(letter);
-        return it == fileSystems.end() ? std::string() : it->second;
-    }
-    std::string VolumeOf(const std::string& path) override {
-        const auto it = volumes.find(path);
-        return it == volumes.end() ? std::string() : it->second;
-    }
-    std::set<std::string> directories;
-    std::map<char, std::string> fileSystems;
-    std::map<std::string, std::string> volumes;
-};
-
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -466,13 +450,13 @@ TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
                                 {c.menuLabel.get(), -11, FW_BOLD, true}};
         for (const Drawn& d : labels) {
             const auto font = w.MakeFont(d.height, d.weight, d.underline);
-            HDC dc = GetDC(w.Handle());
-            HGDIOBJ old = SelectObject(dc, font.get());
+            const ScopedDc dc(w.Handle());
             const std::wstring text = Widen(d.label->Caption());
             SIZE size{};
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-            SelectObject(dc, old);
-            ReleaseDC(w.Handle(), dc);
+            {
+                SelectGuard selected(dc.Get(), font.get());
+                GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+            }
             const RECT r = d.label->ClientRect();
             EXPECT_GE(r.right - r.left, size.cx) << d.label->Caption() << " at " << dpi;
             EXPECT_GE(r.bottom - r.top, size.cy) << d.label->Caption() << " at " << dpi;

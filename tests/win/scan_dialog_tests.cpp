@@ -25,6 +25,7 @@
 #include "global/winstr_win.h"
 #include "runner/progress_event.h"
 #include "runner/tool_runner_win.h"
+#include "support/fakes.h"
 #include "support/wine_helpers.h"
 
 // Allocations of one unusual size are counted: the records of the queue tests carry a file name
@@ -67,23 +68,9 @@ using testing_win::ExeFolder;
 using testing_win::TempDir;
 using testing_win::ProcessGone;
 using testing_win::PumpUntil;
+using testing_win::RecordingBoxes;
 
 constexpr char kProduct[] = "Kestro Refindor";
-
-struct Box {
-    std::string text;
-    std::string caption;
-    UINT icon;
-};
-
-class RecordingBoxes final : public MessageBoxes {
-public:
-    int Show(HWND, const std::string& text, const std::string& caption, UINT flags) override {
-        boxes.push_back(Box{text, caption, flags & MB_ICONMASK});
-        return IDOK;
-    }
-    std::vector<Box> boxes;
-};
 
 class FakeContext final : public ScanContext {
 public:
@@ -230,10 +217,13 @@ TEST_F(ScanDialogTest, BarCarriesItsWholePercentInTheMiddle) {
     HWND bar = dialog->ProgressBar();
     RECT r;
     GetClientRect(bar, &r);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
-    ReleaseDC(nullptr, screen);
+    HDC memory = nullptr;
+    HBITMAP bitmap = nullptr;
+    {
+        const ScopedDc screen(nullptr);
+        memory = CreateCompatibleDC(screen.Get());
+        bitmap = CreateCompatibleBitmap(screen.Get(), r.right, r.bottom);
+    }
     HGDIOBJ old = SelectObject(memory, bitmap);
     // At 0 the bar is empty: any black in its middle is the text.
     const auto blackInMiddle = [&] {
@@ -367,7 +357,7 @@ TEST_P(CompletedTest, CompletedMessageTellsModeFilesAndFolder) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, c.message);
     EXPECT_EQ(boxes.boxes[0].caption, kProduct);
-    EXPECT_EQ(boxes.boxes[0].icon, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_EQ(boxes.boxes[0].Icon(), static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(Bar(), c.total > 0 ? 500 : 0) << "the completed event does not move the bar";
 }
 
@@ -403,7 +393,7 @@ TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text, c.text);
         EXPECT_EQ(boxes.boxes[0].caption, kProduct);
-        EXPECT_EQ(boxes.boxes[0].icon, c.icon);
+        EXPECT_EQ(boxes.boxes[0].Icon(), c.icon);
     }
     EXPECT_EQ(runner.IsRunning(), !c.stops);
     EXPECT_EQ(dialog->ModalResult(), c.stops ? mrAbort : mrNone);
@@ -456,7 +446,7 @@ TEST_P(RunTest, RunEndsAsTheToolSays) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text.rfind(c.box, 0), 0u) << boxes.boxes[0].text;
         EXPECT_EQ(boxes.boxes[0].caption, kProduct);
-        EXPECT_EQ(boxes.boxes[0].icon, c.icon);
+        EXPECT_EQ(boxes.boxes[0].Icon(), c.icon);
     }
     EXPECT_EQ(Bar(), c.bar);
     EXPECT_EQ(Label(), c.label);
@@ -653,7 +643,7 @@ TEST_F(ScanDialogTest, FailedStartIsReportedAndLeavesTheDialogIdleUntilStopped) 
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Error while creating restore process!2.");
     EXPECT_EQ(boxes.boxes[0].caption, kProduct);
-    EXPECT_EQ(boxes.boxes[0].icon, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(boxes.boxes[0].Icon(), static_cast<UINT>(MB_ICONERROR));
     EXPECT_TRUE(idle);
     EXPECT_TRUE(centred);
     EXPECT_FALSE(run.timedOut);
