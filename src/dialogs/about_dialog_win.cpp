@@ -47,7 +47,9 @@ HWND AddLabel(Form& form, int id, const std::string& text, int x, int y) {
 }
 
 // As wide and high as its text, at every DPI.
-void SizeToText(Form& form, HWND label) { form.FitToText(label, 0, true); }
+void SizeToText(Form& form, HWND label) {
+    form.FitToText(label, 0, true);
+}
 
 } // namespace
 
@@ -94,7 +96,8 @@ AboutDialog::AboutDialog(HWND owner) {
         Application::Get().Shell().Open(Handle(), "Open", LoadText(IDS_URL_PRODUCT));
     };
 
-    c.okButton = AddControl(*this, L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 260, 201, 79, 23, IDOK);
+    c.okButton =
+        AddControl(*this, L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 260, 201, 79, 23, IDOK);
     OnCommand(IDOK, [this](int) { SetModalResult(mrOk); });
     // Esc: the way of the close box.
     OnCommand(IDCANCEL, [this](int) { Close(); });

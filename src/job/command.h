@@ -19,9 +19,9 @@ struct JobChoices {
     std::string sourcePath;                 // sourceFolderEdit, as typed
     RecoveryMode recoveryMode = RecoveryMode::Quick;
     std::optional<Filter> filter = Filter::AllDeleted; // nothing when no item is chosen
-    std::string fileName;                   // fileNameEdit
-    std::string wildcard;                   // wildcardEdit
-    CategoryChoice types;                   // the category check boxes, "Custom file types" and its edit
+    std::string fileName;                              // fileNameEdit
+    std::string wildcard;                              // wildcardEdit
+    CategoryChoice types;                              // the category check boxes, "Custom file types" and its edit
 };
 
 // What the checks ask the system; the Win32 side answers, tests fake it.

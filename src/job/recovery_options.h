@@ -16,12 +16,16 @@ constexpr std::optional<Filter> FilterOfIndex(int index) {
     return static_cast<Filter>(index);
 }
 
-constexpr int IndexOfFilter(Filter filter) { return static_cast<int>(filter); }
+constexpr int IndexOfFilter(Filter filter) {
+    return static_cast<int>(filter);
+}
 
 enum class RecoveryMode { Quick, Deep };
 
 // The mode list's first entry is Quick Scan; any other entry, and no entry at all, counts as the
 // deep scan (the tool's extensive mode).
-constexpr RecoveryMode RecoveryModeOfIndex(int index) { return index == 0 ? RecoveryMode::Quick : RecoveryMode::Deep; }
+constexpr RecoveryMode RecoveryModeOfIndex(int index) {
+    return index == 0 ? RecoveryMode::Quick : RecoveryMode::Deep;
+}
 
 } // namespace kestro
