@@ -59,8 +59,8 @@ void operator delete[](void* p, std::size_t) noexcept {
 namespace {
 
 using kestro::OutputInterpreter;
-using kestro::ProcessInfoSink;
-using kestro::TProcessInfo;
+using kestro::ProgressEventSink;
+using kestro::ProgressEvent;
 using Bytes = std::vector<unsigned char>;
 
 // The pipe hands the output over in pieces of about this size (the system's default pipe buffer).
@@ -297,10 +297,10 @@ private:
 };
 
 // Receives the events as the Scanning dialog does: takes the record and frees it.
-class CountingSink : public ProcessInfoSink {
+class CountingSink : public ProgressEventSink {
 public:
-    void Post(std::unique_ptr<TProcessInfo> info) override {
-        benchmark::DoNotOptimize(info->Position);
+    void Post(std::unique_ptr<ProgressEvent> event) override {
+        benchmark::DoNotOptimize(event->position);
         ++events;
     }
     std::uint64_t events = 0;

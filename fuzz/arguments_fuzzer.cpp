@@ -146,8 +146,8 @@ JobChoices Choices(FuzzedDataProvider& in, char& shareLetter) {
     c.destination = DrivePath(in, &shareLetter);
     c.useSourcePath = in.ConsumeBool();
     c.sourcePath = DrivePath(in);
-    c.recoveryMode = in.ConsumeIntegralInRange(-1, 2);
-    c.filter = in.ConsumeIntegralInRange(-1, 4);
+    c.recoveryMode = RecoveryModeOfIndex(in.ConsumeIntegralInRange(-1, 2));
+    c.filter = FilterOfIndex(in.ConsumeIntegralInRange(-1, 4));
     c.fileName = in.ConsumeRandomLengthString(30);
     c.wildcard = in.ConsumeRandomLengthString(30);
     for (bool& ticked : c.types.ticked) {

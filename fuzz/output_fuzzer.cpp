@@ -13,12 +13,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_support.h"
-#include "global/texts.h"
 #include "runner/decoder.h"
 #include "runner/interpreter.h"
 
@@ -28,18 +28,19 @@ using namespace kestro;
 using fuzz::Check;
 
 struct Event {
-    std::int32_t position;
-    std::string caption;
-    std::int32_t code;
+    EventKind kind;
+    std::optional<std::int32_t> position;
+    std::optional<RunPass> pass;
     std::string currentFile;
     std::int32_t totalFiles;
+    bool progressSeen;
     bool operator==(const Event&) const = default;
 };
 
-class CollectingSink : public ProcessInfoSink {
+class CollectingSink : public ProgressEventSink {
 public:
-    void Post(std::unique_ptr<TProcessInfo> info) override {
-        events.push_back({info->Position, info->Caption, info->Code, info->CurrentFile, info->TotalFiles});
+    void Post(std::unique_ptr<ProgressEvent> e) override {
+        events.push_back({e->kind, e->position, e->pass, e->currentFile, e->totalFiles, e->progressSeen});
     }
     std::vector<Event> events;
 };
@@ -84,24 +85,19 @@ void CheckLines(const std::vector<std::string>& lines) {
 }
 
 void CheckEvents(const std::vector<Event>& events) {
-    Check(!events.empty() && events.back().position == kPositionFinished, "the finished event is not last");
-    const std::string& recovering = Text(IDS_RECOVERING_FILES);
-    const std::string& scanning = Text(IDS_SCANNING_DISK);
+    Check(!events.empty() && events.back().kind == EventKind::Finished, "the finished event is not last");
     for (std::size_t i = 0; i + 1 < events.size(); ++i) {
         const Event& e = events[i];
-        // Negative counts give negative per-mille values, which the dialog leaves alone; the
-        // finished position (or anything beyond the bar) must never come from a line.
-        Check(e.position >= -kPositionFull && e.position <= kPositionFull, "a position off the bar");
-        Check(e.code == pcProgress || e.code == pcDiskFull || e.code == pcAbortPrompt || e.code == pcNothingFound ||
-                  e.code == pcNeedsAdmin || e.code == pcCompleted,
-              "an unknown event code");
-        Check(e.caption.empty() || e.caption == recovering || e.caption == scanning, "an unknown caption");
+        const bool moves = e.kind == EventKind::Progress || e.kind == EventKind::PassStarted;
+        Check(e.kind >= EventKind::Progress && e.kind < EventKind::Finished, "an unknown event, or a finished one from a line");
+        // Negative counts leave the bar alone; nothing beyond the bar may come from a line.
+        Check(!e.position || (*e.position >= kBarEmpty && *e.position <= kBarFull), "a position off the bar");
+        Check(moves || (!e.position && !e.pass), "an outcome that moves the bar or names a pass");
         Check(fuzz::IsUtf8(e.currentFile), "a current file that is not UTF-8");
         Check(e.totalFiles >= 0, "a negative total");
         Check(e.currentFile.empty() || e.totalFiles > 0, "a current file without a total");
+        Check(e.totalFiles == 0 || e.pass == RunPass::Recovering, "file counts outside the recovering pass");
     }
-    const Event& last = events.back();
-    Check(last.code == pcProgress || last.code == pcNoProgress, "a finished event with a wrong code");
 }
 
 std::vector<std::string> DecodeLines(const unsigned char* bytes, const Plan* plan, std::size_t total) {

@@ -4,7 +4,8 @@
 # latter runs only where the machine can execute 32-bit programs; scripts/wine.sh
 # decides), Xvfb and the tools the tests use,
 # GoogleTest and Google Benchmark, libjpeg-turbo (native) and the libjpeg-turbo
-# source package that the Windows build compiles. Idempotent: a second run only
+# source package that the Windows build compiles, and pmccabe for the function-size
+# check. Idempotent: a second run only
 # checks. Needs root (or sudo) the first time.
 set -euo pipefail
 
@@ -29,6 +30,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libjpeg62-turbo-dev dpkg-dev nasm
     clang libclang-rt-14-dev llvm
+    pmccabe
 )
 
 missing=()

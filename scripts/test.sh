@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up this machine, builds everything and runs every test: the portable
+# Sets up this machine, checks the size of every function and file in src/
+# (scripts/complexity.sh), builds everything and runs every test: the portable
 # core natively (also under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and a short run of each fuzz target), then the Windows programs under Wine on
 # a private X display with Wine prefixes of their own: the 64-bit build always,
@@ -29,6 +30,9 @@ build() { # preset, log name
 }
 
 status=0
+echo "== Function size and file length (scripts/complexity.sh)"
+scripts/complexity.sh || status=1
+
 echo "== Native suite"
 build linux build-linux
 ctest --preset linux -j"$jobs" --timeout 300 --no-tests=error || status=1

@@ -1,5 +1,5 @@
 #pragma once
-// TfrmMain: the main window. Source drive, destination, recovery mode, filter;
+// MainWindow: the main window. Source drive, destination, recovery mode, filter;
 // Start builds the winfr command line and runs it in the Scanning dialog.
 #include <array>
 #include <cstdint>
@@ -8,20 +8,22 @@
 #include <string>
 
 #include "app/settings_win.h"
-#include "dialogs/download_win.h"
+#include "dialogs/scan_dialog_win.h"
 #include "job/command.h"
-#include "global/graphics_win.h"
+#include "global/graphic_controls_win.h"
 #include "global/session_win.h"
-#include "global/window_win.h"
+#include "global/form_win.h"
+#include "global/group_box_win.h"
+#include "global/subclass_win.h"
 
 namespace kestro {
 
 class DriveSource;
 class JobSystem;
 class SkinnedPopupMenu;
-class TDownloadProcess;
-class TsuiURLLabel;
-class TWlmShiftImage;
+class ToolRunner;
+class LinkLabel;
+class HoverImage;
 
 constexpr UINT WM_SHOWMAIN = 0x3602;
 
@@ -41,123 +43,164 @@ struct MainWindowServices {
     ShutdownReasons* shutdownReasons = nullptr;
 };
 
-class TfrmMain : public Form, public ScanContext {
+// Its code is in three files by job: main_window_win.cpp (life, messages, settings, inputs, menu),
+// main_window_controls_win.cpp (the controls and their arrangement) and main_window_start_win.cpp
+// (the recovery job from the choices).
+class MainWindow : public Form, public ScanContext {
 public:
-    explicit TfrmMain(MainWindowServices services = {});
-    ~TfrmMain() override;
+    explicit MainWindow(MainWindowServices services = {});
+    ~MainWindow() override;
 
     // ScanContext
     std::string DestinationText() const override;
-    int RecoveryModeIndex() const override;
+    RecoveryMode Mode() const override;
 
     // Remembered choices (settings.ini).
-    RememberedChoices& Fields() noexcept { return fields_; }
+    RememberedChoices& Remembered() noexcept { return remembered_; }
+    // The runner of the recoveries, from the window's creation until it closes; null after.
+    ToolRunner* Runner() const noexcept { return runner_.get(); }
+    // The program's main window while it exists.
+    static MainWindow* Current() noexcept { return current_; }
     std::uint16_t SavedControlWord() const noexcept { return savedControlWord_; }
 
     void ArrangeFilterPanels();
     void FillSourceDrives();
     void LoadSaveSettings(bool load);
 
-    // Handlers, named after control and event.
-    void cbSourceDropDown();
-    void rgFileTypeClick();
-    void seFileNameClick();
-    void suiCheckBox7Click();
-    void bSavetoClick();
-    void bSourcePathClick();
-    void bShowFilesClick();
-    void bStartClick();
-    void bExitClick();
-    void iAboutClick();
+    // Handlers of the controls' events.
+    void OnSourceDropDown();
+    void OnFilterChanged();
+    void OnFileNameClicked();
+    void OnCustomTypesClicked();
+    void OnDestinationButtonClicked();
+    void OnSourceFolderButtonClicked();
+    void OnShowFilesClicked();
+    void OnStartClicked();
+    void OnExitClicked();
+    void ShowMenu();
     // The menu from the keyboard (Shift+F10, the Applications key).
-    void MenuKeyPressed();
-    void KestroHomepageClick();
-    void lTitleClick();
-    void lUpdateClick();
-    void Homepage1Click();
-    void Donate1Click();
-    void About1Click();
-    void CopyCommandClick();
+    void ShowMenuFromKeyboard();
+    void OpenMakerHomePage();
+    void OpenHelpPage();
+    void OpenUpdatePage();
+    void OpenProductPage();
+    void OpenDonatePage();
+    void ShowAbout();
+    void CopyCommand();
     // A folder (or a file's folder) dropped on the destination or source-folder edit.
     void FolderDropped(HWND edit, HDROP drop);
 
     // The file-name edit still shows its grey example, which the first click clears.
     bool FileNamePlaceholderShown() const noexcept { return fileNamePlaceholder_; }
 
-    // The chosen filter (-1: none); SetFilter acts like a click on that item.
-    int FilterIndex() const;
-    void SetFilter(int index);
+    // The chosen filter (nothing when no item is chosen); SetFilter acts like a click on that item.
+    std::optional<Filter> ChosenFilter() const;
+    void SetFilter(Filter filter);
+    HWND FilterButton(Filter filter) const { return c_.filterButtons[static_cast<std::size_t>(IndexOfFilter(filter))]; }
 
     // The controls, for the handlers and for tests.
     struct Controls {
-        std::unique_ptr<TImage> imgTitle, KestroHomepage, iUpdate;
-        std::unique_ptr<TLabel> lTitle, lTitleHint;
-        std::unique_ptr<TsuiURLLabel> lUpdate;
+        std::unique_ptr<Image> titleBanner, productIcon, updateIcon;
+        std::unique_ptr<Label> titleLabel, subtitleLabel;
+        std::unique_ptr<LinkLabel> updateLink;
 
-        std::unique_ptr<Container> pSingleMode, Panel1, Panel3;
-        std::unique_ptr<GroupBox> rgFileType, gbFileName, gbWildcard, gbFileType;
-        HWND Label8 = nullptr, cbSource = nullptr, Label2 = nullptr, cbRecoveryMode = nullptr;
-        HWND lOutputFolder = nullptr, eOutputFolder = nullptr, bSaveto = nullptr, Panel2 = nullptr;
-        HWND cbSourceFilePath = nullptr, eSourcePath = nullptr, bSourcePath = nullptr;
-        std::array<HWND, 4> rgItems{};
-        HWND Label3 = nullptr, Label5 = nullptr, seFileName = nullptr;
-        HWND Label6 = nullptr, Label7 = nullptr, seWildcard = nullptr;
-        HWND seCustomFileType = nullptr;
-        std::array<HWND, 7> suiCheckBox{};
-        std::unique_ptr<TImage> Image1;
-        HWND bStart = nullptr, bShowFiles = nullptr, bExit = nullptr;
-        std::unique_ptr<TWlmShiftImage> WlmShiftImage1;
-        std::unique_ptr<TLabel> lbEAddress;
+        std::unique_ptr<Container> mainPanel, destinationRow, sourceFolderRow;
+        std::unique_ptr<GroupBox> filterGroup, fileNameGroup, wildcardGroup, fileTypeGroup;
+        HWND sourceLabel = nullptr, sourceCombo = nullptr, modeLabel = nullptr, modeCombo = nullptr;
+        HWND destinationLabel = nullptr, destinationEdit = nullptr, destinationButton = nullptr,
+             separatorLine = nullptr;
+        HWND sourceFolderCheck = nullptr, sourceFolderEdit = nullptr, sourceFolderButton = nullptr;
+        std::array<HWND, kFilterCount> filterButtons{};
+        HWND fileNameHelp = nullptr, fileNameLabel = nullptr, fileNameEdit = nullptr;
+        HWND wildcardHelp = nullptr, wildcardLabel = nullptr, wildcardEdit = nullptr;
+        std::array<HWND, kCategoryCount> categoryChecks{};
+        HWND customTypesCheck = nullptr, customTypesEdit = nullptr;
+        std::unique_ptr<Image> fileTypesPicture;
+        HWND startButton = nullptr, showFilesButton = nullptr, exitButton = nullptr;
+        std::unique_ptr<HoverImage> menuImage;
+        std::unique_ptr<Label> menuLabel;
     };
     Controls& Ctl() noexcept { return c_; }
 
 protected:
-    void FormShow() override;
-    void FormActivate() override;
-    void FormClose() override;
+    void OnShow() override;
+    void OnActivate() override;
+    void OnClose() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void Relayout() override;
 
 private:
-    void FormCreate();
-    void CreateControls();
-    void CreateTitleBand();
-    void CreateFilterGroups();
-    void Arrange(bool moveWindow);
-    HWND AddLabel(Container& parent, const std::wstring& text, int x, int y, int id);
-    HWND AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id);
-    void BindHandlers();
-    void AcceptFolderDrops(HWND edit);
-    JobChoices ReadChoices() const;
-    void OpenPage(const std::string& address);
-    void RunScanDialog(const std::string& arguments);
+    // Life and messages.
+    void UseRealServices();
+    void OnCreate();
+    void ShowRememberedChoices();
+    void SuggestDestination();
+    void FitTitleBand();
+    bool OnSessionMessage(UINT msg, WPARAM wParam, LRESULT& result);
+    bool OnWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     // A close request from outside (End task, the taskbar window) or the end of the session.
     bool CloseRequested();
     bool RecoveryRunning() const;
     void ToolRunningChanged(bool running);
     void SessionEnding();
-    void MenuChosen(int id);
+    void MenuChosen(int command);
     bool PickFolder(std::string& folder);
+    void OpenPage(const std::string& address);
     RECT WorkArea() const;
+
+    // The controls.
+    void CreateControls();
+    void CreateTitleBand();
+    void CreateTitleLabels(HCURSOR hand);
+    void CreateUpdateLink();
+    void CreateSourceRow(Container& panel);
+    void CreateDestinationRow(Container& panel);
+    void CreateSourceFolderRow(Container& panel);
+    void CreateFilterChoice(Container& panel);
+    void CreateButtonRow(Container& panel);
+    void CreateFilterGroups();
+    void CreateFileNameGroup(Container& panel);
+    void CreateWildcardGroup(Container& panel);
+    void CreateFileTypeGroup(Container& panel);
+    void CreateMenuControls(Container& panel);
+    void SetHints();
+    HWND AddLabel(Container& parent, const std::wstring& text, int x, int y, int id);
+    HWND AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id);
+    void BindHandlers();
+    void BindButtons();
+    void BindGraphics();
+    void AcceptFolderDrops(HWND edit);
+    void Arrange(bool moveWindow);
+    void FilterClicked();
+    GroupBox* GroupOfFilter(Filter filter) const;
+    Container& ShowFilterGroup(Filter filter);
+    void PlaceButtonRow(const Container& above);
+    void CenterForFileTypes();
+    void FitToButtonRow();
+
+    // The recovery job.
+    JobChoices ReadChoices() const;
+    void RunScanDialog(const std::string& arguments);
+    void ShowError(const std::string& text);
 
     MainWindowServices services_;
     std::unique_ptr<DriveSource> ownDrives_;
     std::unique_ptr<JobSystem> ownJobSystem_;
     SystemShutdownReasons systemShutdownReasons_;
-    RememberedChoices fields_;
+    RememberedChoices remembered_;
     std::uint16_t savedControlWord_ = 0;
     // Shared with the Scanning dialog while it is open.
-    std::shared_ptr<TDownloadProcess> runner_;
+    std::shared_ptr<ToolRunner> runner_;
     // The open Scanning dialog, and whether the program closes once it has ended.
-    TfrmDownload* scanDialog_ = nullptr;
+    ScanDialog* scanDialog_ = nullptr;
     bool closeAfterScan_ = false;
     std::unique_ptr<SkinnedPopupMenu> popupMenu_;
-    int filterIndex_ = 0;
+    // The filter the window is arranged for.
+    std::optional<Filter> shownFilter_ = Filter::AllDeleted;
     bool fileNamePlaceholder_ = true;
     Controls c_;
-};
 
-// The program-wide reference to the main window.
-extern TfrmMain* frmMain;
+    static MainWindow* current_;
+};
 
 } // namespace kestro

@@ -32,6 +32,7 @@ public:
 
 private:
     int Run(HWND owner, POINT screenPoint, const RECT* keyboardAvoid);
+    int Track(HWND ownerWindow, POINT screenPoint, const RECT* keyboardAvoid);
 
     std::unique_ptr<Impl> impl_;
 };

@@ -188,11 +188,11 @@ void ReadSettings(const std::string& file, RememberedChoices& fields) {
     if (!content || content->kind == SettingsFileKind::Invalid) {
         return;
     }
-    fields.FOutputDirectory = ReadText(path, L"OutputDirectory");
-    fields.FSourcePath = ReadText(path, L"SourcePath");
-    fields.FIsUseSourcePath = ProfileBool(ReadText(path, L"IsUseSourcePath"), false);
-    fields.FRecoveryMode = ProfileInteger(ReadText(path, L"RecoveryMode"), 0);
-    fields.FSourceDrive = ProfileInteger(ReadText(path, L"SourceDrive"), 0);
+    fields.destination = ReadText(path, L"OutputDirectory");
+    fields.sourceFolder = ReadText(path, L"SourcePath");
+    fields.useSourceFolder = ProfileBool(ReadText(path, L"IsUseSourcePath"), false);
+    fields.recoveryMode = ProfileInteger(ReadText(path, L"RecoveryMode"), 0);
+    fields.sourceDrive = ProfileInteger(ReadText(path, L"SourceDrive"), 0);
 }
 
 void WriteSettingsKey(const std::string& file, const std::string& key, const std::string& value) {
@@ -212,11 +212,11 @@ void WriteSettings(const SettingsKeyWriter& writeKey, const ChoicesAtClose& now,
     // A destination that is not a folder (yet) is not remembered: the key keeps
     // the folder of an earlier run.
     if (DirectoryExists(now.destinationText)) {
-        fields.FOutputDirectory = now.destinationText;
-        writeKey("OutputDirectory", fields.FOutputDirectory);
+        fields.destination = now.destinationText;
+        writeKey("OutputDirectory", fields.destination);
     }
-    fields.FSourcePath = now.sourcePathText;
-    writeKey("SourcePath", fields.FSourcePath);
+    fields.sourceFolder = now.sourcePathText;
+    writeKey("SourcePath", fields.sourceFolder);
     writeKey("IsUseSourcePath", ProfileBoolText(now.useSourcePath));
     writeKey("RecoveryMode", ProfileIntegerText(now.recoveryModeIndex));
     writeKey("SourceDrive", ProfileIntegerText(now.sourceDriveIndex));

@@ -7,20 +7,20 @@
 namespace kestro {
 
 struct RememberedChoices {
-    std::string FOutputDirectory;
-    std::string FSourcePath;
-    bool FIsUseSourcePath = false;
-    std::int32_t FRecoveryMode = 0;
-    std::int32_t FSourceDrive = 0;
+    std::string destination;
+    std::string sourceFolder;
+    bool useSourceFolder = false;
+    std::int32_t recoveryMode = 0;
+    std::int32_t sourceDrive = 0;
 };
 
 // The state of the main window's controls when it closes.
 struct ChoicesAtClose {
-    std::string destinationText; // eOutputFolder
-    std::string sourcePathText;  // eSourcePath
-    bool useSourcePath = false;  // cbSourceFilePath
-    int recoveryModeIndex = 0;   // cbRecoveryMode (-1 none)
-    int sourceDriveIndex = 0;    // cbSource (-1 none)
+    std::string destinationText; // destinationEdit
+    std::string sourcePathText;  // sourceFolderEdit
+    bool useSourcePath = false;  // sourceFolderCheck
+    int recoveryModeIndex = 0;   // modeCombo (-1 none)
+    int sourceDriveIndex = 0;    // sourceCombo (-1 none)
 };
 
 // The user's application-data folder with a trailing backslash; empty when the shell cannot tell.

@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     app.SetTitle("Kestro Refindor");
     int exitCode = 0;
     {
-        kestro::TfrmMain main;
+        kestro::MainWindow main;
         app.SetMainForm(&main);
         main.Show();
         exitCode = app.Run();

@@ -1,6 +1,6 @@
 #include "global/application_win.h"
 
-#include "global/window_win.h"
+#include "global/form_win.h"
 #include "global/winstr_win.h"
 
 namespace kestro {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "global/locale_win.h"
 #include "global/sizes.h"
 #include "global/winstr_win.h"
 
@@ -24,14 +25,6 @@ void ListLogicalDrives(std::vector<std::string>& list) {
     for (const wchar_t* root = buffer.c_str(); *root != L'\0'; root += wcslen(root) + 1) {
         list.push_back(Narrow(root));
     }
-}
-
-std::string LocaleDecimalSeparator() {
-    wchar_t separator[8] = {};
-    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, static_cast<int>(std::size(separator))) <= 0) {
-        return ".";
-    }
-    return Narrow(separator);
 }
 
 DriveInfo QueryDrive(char letter) {

@@ -44,7 +44,4 @@ public:
     DriveInfo Query(char letter) override { return QueryDrive(letter); }
 };
 
-// The user's decimal separator.
-std::string LocaleDecimalSeparator();
-
 } // namespace kestro

@@ -1,5 +1,5 @@
 #pragma once
-// Questions about files and volumes asked at the Win32 boundary.
+// Questions about files, folders and volumes asked at the Win32 boundary.
 #include <string>
 
 namespace kestro {
@@ -15,5 +15,11 @@ std::string ExecutableFolder();
 // the volume GUID path of the opened directory, or of the drive root when the
 // path is a bare drive. Empty when it cannot be told.
 std::string VolumeIdentity(const std::string& path);
+
+// The full path of the program that a bare tool name stands for: searched in the application's
+// folder, the system folder, the Windows folder and the absolute PATH folders, in that order, but
+// never in the current directory. ".exe" is added to a name without an extension. Empty when
+// nothing is found.
+std::wstring FindToolProgram(const std::wstring& name);
 
 } // namespace kestro

@@ -7,47 +7,14 @@
 
 #include "global/application_win.h"
 #include "global/files_win.h"
+#include "global/disabled_windows_win.h"
 #include "global/handles_win.h"
-#include "global/window_win.h"
+#include "global/subclass_win.h"
 #include "global/winstr_win.h"
 
 namespace kestro {
 
 namespace {
-
-// The program's windows that the picker's own modal handling leaves alone: all but its owner,
-// which the dialog disables and enables again itself.
-class OtherWindowsDisabled {
-public:
-    explicit OtherWindowsDisabled(HWND owner) : owner_(owner) {
-        EnumThreadWindows(GetCurrentThreadId(), &OtherWindowsDisabled::Disable, reinterpret_cast<LPARAM>(this));
-    }
-    ~OtherWindowsDisabled() { EnableAgain(); }
-    OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
-    OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
-
-    void EnableAgain() {
-        for (HWND hwnd : disabled_) {
-            if (IsWindow(hwnd)) {
-                EnableWindow(hwnd, TRUE);
-            }
-        }
-        disabled_.clear();
-    }
-
-private:
-    static BOOL CALLBACK Disable(HWND hwnd, LPARAM param) {
-        auto* self = reinterpret_cast<OtherWindowsDisabled*>(param);
-        if (hwnd != self->owner_ && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
-            EnableWindow(hwnd, FALSE);
-            self->disabled_.push_back(hwnd);
-        }
-        return TRUE;
-    }
-
-    HWND owner_;
-    std::vector<HWND> disabled_;
-};
 
 // As soon as the dialog is about to go, the other windows are enabled again: the system then
 // hands the activation from the dialog to its owner, and the owner on to the window that was
@@ -88,6 +55,45 @@ struct ItemList {
     }
 };
 
+// The root folder's item list, parsed by the desktop folder; null for none (the desktop).
+void ParseRoot(HWND owner, const std::wstring& root, ItemList& list) {
+    if (root.empty()) {
+        return;
+    }
+    ComPtr<IShellFolder> desktop;
+    if (SUCCEEDED(SHGetDesktopFolder(desktop.Put())) && desktop) {
+        std::wstring name = root;
+        desktop->ParseDisplayName(owner, nullptr, name.data(), nullptr, &list.list, nullptr);
+    }
+}
+
+// The active window is active and in front again afterwards, as after any modal dialog.
+void ActivateAgain(HWND previous) {
+    if (previous == nullptr || !IsWindow(previous) || !IsWindowVisible(previous) || !IsWindowEnabled(previous)) {
+        return;
+    }
+    if (GetForegroundWindow() != previous) {
+        SetForegroundWindow(previous);
+    }
+    if (GetActiveWindow() != previous) {
+        SetActiveWindow(previous);
+    }
+}
+
+// Runs the dialog with no "insert a disk" boxes from empty drives while browsing, and no input to
+// the program's other windows; the chosen folder's item list, or null when cancelled.
+LPITEMIDLIST Browse(BROWSEINFOW& info, HWND owner) {
+    HWND previous = GetActiveWindow();
+    OtherWindowsDisabled others(owner);
+    info.lParam = reinterpret_cast<LPARAM>(&others);
+    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
+    SetErrorMode(previousMode);
+    others.EnableAgain();
+    ActivateAgain(previous);
+    return chosen;
+}
+
 } // namespace
 
 bool SelectFolder(const std::string& title, const std::wstring& root, std::string& folder) {
@@ -106,15 +112,8 @@ bool SelectFolder(const std::string& title, const std::wstring& root, std::strin
     }
     buffer[0] = L'\0';
     HWND owner = Application::Get().Handle();
-
     ItemList rootList{allocator.Get()};
-    if (!root.empty()) {
-        ComPtr<IShellFolder> desktop;
-        if (SUCCEEDED(SHGetDesktopFolder(desktop.Put())) && desktop) {
-            std::wstring name = root;
-            desktop->ParseDisplayName(owner, nullptr, name.data(), nullptr, &rootList.list, nullptr);
-        }
-    }
+    ParseRoot(owner, root, rootList);
 
     const std::wstring wideTitle = Widen(title);
     BROWSEINFOW info{};
@@ -124,29 +123,11 @@ bool SelectFolder(const std::string& title, const std::wstring& root, std::strin
     info.lpszTitle = wideTitle.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = PickerCallback;
-
-    // No "insert a disk" boxes from empty drives while browsing, and no input to the program's
-    // other windows. The active window is active again afterwards, as after any modal dialog.
-    HWND previous = GetActiveWindow();
-    OtherWindowsDisabled others(owner);
-    info.lParam = reinterpret_cast<LPARAM>(&others);
-    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
     ItemList chosen{allocator.Get()};
-    chosen.list = SHBrowseForFolderW(&info);
-    SetErrorMode(previousMode);
-    others.EnableAgain();
-    if (previous != nullptr && IsWindow(previous) && IsWindowVisible(previous) && IsWindowEnabled(previous)) {
-        if (GetForegroundWindow() != previous) {
-            SetForegroundWindow(previous);
-        }
-        if (GetActiveWindow() != previous) {
-            SetActiveWindow(previous);
-        }
-    }
+    chosen.list = Browse(info, owner);
 
-    bool result = false;
-    if (chosen.list != nullptr) {
-        result = true;
+    const bool result = chosen.list != nullptr;
+    if (result) {
         if (!SHGetPathFromIDListEx(chosen.list, buffer, static_cast<DWORD>(kBufferChars), GPFIDL_DEFAULT)) {
             SHGetPathFromIDListW(chosen.list, buffer);
         }

@@ -82,13 +82,26 @@ struct MenuDeleter {
 };
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 
-struct DcReleaser {
-    HWND window;
-    void operator()(HDC dc) const noexcept {
-        if (dc != nullptr) {
-            ReleaseDC(window, dc);
+// The device context of a window's client area (or, with wholeWindow, of the whole window, frame
+// included), released when the guard ends. A null window stands for the screen.
+class ScopedDc {
+public:
+    explicit ScopedDc(HWND window, bool wholeWindow = false) noexcept
+        : window_(window), dc_(wholeWindow ? GetWindowDC(window) : GetDC(window)) {}
+    ~ScopedDc() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
         }
     }
+    ScopedDc(const ScopedDc&) = delete;
+    ScopedDc& operator=(const ScopedDc&) = delete;
+
+    HDC Get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
 };
 
 // A memory DC that deletes itself.

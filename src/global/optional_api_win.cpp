@@ -27,6 +27,11 @@ HMODULE User32() {
     return module;
 }
 
+HMODULE Ntdll() {
+    static const HMODULE module = GetModuleHandleW(L"ntdll.dll");
+    return module;
+}
+
 } // namespace
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
@@ -77,6 +82,48 @@ bool DestroyShutdownBlockReason(HWND window) {
     using DestroyFn = BOOL(WINAPI*)(HWND);
     static const auto destroy = Lookup<DestroyFn>(User32(), "ShutdownBlockReasonDestroy");
     return destroy != nullptr && window != nullptr && destroy(window) != FALSE;
+}
+
+GetDpiForWindowFunction GetDpiForWindowFn() {
+    static const auto function = Lookup<GetDpiForWindowFunction>(User32(), "GetDpiForWindow");
+    return function;
+}
+
+SystemParametersInfoForDpiFunction SystemParametersInfoForDpiFn() {
+    static const auto function = Lookup<SystemParametersInfoForDpiFunction>(User32(), "SystemParametersInfoForDpi");
+    return function;
+}
+
+ChangeWindowMessageFilterExFunction ChangeWindowMessageFilterExFn() {
+    static const auto function = Lookup<ChangeWindowMessageFilterExFunction>(User32(), "ChangeWindowMessageFilterEx");
+    return function;
+}
+
+RtlGetVersionFunction RtlGetVersionFn() {
+    static const auto function = Lookup<RtlGetVersionFunction>(Ntdll(), "RtlGetVersion");
+    return function;
+}
+
+const NetShareFunctions& NetShare() {
+    static const NetShareFunctions functions = [] {
+        NetShareFunctions f;
+        HMODULE netapi = LoadSystemLibrary(L"netapi32.dll");
+        f.getInfo = Lookup<decltype(f.getInfo)>(netapi, "NetShareGetInfo");
+        f.freeBuffer = Lookup<decltype(f.freeBuffer)>(netapi, "NetApiBufferFree");
+        return f;
+    }();
+    return functions;
+}
+
+GetConnectionFunction WNetGetConnectionFn() {
+    static const auto function = Lookup<GetConnectionFunction>(LoadSystemLibrary(L"mpr.dll"), "WNetGetConnectionW");
+    return function;
+}
+
+GetAdaptersAddressesFunction GetAdaptersAddressesFn() {
+    static const auto function =
+        Lookup<GetAdaptersAddressesFunction>(LoadSystemLibrary(L"iphlpapi.dll"), "GetAdaptersAddresses");
+    return function;
 }
 
 } // namespace kestro

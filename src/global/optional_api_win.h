@@ -4,6 +4,7 @@
 // DLLs. The program runs elevated, and Windows looks for a statically imported DLL beside the
 // program before the system folder, so such a DLL is loaded here, from the system folder only.
 // Each function is looked up once; a missing one is null, and its caller carries on without it.
+// Every such look-up of the program is in this module.
 #include <windows.h>
 #include <uxtheme.h>
 
@@ -31,5 +32,41 @@ const ThemeFunctions& Theme();
 // False where they are missing or the system refused.
 bool CreateShutdownBlockReason(HWND window, const wchar_t* reason);
 bool DestroyShutdownBlockReason(HWND window);
+
+// user32's GetDpiForWindow (Windows 10, version 1607).
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+GetDpiForWindowFunction GetDpiForWindowFn();
+
+// user32's SystemParametersInfoForDpi (Windows 10, version 1607).
+using SystemParametersInfoForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+SystemParametersInfoForDpiFunction SystemParametersInfoForDpiFn();
+
+// user32's ChangeWindowMessageFilterEx (Windows 7).
+using ChangeWindowMessageFilterExFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+ChangeWindowMessageFilterExFunction ChangeWindowMessageFilterExFn();
+
+// ntdll's RtlGetVersion, which does not depend on the program's compatibility manifest.
+using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+RtlGetVersionFunction RtlGetVersionFn();
+
+// What tells a share of this computer and a drive connected to a share; netapi32, mpr and iphlpapi
+// are loaded when first asked for. Their types are written out here so that this header needs no
+// network headers: NET_API_STATUS is a DWORD, LMSTR an LPWSTR, and the adapter list's buffer is
+// handed over as it is (an IP_ADAPTER_ADDRESSES list).
+struct NetShareFunctions {
+    DWORD(WINAPI* getInfo)(LPWSTR server, LPWSTR share, DWORD level, LPBYTE* buffer) = nullptr; // NetShareGetInfo
+    DWORD(WINAPI* freeBuffer)(LPVOID buffer) = nullptr;                                         // NetApiBufferFree
+    bool Available() const noexcept { return getInfo != nullptr && freeBuffer != nullptr; }
+};
+const NetShareFunctions& NetShare();
+
+// mpr's WNetGetConnectionW.
+using GetConnectionFunction = DWORD(WINAPI*)(LPCWSTR local, LPWSTR remote, LPDWORD length);
+GetConnectionFunction WNetGetConnectionFn();
+
+// iphlpapi's GetAdaptersAddresses.
+using GetAdaptersAddressesFunction = ULONG(WINAPI*)(ULONG family, ULONG flags, PVOID reserved, PVOID addresses,
+                                                    PULONG size);
+GetAdaptersAddressesFunction GetAdaptersAddressesFn();
 
 } // namespace kestro

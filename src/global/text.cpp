@@ -28,9 +28,13 @@ std::string_view TextBetweenView(std::string_view s, std::string_view first, std
     return TextBeforeView(TextAfterView(s, first), second);
 }
 
-std::string TextAfter(std::string_view s, std::string_view marker) { return std::string(TextAfterView(s, marker)); }
+std::string TextAfter(std::string_view s, std::string_view marker) {
+    return std::string(TextAfterView(s, marker));
+}
 
-std::string TextBefore(std::string_view s, std::string_view marker) { return std::string(TextBeforeView(s, marker)); }
+std::string TextBefore(std::string_view s, std::string_view marker) {
+    return std::string(TextBeforeView(s, marker));
+}
 
 std::string TextBetween(std::string_view s, std::string_view first, std::string_view second) {
     return std::string(TextBetweenView(s, first, second));
@@ -115,32 +119,35 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
     return true;
 }
 
+namespace {
+
+// The White_Space characters beyond ASCII, in UTF-8: U+0085 next line, U+00A0 no-break space,
+// U+1680 Ogham space mark, U+2000 to U+200A (en quad to hair space), U+2028 line and U+2029
+// paragraph separator, U+202F narrow no-break space, U+205F medium mathematical space, U+3000
+// ideographic space.
+constexpr std::string_view kWideSpaces[] = {
+    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
+    "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A",
+    "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
+};
+
+} // namespace
+
 std::size_t LeadingSpaceLength(std::string_view s) {
     if (s.empty()) {
         return 0;
     }
-    const auto b = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
-    const unsigned lead = b(0);
+    const auto lead = static_cast<unsigned char>(s[0]);
     if ((lead >= 0x09 && lead <= 0x0D) || lead == 0x20) {
         return 1;
     }
-    if (lead == 0xC2) { // U+0085 next line, U+00A0 no-break space
-        return b(1) == 0x85 || b(1) == 0xA0 ? 2 : 0;
+    if (lead < 0xC2) {
+        return 0;
     }
-    if (lead == 0xE1) { // U+1680 Ogham space mark
-        return b(1) == 0x9A && b(2) == 0x80 ? 3 : 0;
-    }
-    if (lead == 0xE2 && b(1) == 0x80) {
-        // U+2000 to U+200A (en quad to hair space), U+2028 line and U+2029 paragraph separator,
-        // U+202F narrow no-break space
-        const unsigned last = b(2);
-        return (last >= 0x80 && last <= 0x8A) || last == 0xA8 || last == 0xA9 || last == 0xAF ? 3 : 0;
-    }
-    if (lead == 0xE2 && b(1) == 0x81) { // U+205F medium mathematical space
-        return b(2) == 0x9F ? 3 : 0;
-    }
-    if (lead == 0xE3) { // U+3000 ideographic space
-        return b(1) == 0x80 && b(2) == 0x80 ? 3 : 0;
+    for (const std::string_view space : kWideSpaces) {
+        if (s.starts_with(space)) {
+            return space.size();
+        }
     }
     return 0;
 }
@@ -152,7 +159,9 @@ std::string_view WithoutLeadingSpace(std::string_view s) {
     return s;
 }
 
-bool IsAllSpace(std::string_view s) { return WithoutLeadingSpace(s).empty(); }
+bool IsAllSpace(std::string_view s) {
+    return WithoutLeadingSpace(s).empty();
+}
 
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {

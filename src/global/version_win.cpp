@@ -2,16 +2,12 @@
 
 #include <windows.h>
 
+#include "global/optional_api_win.h"
+
 namespace kestro {
 
 bool IsWin10OrLater() {
-    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr) {
-        return false;
-    }
-    auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+    const RtlGetVersionFunction rtlGetVersion = RtlGetVersionFn();
     if (rtlGetVersion == nullptr) {
         return false;
     }

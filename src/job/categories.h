@@ -6,7 +6,7 @@
 
 namespace kestro {
 
-// In the order of the check boxes suiCheckBox1 to suiCheckBox6.
+// In the order of the main window's category check boxes.
 enum class Category { Documents, Photos, Videos, Audios, WebPages, Compressed };
 constexpr int kCategoryCount = 6;
 
@@ -23,13 +23,13 @@ const std::vector<std::string>& CategoryPatterns(Category c);
 // The hint of the category's check box, exactly as the main window shows it.
 const std::string& CategoryHint(Category c);
 
-// The patterns typed into seCustomFileType, such as ".dll, .ini" -> "*.dll", "*.ini".
+// The patterns typed into customTypesEdit, such as ".dll, .ini" -> "*.dll", "*.ini".
 std::vector<std::string> CustomPatterns(std::string_view customText);
 
 struct CategoryChoice {
     bool ticked[kCategoryCount] = {}; // indexed by Category
-    bool custom = false;              // suiCheckBox7 "Custom file types"
-    std::string customText;           // seCustomFileType
+    bool custom = false;              // "Custom file types" is ticked
+    std::string customText;           // customTypesEdit
 };
 
 // The ticked categories' patterns in category order, then the custom patterns.

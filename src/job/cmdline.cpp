@@ -88,4 +88,15 @@ std::vector<std::string> ParseArguments(std::string_view commandLineTail) {
     return arguments;
 }
 
+std::string ToolCommandLine(std::string_view toolName, std::string_view arguments) {
+    std::string line =
+        toolName.find(' ') != std::string_view::npos ? "\"" + std::string(toolName) + "\"" : std::string(toolName);
+    line += ' ';
+    line += arguments;
+    while (!line.empty() && static_cast<unsigned char>(line.back()) <= 32) {
+        line.pop_back();
+    }
+    return line;
+}
+
 } // namespace kestro

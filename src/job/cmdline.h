@@ -17,4 +17,9 @@ std::string QuoteArgument(std::string_view s);
 // "" inside quotes gives a literal quote and ends the quoting; other backslashes are literal.
 std::vector<std::string> ParseArguments(std::string_view commandLineTail);
 
+// The tool's command line for the argument string: the tool's name (quoted when it holds a blank),
+// a blank, then the arguments. The trailing blank of the argument string (and any other control
+// character there) is not part of it.
+std::string ToolCommandLine(std::string_view toolName, std::string_view arguments);
+
 } // namespace kestro

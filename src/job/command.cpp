@@ -38,8 +38,8 @@ bool HasQuote(std::string_view s) {
     return s.find('"') != std::string_view::npos;
 }
 
-JobResult Refused(std::string message) {
-    JobResult result;
+CheckResult Refused(std::string message) {
+    CheckResult result;
     result.message = std::move(message);
     return result;
 }
@@ -54,16 +54,32 @@ const std::string* FieldWithQuote(const JobChoices& choices) {
     if (choices.useSourcePath && HasQuote(choices.sourcePath)) {
         return &Text(IDS_FIELD_SOURCE_PATH);
     }
-    if (choices.filter == 1 && HasQuote(choices.fileName)) {
+    if (choices.filter == Filter::SpecificFile && HasQuote(choices.fileName)) {
         return &Text(IDS_FIELD_FILE_NAME);
     }
-    if (choices.filter == 2 && HasQuote(choices.wildcard)) {
+    if (choices.filter == Filter::Wildcard && HasQuote(choices.wildcard)) {
         return &Text(IDS_FIELD_WILDCARD);
     }
-    if (choices.filter == 3 && choices.types.custom && HasQuote(choices.types.customText)) {
+    if (choices.filter == Filter::FileType && choices.types.custom && HasQuote(choices.types.customText)) {
         return &Text(IDS_FIELD_CUSTOM_TYPES);
     }
     return nullptr;
+}
+
+// Custom types are written as ".dll, .ini"; a text that does not start with a dot is refused.
+bool CustomTypesMalformed(const JobChoices& choices) {
+    return choices.filter == Filter::FileType && choices.types.custom &&
+           (choices.types.customText.empty() || choices.types.customText.front() != '.');
+}
+
+// The drive of the chosen source entry ("C:"); empty when there is none. An entry without its
+// "(X:)" part would hand the tool an empty source drive.
+std::string SourceDrive(const JobChoices& choices) {
+    if (choices.sourceText.empty()) {
+        return {};
+    }
+    const std::string* entry = ChosenEntry(choices);
+    return entry != nullptr ? DriveOfEntry(*entry) : std::string();
 }
 
 // Where a destination lies on this computer.
@@ -128,28 +144,62 @@ void AddFilter(std::vector<std::string>& args, std::string value) {
     args.push_back(std::move(value));
 }
 
+// The regular mode works on NTFS alone; on any other file system, or one that cannot be read, the
+// tool needs the extensive mode to find anything.
+void AddModeSwitches(RecoveryMode mode, const std::string& sourceDrive, JobSystem& system, JobArguments& result) {
+    if (mode == RecoveryMode::Deep) {
+        result.expectedArgs.emplace_back("/extensive");
+        return;
+    }
+    result.expectedArgs.emplace_back("/regular");
+    if (!SameTextAscii(system.FileSystemName(sourceDrive.front()), "NTFS")) {
+        result.expectedArgs.emplace_back("/extensive");
+        result.switchToDeepScan = true;
+    }
+}
+
+void AddFilters(const JobChoices& choices, const std::string& folderPart, std::vector<std::string>& args) {
+    if (!choices.filter) {
+        return;
+    }
+    switch (*choices.filter) {
+    case Filter::AllDeleted:
+        if (choices.useSourcePath) {
+            AddFilter(args, folderPart);
+        }
+        break;
+    case Filter::SpecificFile:
+    case Filter::Wildcard: {
+        const std::string& name = choices.filter == Filter::SpecificFile ? choices.fileName : choices.wildcard;
+        // Without a name there is nothing to narrow, so not even the folder is passed.
+        if (!name.empty()) {
+            AddFilter(args, folderPart + name);
+        }
+        break;
+    }
+    case Filter::FileType:
+        for (const auto& pattern : BuildPatternList(choices.types)) {
+            AddFilter(args, folderPart + pattern);
+        }
+        break;
+    }
+}
+
 } // namespace
 
-JobResult CheckAndBuild(const JobChoices& choices, JobSystem& system) {
-    if (choices.sourceText.empty()) {
-        return Refused(Text(IDS_SELECT_SOURCE));
-    }
-    // An entry without its "(X:)" part would hand the tool an empty source drive.
-    const std::string* entry = ChosenEntry(choices);
-    const std::string sourceDrive = entry != nullptr ? DriveOfEntry(*entry) : std::string();
+CheckResult CheckChoices(const JobChoices& choices, JobSystem& system) {
+    CheckResult result;
+    result.checked.sourceDrive = SourceDrive(choices);
+    const std::string& sourceDrive = result.checked.sourceDrive;
     if (sourceDrive.empty()) {
         return Refused(Text(IDS_SELECT_SOURCE));
     }
-
     if (!system.IsDirectory(choices.destination)) {
         return Refused(choices.destination + "," + Text(IDS_OUTPUT_NOT_EXIST));
     }
-
     if (OnTheSourceVolume(choices.destination, sourceDrive, system)) {
         return Refused(Text(IDS_SAME_PARTITION));
     }
-
-    std::string folderPart;
     if (choices.useSourcePath) {
         std::string folder = choices.sourcePath;
         if (folder.empty() || folder.back() != '\\') {
@@ -158,66 +208,47 @@ JobResult CheckAndBuild(const JobChoices& choices, JobSystem& system) {
         if (!SameTextAscii(DriveOfPath(folder), sourceDrive)) {
             return Refused(Text(IDS_CHECK_DRIVE) + choices.sourcePath);
         }
-        folderPart = TextAfter(folder, ":");
+        result.checked.folderPart = TextAfter(folder, ":");
     }
-
-    if (choices.filter == 3 && choices.types.custom &&
-        (choices.types.customText.empty() || choices.types.customText.front() != '.')) {
+    if (CustomTypesMalformed(choices)) {
         return Refused(Text(IDS_CHECK_CUSTOM_TYPE));
     }
-
     if (const std::string* field = FieldWithQuote(choices)) {
         return Refused(Text(IDS_NO_QUOTES_IN) + *field);
     }
+    result.passed = true;
+    return result;
+}
 
-    JobResult result;
+JobArguments BuildArguments(const JobChoices& choices, const CheckedChoices& checked, JobSystem& system) {
+    JobArguments result;
     auto& args = result.expectedArgs;
-    args.push_back(sourceDrive);
+    args.push_back(checked.sourceDrive);
     args.push_back(choices.destination);
-    if (choices.recoveryMode != 0) {
-        args.emplace_back("/extensive");
-    } else {
-        args.emplace_back("/regular");
-        // The regular mode works on NTFS alone; on any other file system, or one that cannot
-        // be read, the tool needs the extensive mode to find anything.
-        if (!SameTextAscii(system.FileSystemName(sourceDrive.front()), "NTFS")) {
-            args.emplace_back("/extensive");
-            result.switchToDeepScan = true;
-        }
-    }
+    AddModeSwitches(choices.recoveryMode, checked.sourceDrive, system, result);
     args.emplace_back("/o:b");
     args.emplace_back("/a");
     args.emplace_back("/e:*.mm1");
-
-    switch (choices.filter) {
-    case 0:
-        if (choices.useSourcePath) {
-            AddFilter(args, folderPart);
-        }
-        break;
-    case 1:
-    case 2: {
-        const std::string& name = choices.filter == 1 ? choices.fileName : choices.wildcard;
-        // Without a name there is nothing to narrow, so not even the folder is passed.
-        if (!name.empty()) {
-            AddFilter(args, folderPart + name);
-        }
-        break;
-    }
-    case 3:
-        for (const auto& pattern : BuildPatternList(choices.types)) {
-            AddFilter(args, folderPart + pattern);
-        }
-        break;
-    default:
-        break;
-    }
-
+    AddFilters(choices, checked.folderPart, args);
     for (const auto& arg : args) {
         result.arguments += QuoteArgument(arg);
         result.arguments += ' ';
     }
+    return result;
+}
+
+JobResult CheckAndBuild(const JobChoices& choices, JobSystem& system) {
+    JobResult result;
+    const CheckResult check = CheckChoices(choices, system);
+    if (!check.passed) {
+        result.message = check.message;
+        return result;
+    }
+    JobArguments built = BuildArguments(choices, check.checked, system);
     result.ok = true;
+    result.arguments = std::move(built.arguments);
+    result.switchToDeepScan = built.switchToDeepScan;
+    result.expectedArgs = std::move(built.expectedArgs);
     return result;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The checks made when Start is pressed, and the winfr argument string built from the choices.
 #include "job/categories.h"
+#include "job/recovery_options.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,17 +11,17 @@ namespace kestro {
 
 // The main window's choices, read when Start is pressed.
 struct JobChoices {
-    std::string sourceText;                 // text of the source combo box cbSource
+    std::string sourceText;                 // text of the source combo box sourceCombo
     int sourceIndex = -1;                   // its selected index (-1: none)
     std::vector<std::string> sourceEntries; // its entries, in order
-    std::string destination;                // eOutputFolder, as typed
-    bool useSourcePath = false;             // cbSourceFilePath
-    std::string sourcePath;                 // eSourcePath, as typed
-    int recoveryMode = 0;                   // selected index of cbRecoveryMode (0 Quick, other Deep, -1 none)
-    int filter = 0;                         // rgFileType index 0..3 (-1 none)
-    std::string fileName;                   // seFileName
-    std::string wildcard;                   // seWildcard
-    CategoryChoice types;                   // suiCheckBox1..7 + seCustomFileType
+    std::string destination;                // destinationEdit, as typed
+    bool useSourcePath = false;             // sourceFolderCheck
+    std::string sourcePath;                 // sourceFolderEdit, as typed
+    RecoveryMode recoveryMode = RecoveryMode::Quick;
+    std::optional<Filter> filter = Filter::AllDeleted; // nothing when no item is chosen
+    std::string fileName;                              // fileNameEdit
+    std::string wildcard;                              // wildcardEdit
+    CategoryChoice types;                              // the category check boxes, "Custom file types" and its edit
 };
 
 // What the checks ask the system; the Win32 side answers, tests fake it.
@@ -52,16 +54,43 @@ public:
     }
 };
 
+// What the checks found out about choices that pass them, for the argument string.
+struct CheckedChoices {
+    std::string sourceDrive; // "C:"
+    // The source folder below its drive, with a trailing backslash ("\Old Work\"); empty when
+    // the source folder is not used.
+    std::string folderPart;
+};
+
+struct CheckResult {
+    bool passed = false;
+    std::string message;    // the first failing check's message (when !passed)
+    CheckedChoices checked; // (when passed)
+};
+
+// Checks the choices in their fixed order; the first failing check gives the message. Asks the
+// system whether the destination is a folder and on which volumes it and the source lie.
+CheckResult CheckChoices(const JobChoices& choices, JobSystem& system);
+
+struct JobArguments {
+    std::string arguments;                 // the argument string for "winfr "; always ends with one blank
+    std::vector<std::string> expectedArgs; // the arguments the tool will read from `arguments`
+    bool switchToDeepScan = false;         // a quick scan was asked for a drive where only the deep scan works
+};
+
+// The argument string of checked choices. Asks the system for the source drive's file system when
+// a quick scan was chosen.
+JobArguments BuildArguments(const JobChoices& choices, const CheckedChoices& checked, JobSystem& system);
+
 struct JobResult {
     bool ok = false;
     std::string message;                   // the first failing check's message (when !ok)
     std::string arguments;                 // the argument string (when ok); always ends with one blank
-    bool switchToDeepScan = false;         // the caller sets cbRecoveryMode to index 1
+    bool switchToDeepScan = false;         // the caller sets the mode list to Deep Scan
     std::vector<std::string> expectedArgs; // the arguments the tool will read from `arguments`
 };
 
-// Checks the choices in their fixed order; the first failing check gives the message.
-// When all pass, builds the argument string for "winfr ".
+// CheckChoices, then BuildArguments when every check passed: what Start does.
 JobResult CheckAndBuild(const JobChoices& choices, JobSystem& system);
 
 } // namespace kestro

@@ -13,24 +13,12 @@
 
 #include "global/drives_win.h"
 #include "global/files_win.h"
+#include "global/optional_api_win.h"
 #include "global/winstr_win.h"
 
 namespace kestro {
 
 namespace {
-
-// A function of a system library, loaded from the system folder alone when first asked for (the
-// program runs elevated and loads nothing from its own folder) and kept for the process's life.
-template <class Function> Function SystemFunction(const wchar_t* library, const char* name) {
-    HMODULE module = GetModuleHandleW(library);
-    if (module == nullptr) {
-        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-    if (module == nullptr) {
-        return nullptr;
-    }
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 void AddComputerName(COMPUTER_NAME_FORMAT format, std::vector<std::string>& names) {
     DWORD size = 0;
@@ -47,9 +35,7 @@ void AddComputerName(COMPUTER_NAME_FORMAT format, std::vector<std::string>& name
 
 // This computer's own unicast addresses, written out in full.
 void AddOwnAddresses(std::vector<std::string>& names) {
-    using GetAdaptersAddressesFn = ULONG(WINAPI*)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
-    static const auto getAdaptersAddresses =
-        SystemFunction<GetAdaptersAddressesFn>(L"iphlpapi.dll", "GetAdaptersAddresses");
+    const GetAdaptersAddressesFunction getAdaptersAddresses = GetAdaptersAddressesFn();
     if (getAdaptersAddresses == nullptr) {
         return;
     }
@@ -115,32 +101,28 @@ std::vector<std::string> SystemJobSystem::ComputerNames() {
 }
 
 std::string SystemJobSystem::SharedFolder(const std::string& shareName) {
-    using NetShareGetInfoFn = NET_API_STATUS(WINAPI*)(LMSTR, LMSTR, DWORD, LPBYTE*);
-    using NetApiBufferFreeFn = NET_API_STATUS(WINAPI*)(LPVOID);
-    static const auto getInfo = SystemFunction<NetShareGetInfoFn>(L"netapi32.dll", "NetShareGetInfo");
-    static const auto freeBuffer = SystemFunction<NetApiBufferFreeFn>(L"netapi32.dll", "NetApiBufferFree");
-    if (getInfo == nullptr || freeBuffer == nullptr || shareName.empty()) {
+    const NetShareFunctions& net = NetShare();
+    if (!net.Available() || shareName.empty()) {
         return {};
     }
     std::wstring name = Widen(shareName);
     LPBYTE buffer = nullptr;
     std::string folder;
     // Level 2 holds the path; this program runs with the rights it needs to read it.
-    if (getInfo(nullptr, name.data(), 2, &buffer) == NERR_Success && buffer != nullptr) {
+    if (net.getInfo(nullptr, name.data(), 2, &buffer) == NERR_Success && buffer != nullptr) {
         const auto* info = reinterpret_cast<const SHARE_INFO_2*>(buffer);
         if (info->shi2_path != nullptr) {
             folder = Narrow(info->shi2_path);
         }
     }
     if (buffer != nullptr) {
-        freeBuffer(buffer);
+        net.freeBuffer(buffer);
     }
     return folder;
 }
 
 std::string SystemJobSystem::MappedDrive(char driveLetter) {
-    using WNetGetConnectionFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, LPDWORD);
-    static const auto getConnection = SystemFunction<WNetGetConnectionFn>(L"mpr.dll", "WNetGetConnectionW");
+    const GetConnectionFunction getConnection = WNetGetConnectionFn();
     if (getConnection == nullptr) {
         return {};
     }

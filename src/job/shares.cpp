@@ -171,12 +171,15 @@ std::optional<std::vector<unsigned char>> ParseIpv4(std::string_view text) {
     return bytes;
 }
 
-std::optional<std::vector<unsigned char>> ParseIpv6(std::string_view text) {
+namespace {
+
+// The address as written between brackets, in the form a UNC path can carry
+// (0--1.ipv6-literal.net: "-" for ":" and "s" for "%"), or as it is; without its zone.
+std::string Ipv6Text(std::string_view text) {
     std::string written(text);
     if (written.size() >= 2 && written.front() == '[' && written.back() == ']') {
         written = written.substr(1, written.size() - 2);
     } else {
-        // The form a UNC path can carry: 0--1.ipv6-literal.net, "-" for ":" and "s" for "%".
         constexpr std::string_view kLiteral = ".ipv6-literal.net";
         const std::string_view w = WithoutTrailingDots(written);
         if (w.size() > kLiteral.size() && SameTextAscii(w.substr(w.size() - kLiteral.size()), kLiteral)) {
@@ -189,74 +192,111 @@ std::optional<std::vector<unsigned char>> ParseIpv6(std::string_view text) {
     if (const auto zone = written.find('%'); zone != std::string::npos) {
         written.resize(zone);
     }
-    if (written.find(':') == std::string::npos) {
-        return std::nullopt;
-    }
-    // Groups before and after "::" (at most one).
+    return written;
+}
+
+// The groups before and after "::" (at most one).
+struct Ipv6Groups {
     std::vector<std::uint16_t> head;
     std::vector<std::uint16_t> tail;
     bool compressed = false;
-    std::optional<std::vector<unsigned char>> embedded; // a dotted IPv4 address at the end
-    std::string_view rest = written;
+};
+
+bool AppendHexGroup(std::string_view group, std::vector<std::uint16_t>& groups) {
+    if (group.empty() || group.size() > 4 || !std::all_of(group.begin(), group.end(), IsHexDigit)) {
+        return false;
+    }
+    std::uint16_t value = 0;
+    for (const char c : group) {
+        value = static_cast<std::uint16_t>(value << 4 | HexDigitValue(c));
+    }
+    groups.push_back(value);
+    return true;
+}
+
+// A dotted IPv4 address may end the text; it stands for the last two groups.
+bool AppendEmbeddedIpv4(std::string_view group, bool last, std::vector<std::uint16_t>& groups) {
+    if (!last || group.find_first_not_of("0123456789.") != std::string_view::npos ||
+        std::count(group.begin(), group.end(), '.') != 3) {
+        return false;
+    }
+    const auto embedded = ParseIpv4(group);
+    if (!embedded) {
+        return false;
+    }
+    groups.push_back(static_cast<std::uint16_t>((*embedded)[0] << 8 | (*embedded)[1]));
+    groups.push_back(static_cast<std::uint16_t>((*embedded)[2] << 8 | (*embedded)[3]));
+    return true;
+}
+
+// After a group's colon: a second colon is the one "::"; nothing at all is a trailing colon.
+bool SkipCompression(std::string_view& rest, bool& compressed) {
+    if (!rest.starts_with(":")) {
+        return !rest.empty();
+    }
+    if (compressed) {
+        return false;
+    }
+    compressed = true;
+    rest.remove_prefix(1);
+    return true;
+}
+
+std::optional<Ipv6Groups> ReadIpv6Groups(std::string_view rest) {
+    Ipv6Groups g;
     if (rest.starts_with("::")) {
-        compressed = true;
+        g.compressed = true;
         rest.remove_prefix(2);
     }
     while (!rest.empty()) {
         const auto colon = rest.find(':');
         const std::string_view group = rest.substr(0, colon);
-        if (group.empty()) {
-            return std::nullopt;
-        }
-        auto& groups = compressed ? tail : head;
+        auto& groups = g.compressed ? g.tail : g.head;
         if (group.find('.') != std::string_view::npos) {
-            if (colon != std::string_view::npos || group.find_first_not_of("0123456789.") != std::string_view::npos ||
-                std::count(group.begin(), group.end(), '.') != 3) {
-                return std::nullopt;
-            }
-            embedded = ParseIpv4(group);
-            if (!embedded) {
-                return std::nullopt;
-            }
-            groups.push_back(static_cast<std::uint16_t>((*embedded)[0] << 8 | (*embedded)[1]));
-            groups.push_back(static_cast<std::uint16_t>((*embedded)[2] << 8 | (*embedded)[3]));
-            break;
+            return AppendEmbeddedIpv4(group, colon == std::string_view::npos, groups) ? std::optional(g) : std::nullopt;
         }
-        if (group.size() > 4 || !std::all_of(group.begin(), group.end(), IsHexDigit)) {
+        if (!AppendHexGroup(group, groups)) {
             return std::nullopt;
         }
-        std::uint16_t value = 0;
-        for (const char c : group) {
-            value = static_cast<std::uint16_t>(value << 4 | HexDigitValue(c));
-        }
-        groups.push_back(value);
         if (colon == std::string_view::npos) {
             break;
         }
         rest.remove_prefix(colon + 1);
-        if (rest.starts_with(":")) {
-            if (compressed) {
-                return std::nullopt;
-            }
-            compressed = true;
-            rest.remove_prefix(1);
-        } else if (rest.empty()) {
-            return std::nullopt; // a trailing single colon
+        if (!SkipCompression(rest, g.compressed)) {
+            return std::nullopt;
         }
     }
-    const std::size_t count = head.size() + tail.size();
-    if (compressed ? count > 7 : count != 8) {
-        return std::nullopt;
-    }
-    std::vector<std::uint16_t> groups = head;
-    groups.resize(8 - tail.size(), 0);
-    groups.insert(groups.end(), tail.begin(), tail.end());
+    return g;
+}
+
+std::vector<unsigned char> Ipv6Bytes(const Ipv6Groups& g) {
+    std::vector<std::uint16_t> groups = g.head;
+    groups.resize(8 - g.tail.size(), 0);
+    groups.insert(groups.end(), g.tail.begin(), g.tail.end());
     std::vector<unsigned char> bytes;
-    for (const std::uint16_t g : groups) {
-        bytes.push_back(static_cast<unsigned char>(g >> 8));
-        bytes.push_back(static_cast<unsigned char>(g & 0xFF));
+    for (const std::uint16_t group : groups) {
+        bytes.push_back(static_cast<unsigned char>(group >> 8));
+        bytes.push_back(static_cast<unsigned char>(group & 0xFF));
     }
     return bytes;
+}
+
+} // namespace
+
+std::optional<std::vector<unsigned char>> ParseIpv6(std::string_view text) {
+    const std::string written = Ipv6Text(text);
+    if (written.find(':') == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::optional<Ipv6Groups> groups = ReadIpv6Groups(written);
+    if (!groups) {
+        return std::nullopt;
+    }
+    const std::size_t count = groups->head.size() + groups->tail.size();
+    if (groups->compressed ? count > 7 : count != 8) {
+        return std::nullopt;
+    }
+    return Ipv6Bytes(*groups);
 }
 
 bool IsThisComputer(std::string_view server, const std::vector<std::string>& names) {

@@ -1,6 +1,7 @@
 #include "runner/decoder.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace kestro {
@@ -165,78 +166,122 @@ void EncodingJudge::Start(OutputEncoding previous) {
 }
 
 EncodingVerdict EncodingJudge::Judge(const unsigned char* bytes, std::size_t count, bool final) {
-    using E = OutputEncoding;
     if (count == 0) {
         return {};
     }
-    if (count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        return {E::Utf16Le, 2};
-    }
-    if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        return {E::Narrow, 3};
-    }
-    if (!final &&
-        ((bytes[0] == 0xFF && count < 2) || (bytes[0] == 0xEF && count < 3 && (count < 2 || bytes[1] == 0xBB)))) {
-        return {};
+    if (const auto mark = ByteOrderMark(bytes, count, final)) {
+        return *mark;
     }
     const std::size_t limit = std::min(count, kEvidenceBytes);
     // The bytes up to next_ were read by an earlier call on the same line start.
     for (; next_ < limit; ++next_) {
-        const std::size_t i = next_;
-        const unsigned b = bytes[i];
-        if (b == 0) {
-            ++zeros_;
-            oddZeros_ += i % 2;
-        }
-        if (lineEnd_ == kNone) {
-            if (IsLineEnd(b)) {
-                lineEnd_ = i;
-            } else if (b == 0) {
-                zeroBefore_ = true;
-            }
-        } else if (i == lineEnd_ + 1 && !zeroBefore_) {
-            if (bytes[lineEnd_] == '\r' && b == '\n') {
-                return {E::Narrow, 0};
-            }
-            if (b == 0 && lineEnd_ % 2 == 0) {
-                return {E::Utf16Le, 0};
-            }
-            plainLine_ = IsPlainText(bytes, lineEnd_);
-            lookingAhead_ = previous_ == E::Narrow && plainLine_;
-        }
-        if (lookingAhead_) {
-            if (b == 0) {
-                lookingAhead_ = false;
-            } else if (i == lineEnd_ + kNarrowLookahead) {
-                return {E::Narrow, 0};
-            }
-        }
-        if (i == kAsciiUnits * 2 - 1 && StartsWithAsciiUnits(bytes)) {
-            return {E::Utf16Le, 0};
-        }
-        if (i % 2 == 1) {
-            const unsigned low = bytes[i - 1];
-            if (b == 0 && IsLineEnd(low)) {
-                const bool narrowLineFirst =
-                    lineEnd_ < i - 1 && !zeroBefore_ && bytes[lineEnd_] == '\n' && lineEnd_ % 2 == 1 && plainLine_;
-                return {narrowLineFirst ? E::Narrow : E::Utf16Le, 0};
-            }
-            if (low == '\r' && IsLineEnd(b)) {
-                return {E::Narrow, 0};
-            }
-            printablePairs_ = IsPrintableAscii(low) && IsPrintableAscii(b) ? printablePairs_ + 1 : 0;
-            if (printablePairs_ >= kPrintablePairs) {
-                return {E::Narrow, 0};
-            }
+        if (const auto verdict = ReadByte(bytes, next_)) {
+            return *verdict;
         }
     }
     if (!final && count < kEvidenceBytes) {
         return {};
     }
-    if (lookingAhead_ || (lineEnd_ == limit - 1 && !zeroBefore_)) {
-        return {E::Narrow, 0};
+    return Conclude(limit);
+}
+
+// Rule 1. An undecided verdict while the bytes so far may still be the start of a mark.
+std::optional<EncodingVerdict> EncodingJudge::ByteOrderMark(const unsigned char* bytes, std::size_t count, bool final) {
+    if (count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        return EncodingVerdict{OutputEncoding::Utf16Le, 2};
     }
-    return {zeros_ >= 2 && oddZeros_ >= 1 ? E::Utf16Le : E::Narrow, 0};
+    if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return EncodingVerdict{OutputEncoding::Narrow, 3};
+    }
+    const bool markMayFollow =
+        (bytes[0] == 0xFF && count < 2) || (bytes[0] == 0xEF && count < 3 && (count < 2 || bytes[1] == 0xBB));
+    if (!final && markMayFollow) {
+        return EncodingVerdict{};
+    }
+    return std::nullopt;
+}
+
+// Rules 2 and 3 for the byte at i.
+std::optional<EncodingVerdict> EncodingJudge::ReadByte(const unsigned char* bytes, std::size_t i) {
+    if (bytes[i] == 0) {
+        ++zeros_;
+        oddZeros_ += i % 2;
+    }
+    if (const auto verdict = ReadLineEnd(bytes, i)) {
+        return verdict;
+    }
+    if (const auto verdict = LookAhead(bytes[i], i)) {
+        return verdict;
+    }
+    if (i == kAsciiUnits * 2 - 1 && StartsWithAsciiUnits(bytes)) {
+        return EncodingVerdict{OutputEncoding::Utf16Le, 0};
+    }
+    return i % 2 == 1 ? ReadUnit(bytes, i) : std::nullopt;
+}
+
+// Rule 2: the first CR or LF byte before any zero byte, and the byte after it.
+std::optional<EncodingVerdict> EncodingJudge::ReadLineEnd(const unsigned char* bytes, std::size_t i) {
+    const unsigned b = bytes[i];
+    if (lineEnd_ == kNone) {
+        if (IsLineEnd(b)) {
+            lineEnd_ = i;
+        } else if (b == 0) {
+            zeroBefore_ = true;
+        }
+        return std::nullopt;
+    }
+    if (i != lineEnd_ + 1 || zeroBefore_) {
+        return std::nullopt;
+    }
+    if (bytes[lineEnd_] == '\r' && b == '\n') {
+        return EncodingVerdict{OutputEncoding::Narrow, 0};
+    }
+    if (b == 0 && lineEnd_ % 2 == 0) {
+        return EncodingVerdict{OutputEncoding::Utf16Le, 0};
+    }
+    plainLine_ = IsPlainText(bytes, lineEnd_);
+    lookingAhead_ = previous_ == OutputEncoding::Narrow && plainLine_;
+    return std::nullopt;
+}
+
+// Rule 2, after a line of 8-bit text: no zero byte in the next bytes makes this line 8-bit too.
+std::optional<EncodingVerdict> EncodingJudge::LookAhead(unsigned b, std::size_t i) {
+    if (!lookingAhead_) {
+        return std::nullopt;
+    }
+    if (b == 0) {
+        lookingAhead_ = false;
+    } else if (i == lineEnd_ + kNarrowLookahead) {
+        return EncodingVerdict{OutputEncoding::Narrow, 0};
+    }
+    return std::nullopt;
+}
+
+// Rule 3: the UTF-16 unit that ends at the odd offset i.
+std::optional<EncodingVerdict> EncodingJudge::ReadUnit(const unsigned char* bytes, std::size_t i) {
+    const unsigned low = bytes[i - 1];
+    const unsigned high = bytes[i];
+    if (high == 0 && IsLineEnd(low)) {
+        const bool narrowLineFirst =
+            lineEnd_ < i - 1 && !zeroBefore_ && bytes[lineEnd_] == '\n' && lineEnd_ % 2 == 1 && plainLine_;
+        return EncodingVerdict{narrowLineFirst ? OutputEncoding::Narrow : OutputEncoding::Utf16Le, 0};
+    }
+    if (low == '\r' && IsLineEnd(high)) {
+        return EncodingVerdict{OutputEncoding::Narrow, 0};
+    }
+    printablePairs_ = IsPrintableAscii(low) && IsPrintableAscii(high) ? printablePairs_ + 1 : 0;
+    if (printablePairs_ >= kPrintablePairs) {
+        return EncodingVerdict{OutputEncoding::Narrow, 0};
+    }
+    return std::nullopt;
+}
+
+// Rule 4, and the 8-bit line whose lone line end is the last byte there is.
+EncodingVerdict EncodingJudge::Conclude(std::size_t limit) const {
+    if (lookingAhead_ || (lineEnd_ == limit - 1 && !zeroBefore_)) {
+        return {OutputEncoding::Narrow, 0};
+    }
+    return {zeros_ >= 2 && oddZeros_ >= 1 ? OutputEncoding::Utf16Le : OutputEncoding::Narrow, 0};
 }
 
 EncodingVerdict JudgeLineEncoding(const unsigned char* bytes, std::size_t count, OutputEncoding previous, bool final) {

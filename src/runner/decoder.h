@@ -5,6 +5,7 @@
 // run.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,13 @@ public:
     EncodingVerdict Judge(const unsigned char* bytes, std::size_t count, bool final);
 
 private:
+    std::optional<EncodingVerdict> ByteOrderMark(const unsigned char* bytes, std::size_t count, bool final);
+    std::optional<EncodingVerdict> ReadByte(const unsigned char* bytes, std::size_t i);
+    std::optional<EncodingVerdict> ReadLineEnd(const unsigned char* bytes, std::size_t i);
+    std::optional<EncodingVerdict> LookAhead(unsigned b, std::size_t i);
+    std::optional<EncodingVerdict> ReadUnit(const unsigned char* bytes, std::size_t i);
+    EncodingVerdict Conclude(std::size_t limit) const;
+
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     OutputEncoding previous_ = OutputEncoding::Undecided;
     std::size_t next_ = 0;

@@ -1,5 +1,5 @@
 #pragma once
-// Reads the tool's console output and turns the lines it recognises into TProcessInfo events:
+// Reads the tool's console output and turns the lines it recognises into progress events:
 // scanning and recovering progress, the outcomes (nothing found, destination full, an abort
 // prompt, missing rights, completed) and the finished event of a run.
 #include <cstddef>
@@ -9,15 +9,15 @@
 #include <string_view>
 
 #include "runner/decoder.h"
-#include "runner/process_info.h"
+#include "runner/progress_event.h"
 
 namespace kestro {
 
 class OutputInterpreter : private LineReceiver {
 public:
-    explicit OutputInterpreter(ProcessInfoSink& sink);
+    explicit OutputInterpreter(ProgressEventSink& sink);
 
-    // A new run: FLastPermille and FProgressSeen back to 0, nothing carried from the last run.
+    // A new run: LastPermille and ProgressSeen back to 0, nothing carried from the last run.
     void Reset();
 
     // One read from the pipe. A failure while a piece is interpreted drops the lines that the
@@ -28,12 +28,12 @@ public:
     // a prompt the tool writes without a line end still acts.
     void Flush() noexcept;
 
-    // The finished event: Position 2000, Code pcProgress, or pcNoProgress when the run never
-    // reported any progress; it carries the exit code of the tool's process.
+    // The finished event: whether the run ever reported progress, and the exit code of the tool's
+    // process.
     void PostFinished(std::uint32_t exitCode = 0);
 
-    std::int32_t FLastPermille() const { return lastPermille_; }
-    bool FProgressSeen() const { return progressSeen_; }
+    std::int32_t LastPermille() const { return lastPermille_; }
+    bool ProgressSeen() const { return progressSeen_; }
 
     // 8-bit output (not UTF-16LE) is turned into UTF-8 line by line with this; the default keeps
     // valid UTF-8 and reads other bytes as Windows-1252. The Win32 side installs the OEM code page.
@@ -42,10 +42,13 @@ public:
 private:
     void Line(std::string_view line) override;
     void Interpret(std::string_view line);
-    void Post(std::int32_t position, std::string_view caption, std::int32_t code, std::string_view currentFile = {},
-              std::int32_t totalFiles = 0);
+    void InterpretMessages(std::string_view lowered);
+    void InterpretScanning(std::string_view line);
+    void InterpretRecovered(std::string_view line);
+    void InterpretPercent(std::string_view line);
+    void Post(ProgressEvent event);
 
-    ProcessInfoSink& sink_;
+    ProgressEventSink& sink_;
     OutputDecoder decoder_;
     std::string lower_;
     std::int32_t lastPermille_ = 0;

@@ -105,3 +105,13 @@ TEST(QuoteArgument, EveryValueParsesBackUnchanged) {
         ASSERT_EQ(ParseArguments(CommandLineOf(args)), args) << CommandLineOf(args);
     }
 }
+
+TEST(ToolCommandLine, IsTheNameAndTheArgumentsWithoutTrailingBlanks) {
+    EXPECT_EQ(ToolCommandLine("winfr", "C: E:\\out /regular "), "winfr C: E:\\out /regular");
+    EXPECT_EQ(ToolCommandLine("winfr", "C: E:\\out \t\r\n "), "winfr C: E:\\out");
+    EXPECT_EQ(ToolCommandLine("winfr", "   "), "winfr");
+    EXPECT_EQ(ToolCommandLine("winfr", ""), "winfr");
+    EXPECT_EQ(ToolCommandLine("my tool", "C: "), "\"my tool\" C:");
+    // Blanks inside the arguments, quoted ones among them, stay as they are.
+    EXPECT_EQ(ToolCommandLine("winfr", "C: \"E:\\My Files\" /n *.doc "), "winfr C: \"E:\\My Files\" /n *.doc");
+}

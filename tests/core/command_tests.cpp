@@ -55,8 +55,8 @@ struct Row {
     const char* sourceText; // the combo box text; nullptr: the selected entry's
     const char* destination;
     const char* folder; // nullptr: the source-folder box is clear
-    int mode;
-    int filter;
+    int mode;   // index in the mode list
+    int filter; // index of the chosen filter item (-1: none)
     const char* text;     // the filter's own field: file name, wildcard or custom types (ticking them)
     unsigned ticks;       // categories ticked, bit per Category
     std::string expected; // the argument string, or the message of a refusal
@@ -70,8 +70,8 @@ JobChoices ChoicesOf(const Row& row) {
     c.destination = row.destination;
     c.useSourcePath = row.folder != nullptr;
     c.sourcePath = row.folder != nullptr ? row.folder : "";
-    c.recoveryMode = row.mode;
-    c.filter = row.filter;
+    c.recoveryMode = RecoveryModeOfIndex(row.mode);
+    c.filter = FilterOfIndex(row.filter);
     const std::string text = row.text != nullptr ? row.text : "";
     (row.filter == 1 ? c.fileName : c.wildcard) = text;
     if (row.filter == 3 && row.text != nullptr) {
@@ -210,7 +210,7 @@ TEST(Checks, IgnoreFieldsTheChoicesDoNotUse) {
     FakeSystem system;
     Expect(CheckAndBuild(c, system), true, "F: D:\\Rescue /regular /o:b /a /e:*.mm1 /n *.doc ", "typed entry");
 
-    c.filter = 1;
+    c.filter = Filter::SpecificFile;
     c.fileName = "a.txt";
     c.wildcard = "\"";
     Expect(CheckAndBuild(c, system), true, "F: D:\\Rescue /regular /o:b /a /e:*.mm1 /n a.txt ", "file name");

@@ -1,5 +1,7 @@
 #include "runner/decoder.h"
 
+#include "common/utf16_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,19 +11,10 @@
 
 using namespace kestro;
 using namespace std::string_literals;
+using kestro::testing::Bytes;
+using kestro::testing::Le;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes Le(std::u16string_view text) {
-    Bytes bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return bytes;
-}
 
 Bytes Raw(std::string_view text) {
     return Bytes(text.begin(), text.end());

@@ -1,5 +1,7 @@
 #include "runner/interpreter.h"
 
+#include "common/recorded_event.h"
+#include "common/utf16_bytes.h"
 #include "global/texts.h"
 
 #include <gtest/gtest.h>
@@ -55,52 +57,26 @@ void operator delete[](void* p, std::size_t) noexcept {
 }
 
 using namespace kestro;
+using namespace kestro::testing;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using Events = std::vector<RecordedEvent>;
 
-struct Event {
-    std::int32_t position = 0;
-    std::string caption;
-    std::int32_t code = 0;
-    std::string currentFile;
-    std::int32_t totalFiles = 0;
-    bool operator==(const Event&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Event& e) {
-    return os << e.position << "|" << e.caption << "|" << e.code << "|" << e.currentFile << "|" << e.totalFiles;
-}
-
-using Events = std::vector<Event>;
-
-const std::string kScan = "Scanning and processing disk";
-const std::string kRecover = "Recovering files";
-
-class CollectingSink : public ProcessInfoSink {
+class CollectingSink : public ProgressEventSink {
 public:
     Events events;
     std::vector<std::uint32_t> exitCodes; // of each event
     int throwOnPost = -1; // index of the post that fails, or -1
     int posts = 0;
-    void Post(std::unique_ptr<TProcessInfo> info) override {
+    void Post(std::unique_ptr<ProgressEvent> event) override {
         if (posts++ == throwOnPost) {
             throw std::runtime_error("window gone");
         }
-        events.push_back({info->Position, info->Caption, info->Code, info->CurrentFile, info->TotalFiles});
-        exitCodes.push_back(info->ExitCode);
+        events.push_back(Record(*event));
+        exitCodes.push_back(event->exitCode);
     }
 };
-
-Bytes Le(std::u16string_view text) {
-    Bytes bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return bytes;
-}
 
 void Feed(OutputInterpreter& interpreter, const Bytes& bytes) {
     interpreter.Feed(bytes.data(), bytes.size());
@@ -165,41 +141,41 @@ TEST(OutputInterpreter, RulesOnSingleLines) {
         Events events;
     };
     const Case cases[] = {
-        {u"Scanning disk: 45%", {{450, kScan, pcProgress, "", 0}}},
-        {u"Scanning disk: 0%", {{0, kScan, pcProgress, "", 0}}},
-        {u"Scanning disk: 10%  11%", {{110, kScan, pcProgress, "", 0}, {110, "", pcProgress, "", 0}}},
-        {u"Scanning disk: $1F%", {{310, kScan, pcProgress, "", 0}}},
+        {u"Scanning disk: 45%", {Scanning(450)}},
+        {u"Scanning disk: 0%", {Scanning(0)}},
+        {u"Scanning disk: 10%  11%", {Scanning(110), Progress(110)}},
+        {u"Scanning disk: $1F%", {Scanning(310)}},
         {u"Scanning disk: -5%", {}},
         // The phrase is found in any letter case, the number only after the exact marker.
-        {u"SCANNING DISK: 45%", {{0, kScan, pcProgress, "", 0}}},
-        {u"Scanning disk: 45", {{0, kScan, pcProgress, "", 0}}},
-        {u"50%", {{500, "", pcProgress, "", 0}}},
-        {u"100%", {{1000, "", pcProgress, "", 0}}},
-        {u"  7 % ", {{70, "", pcProgress, "", 0}}},
+        {u"SCANNING DISK: 45%", {Scanning(0)}},
+        {u"Scanning disk: 45", {Scanning(0)}},
+        {u"50%", {Progress(500)}},
+        {u"100%", {Progress(1000)}},
+        {u"  7 % ", {Progress(70)}},
         {u"150%", {}},
         {u"0%", {}},
         {u"-5%", {}},
-        {u"45%\b\b\b46%", {{460, "", pcProgress, "", 0}}},
-        {u"Progress: 100%", {{1000, "", pcCompleted, "", 0}}},
-        {u"progress: 100% done", {{1000, "", pcCompleted, "", 0}}},
-        {u"Pass 2: Recovering files", {{0, kRecover, pcProgress, "", 0}}},
-        {u"Pass 2: Recovering files 30%", {{0, kRecover, pcProgress, "", 0}}},
-        {u"Pass 2: Recovering files, 30% 40%", {{0, kRecover, pcProgress, "", 0}, {400, "", pcProgress, "", 0}}},
-        {u"No recoverable files were found with this mode.", {{-1, "", pcNothingFound, "", 0}}},
+        {u"45%\b\b\b46%", {Progress(460)}},
+        {u"Progress: 100%", {Saying(EventKind::Completed)}},
+        {u"progress: 100% done", {Saying(EventKind::Completed)}},
+        {u"Pass 2: Recovering files", {RecoveringPassStarted()}},
+        {u"Pass 2: Recovering files 30%", {RecoveringPassStarted()}},
+        {u"Pass 2: Recovering files, 30% 40%", {RecoveringPassStarted(), Progress(400)}},
+        {u"No recoverable files were found with this mode.", {Saying(EventKind::NothingFound)}},
         {u"No recoverable files were found with this mode", {}},
-        {u"DESTINATION DISK IS FULL", {{-1, "", pcDiskFull, "", 0}}},
-        {u"Destination disk is full: (r)etry, (s)kip, or (a)bort", {{-1, "", pcDiskFull, "", 0}}},
-        {u"File exists. (o)verwrite, (s)kip, or (A)bort", {{-1, "", pcAbortPrompt, "", 0}}},
-        {u"Winfr requires admin privileges to run.", {{-1, "", pcNeedsAdmin, "", 0}}},
+        {u"DESTINATION DISK IS FULL", {Saying(EventKind::DestinationFull)}},
+        {u"Destination disk is full: (r)etry, (s)kip, or (a)bort", {Saying(EventKind::DestinationFull)}},
+        {u"File exists. (o)verwrite, (s)kip, or (A)bort", {Saying(EventKind::AbortPrompt)}},
+        {u"Winfr requires admin privileges to run.", {Saying(EventKind::NeedsAdmin)}},
         {u"Files recovered: 25, total files: 100, current filename: E:\\out\\Recovery_1\\a.txt",
-         {{250, kRecover, pcProgress, file, 100}}},
+         {Recovering(250, file, 100)}},
         {u"Files recovered: 0, total files: 100, 50%", {}},
         {u"files recovered: 25, total files: 100, current filename: x, 50%", {}},
         {u"Files recovered: 25, total files: 0, current filename: x", {}},
         {u"Files recovered: 25, total files: 100", {}},
         {u"Files recovered: 2000000, total files: 3000000, current filename: b",
-         {{666, kRecover, pcProgress, "b", 3000000}}},
-        {u"Files recovered: -5, total files: 100, current filename: c", {{-50, kRecover, pcProgress, "c", 100}}},
+         {Recovering(666, "b", 3000000)}},
+        {u"Files recovered: -5, total files: 100, current filename: c", {Recovering(std::nullopt, "c", 100)}},
         {u"Files recovered: 1, total files: 3000, current filename: d", {}},
         {u" \t ", {}},
     };
@@ -208,18 +184,18 @@ TEST(OutputInterpreter, RulesOnSingleLines) {
     }
 }
 
-TEST(OutputInterpreter, NoLineProducesTheFinishedPosition) {
-    // The dialog ends the run on Position 2000, and 32-bit arithmetic could wrap a huge number
-    // back into the bar's range; both are kept to a full bar instead.
+TEST(OutputInterpreter, NoLineGoesPastTheFullBar) {
+    // 32-bit arithmetic could wrap a huge number back into the bar's range; it is kept to a full
+    // bar instead.
     const struct {
         std::u16string line;
         Events events;
     } cases[] = {
-        {u"Scanning disk: 200%", {{1000, kScan, pcProgress, "", 0}}},
-        {u"Scanning disk: 429496730%", {{1000, kScan, pcProgress, "", 0}}},
+        {u"Scanning disk: 200%", {Scanning(1000)}},
+        {u"Scanning disk: 429496730%", {Scanning(1000)}},
         {u"429496730%", {}},
-        {u"Files recovered: 200, total files: 100, current filename: e", {{1000, kRecover, pcProgress, "e", 100}}},
-        {u"Files recovered: 2147483647, total files: 1, current filename: f", {{1000, kRecover, pcProgress, "f", 1}}},
+        {u"Files recovered: 200, total files: 100, current filename: e", {Recovering(1000, "e", 100)}},
+        {u"Files recovered: 2147483647, total files: 1, current filename: f", {Recovering(1000, "f", 1)}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EventsOfLine(c.line), c.events) << std::string(c.line.begin(), c.line.end());
@@ -244,10 +220,10 @@ TEST(OutputInterpreter, ProgressSeenDecidesTheFinishedCode) {
         OutputInterpreter interpreter(sink);
         Feed(interpreter, Le(c.output));
         interpreter.Flush();
-        EXPECT_EQ(interpreter.FProgressSeen(), c.seen);
+        EXPECT_EQ(interpreter.ProgressSeen(), c.seen);
         interpreter.PostFinished();
         ASSERT_FALSE(sink.events.empty());
-        EXPECT_EQ(sink.events.back(), (Event{2000, "", c.seen ? pcProgress : pcNoProgress, "", 0}));
+        EXPECT_EQ(sink.events.back(), Finished(c.seen));
     }
 }
 
@@ -258,7 +234,7 @@ TEST(OutputInterpreter, TheFinishedEventCarriesTheToolsExitCode) {
         Feed(interpreter, Le(u"Scanning disk: 40%\r\n"));
         interpreter.PostFinished(code);
         ASSERT_EQ(sink.events.size(), 2u);
-        EXPECT_EQ(sink.events.back(), (Event{2000, "", pcProgress, "", 0}));
+        EXPECT_EQ(sink.events.back(), (Finished(true)));
         EXPECT_EQ(sink.exitCodes.back(), code);
         EXPECT_EQ(sink.exitCodes.front(), 0u) << "progress events carry none";
     }
@@ -268,19 +244,19 @@ TEST(OutputInterpreter, ResetStartsANewRun) {
     CollectingSink sink;
     OutputInterpreter interpreter(sink);
     Feed(interpreter, Le(u"Scanning disk: 50%\r\nFiles recovered: 1, total files: 2, current filename: a\r\nhalf"));
-    EXPECT_EQ(interpreter.FLastPermille(), 500);
-    EXPECT_TRUE(interpreter.FProgressSeen());
+    EXPECT_EQ(interpreter.LastPermille(), 500);
+    EXPECT_TRUE(interpreter.ProgressSeen());
 
     interpreter.Reset();
-    EXPECT_EQ(interpreter.FLastPermille(), 0);
-    EXPECT_FALSE(interpreter.FProgressSeen());
+    EXPECT_EQ(interpreter.LastPermille(), 0);
+    EXPECT_FALSE(interpreter.ProgressSeen());
     sink.events.clear();
     // The same ratio posts again in the new run; nothing of the old run's half line is left, and
     // the new run may choose another encoding.
     const std::string again = "Files recovered: 1, total files: 2, current filename: a\n";
     interpreter.Feed(reinterpret_cast<const unsigned char*>(again.data()), again.size());
     interpreter.Flush();
-    EXPECT_EQ(sink.events, (Events{{500, kRecover, pcProgress, "a", 2}}));
+    EXPECT_EQ(sink.events, (Events{Recovering(500, "a", 2)}));
 }
 
 TEST(OutputInterpreter, FlushActsOnAPromptWithoutLineEnd) {
@@ -289,7 +265,7 @@ TEST(OutputInterpreter, FlushActsOnAPromptWithoutLineEnd) {
     Feed(interpreter, Le(u"Destination disk is full. (r)etry, (s)kip, or (a)bort: "));
     EXPECT_TRUE(sink.events.empty());
     interpreter.Flush();
-    EXPECT_EQ(sink.events, (Events{{-1, "", pcDiskFull, "", 0}}));
+    EXPECT_EQ(sink.events, (Events{Saying(EventKind::DestinationFull)}));
     interpreter.Flush();
     EXPECT_EQ(sink.events.size(), 1u) << "the prompt acts once";
 }
@@ -305,7 +281,7 @@ TEST(OutputInterpreter, AFailureDropsOnlyTheRestOfItsPiece) {
     EXPECT_TRUE(sink.events.empty()) << "the lines after the failing one in the same piece are dropped";
     const Bytes second = Le(u"80%\r\n90%\r\n");
     interpreter.Feed(second.data() + 1, second.size() - 1);
-    EXPECT_EQ(sink.events, (Events{{800, "", pcProgress, "", 0}, {900, "", pcProgress, "", 0}}));
+    EXPECT_EQ(sink.events, (Events{Progress(800), Progress(900)}));
 
     // A narrow decoder that throws costs neither its line (the built-in conversion steps in) nor
     // the rest of the piece.
@@ -314,7 +290,7 @@ TEST(OutputInterpreter, AFailureDropsOnlyTheRestOfItsPiece) {
     narrow.SetNarrowDecoder([](std::string_view) -> std::string { throw std::runtime_error("no code page"); });
     const std::string text = "50% caf\xE9\r\n60%\r\n";
     narrow.Feed(reinterpret_cast<const unsigned char*>(text.data()), text.size());
-    EXPECT_EQ(narrowSink.events, (Events{{500, "", pcProgress, "", 0}, {600, "", pcProgress, "", 0}}));
+    EXPECT_EQ(narrowSink.events, (Events{Progress(500), Progress(600)}));
 }
 
 TEST(OutputInterpreter, InterpretsLinesWithoutAllocatingUnlessItPosts) {
@@ -399,16 +375,17 @@ void PutUnit(unsigned unit, Bytes& out) {
 TEST(OutputInterpreter, RecoveringEventsCarryTheFilesRecoveredSoFar) {
     // The dialog shows "R of T files" from the posted records alone, so R must travel with the
     // per-mille it produced, and only with it.
-    struct Record {
-        std::int32_t position;
+    struct Counts {
+        EventKind kind;
+        std::optional<std::int32_t> position;
         std::int32_t filesRecovered;
         std::int32_t totalFiles;
     };
-    class RecordSink : public ProcessInfoSink {
+    class RecordSink : public ProgressEventSink {
     public:
-        std::vector<Record> records;
-        void Post(std::unique_ptr<TProcessInfo> info) override {
-            records.push_back({info->Position, info->FilesRecovered, info->TotalFiles});
+        std::vector<Counts> records;
+        void Post(std::unique_ptr<ProgressEvent> event) override {
+            records.push_back({event->kind, event->position, event->filesRecovered, event->totalFiles});
         }
     };
     RecordSink sink;
@@ -422,10 +399,16 @@ TEST(OutputInterpreter, RecoveringEventsCarryTheFilesRecoveredSoFar) {
                          u"Scanning disk: 50%\r\n"
                          u"Progress: 100%\r\n"));
     interpreter.PostFinished();
-    const std::vector<Record> expected = {{0, 0, 0},   {301, 1204, 4000}, {999, 3999, 4000}, {1000, 4000, 4000},
-                                          {500, 0, 0}, {1000, 0, 0},      {2000, 0, 0}};
+    const std::vector<Counts> expected = {{EventKind::PassStarted, 0, 0, 0},
+                                          {EventKind::Progress, 301, 1204, 4000},
+                                          {EventKind::Progress, 999, 3999, 4000},
+                                          {EventKind::Progress, 1000, 4000, 4000},
+                                          {EventKind::Progress, 500, 0, 0},
+                                          {EventKind::Completed, std::nullopt, 0, 0},
+                                          {EventKind::Finished, std::nullopt, 0, 0}};
     ASSERT_EQ(sink.records.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(sink.records[i].kind, expected[i].kind) << i;
         EXPECT_EQ(sink.records[i].position, expected[i].position) << i;
         EXPECT_EQ(sink.records[i].filesRecovered, expected[i].filesRecovered) << i;
         EXPECT_EQ(sink.records[i].totalFiles, expected[i].totalFiles) << i;
@@ -478,21 +461,6 @@ void EncodeLine(std::string_view line, bool utf16, std::string_view lineEnd, Byt
     }
 }
 
-Event ParseEvent(const std::string& text) {
-    std::vector<std::string> fields(1);
-    for (const char c : text) {
-        if (c == '|') {
-            fields.emplace_back();
-        } else {
-            fields.back().push_back(c);
-        }
-    }
-    if (fields.size() != 5) {
-        throw std::runtime_error("an event needs 5 fields: " + text);
-    }
-    return {std::stoi(fields[0]), fields[1], std::stoi(fields[2]), fields[3], std::stoi(fields[4])};
-}
-
 std::filesystem::path TranscriptFolder() {
     return std::filesystem::path(KESTRO_TEST_DATA) / "transcripts";
 }
@@ -522,7 +490,7 @@ Transcript LoadTranscript(const std::string& name) {
             continue;
         }
         if (part == Tail) {
-            t.events.push_back(ParseEvent(line));
+            t.events.push_back(ParseRecordedEvent(line));
         } else if (line == "output:") {
             part = Output;
         } else if (line == "encoding utf16le" || line == "encoding utf16le-bom") {

@@ -22,7 +22,7 @@
 #include "global/session_win.h"
 #include "global/winstr_win.h"
 #include "job/command.h"
-#include "runner/runner_win.h"
+#include "runner/tool_runner_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
@@ -57,14 +57,6 @@ using namespace kestro::testing_win;
 
 namespace {
 
-class FakeJobSystem final : public JobSystem {
-public:
-    bool IsDirectory(const std::string& path) override { return directories.count(path) != 0; }
-    std::string FileSystemName(char) override { return "NTFS"; }
-    std::string VolumeOf(const std::string&) override { return {}; }
-    std::set<std::string> directories;
-};
-
 struct ReasonCall {
     HWND window;
     std::string reason; // empty: cleared
@@ -95,6 +87,7 @@ protected:
         SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
         drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}};
         system.directories = {destination.Utf8()};
+        system.defaultFileSystem = "NTFS";
         settingsPath = (settingsDir.Path() / L"settings.ini").wstring();
         MainWindowServices services;
         services.drives = &drives;
@@ -102,16 +95,16 @@ protected:
         services.settingsFile = [this] {
             // What had already happened when the settings were read or written.
             atSettings.push_back(
-                {toolId != 0 && ProcessGone(toolId, 0), FindWindowW(L"TfrmDownload", nullptr) == nullptr});
+                {toolId != 0 && ProcessGone(toolId, 0), FindWindowW(L"KestroScanDialog", nullptr) == nullptr});
             return Narrow(settingsPath);
         };
         services.workArea = [] { return RECT{0, 0, 1280, 1040}; };
         services.shutdownReasons = &reasons;
-        window = std::make_unique<TfrmMain>(std::move(services));
+        window = std::make_unique<MainWindow>(std::move(services));
         window->Show();
         // A run of the hanging tool from D: into a folder on C:.
-        SendMessageW(window->Ctl().cbSource, CB_SETCURSEL, 1, 0);
-        SetText(window->Ctl().eOutputFolder, destination.Utf8());
+        SendMessageW(window->Ctl().sourceCombo, CB_SETCURSEL, 1, 0);
+        SetText(window->Ctl().destinationEdit, destination.Utf8());
         Application::Get().SetMainForm(window.get());
     }
 
@@ -133,22 +126,22 @@ protected:
         bool acted = false;
         const ULONGLONG end = GetTickCount64() + 15000;
         std::function<void()> tick = [&] {
-            if (!acted && RecoveryRunner != nullptr && RecoveryRunner->FProgressSeen()) {
+            if (!acted && window->Runner() != nullptr && window->Runner()->ProgressSeen()) {
                 acted = true;
-                toolId = RecoveryRunner->ProcessId();
+                toolId = window->Runner()->ProcessId();
                 act();
             } else if (GetTickCount64() > end) {
                 acted = true;
                 ADD_FAILURE() << "the run showed no progress";
-                if (RecoveryRunner != nullptr) {
-                    RecoveryRunner->Stop(0);
+                if (window->Runner() != nullptr) {
+                    window->Runner()->Stop();
                 }
-                PostMessageW(FindWindowW(L"TfrmDownload", nullptr), WM_CLOSE, 0, 0);
+                PostMessageW(FindWindowW(L"KestroScanDialog", nullptr), WM_CLOSE, 0, 0);
             }
         };
         currentTick = &tick;
         const UINT_PTR timer = SetTimer(nullptr, 0, 20, &OnTick);
-        window->bStartClick();
+        window->OnStartClicked();
         KillTimer(nullptr, timer);
         currentTick = nullptr;
         EXPECT_TRUE(acted);
@@ -178,7 +171,7 @@ protected:
     RecordingBoxes boxes;
     RecordingShell shell;
     RecordingReasons reasons;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<MainWindow> window;
     DWORD toolId = 0;
     struct Moment {
         bool toolGone;
@@ -197,10 +190,10 @@ TEST_P(CloseRequestTest, ACloseRequestDuringARunStopsTheToolEndsTheDialogAndClos
     RunAndThen([&] { PostMessageW(target, WM_CLOSE, 0, 0); });
 
     EXPECT_FALSE(IsWindow(main)) << "the program did not close";
-    EXPECT_EQ(FindWindowW(L"TfrmDownload", nullptr), nullptr);
+    EXPECT_EQ(FindWindowW(L"KestroScanDialog", nullptr), nullptr);
     ASSERT_NE(toolId, 0u);
     EXPECT_TRUE(ProcessGone(toolId, 1000));
-    EXPECT_EQ(RecoveryRunner, nullptr);
+    EXPECT_EQ(window->Runner(), nullptr);
     EXPECT_TRUE(boxes.boxes.empty()) << "no question may hold up End task: " << boxes.boxes[0].text;
     EXPECT_EQ(Saved(L"OutputDirectory"), Widen(destination.Utf8()));
     EXPECT_EQ(Saved(L"SourceDrive"), L"1");
@@ -228,7 +221,7 @@ TEST_F(ClosingTest, TheSessionWaitsForARunningRecoveryWithAReason) {
     RunAndThen([&] {
         whileRunning = SendMessageW(main, WM_QUERYENDSESSION, 0, kLogoff);
         reasonsWhileRunning = reasons.calls;
-        PostMessageW(Child(FindWindowW(L"TfrmDownload", nullptr), L"Button", L"Stop"), BM_CLICK, 0, 0);
+        PostMessageW(Child(FindWindowW(L"KestroScanDialog", nullptr), L"Button", L"Stop"), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(whileRunning, FALSE);
     ASSERT_EQ(reasonsWhileRunning.size(), 1u);
@@ -251,7 +244,7 @@ TEST_F(ClosingTest, TheEndOfTheSessionStopsTheToolAndSavesBeforeItReturns) {
     RunAndThen([&] {
         // Another program answered FALSE: the session goes on, and so does the run.
         SendMessageW(main, WM_ENDSESSION, FALSE, kLogoff);
-        runningAfterCancel = RecoveryRunner != nullptr && RecoveryRunner->ProcessId() == toolId;
+        runningAfterCancel = window->Runner() != nullptr && window->Runner()->ProcessId() == toolId;
         SendMessageW(main, WM_ENDSESSION, TRUE, kLogoff);
         goneOnReturn = ProcessGone(toolId, 1000);
         savedOnReturn = Saved(L"OutputDirectory");
@@ -259,7 +252,7 @@ TEST_F(ClosingTest, TheEndOfTheSessionStopsTheToolAndSavesBeforeItReturns) {
     EXPECT_TRUE(runningAfterCancel);
     EXPECT_TRUE(goneOnReturn);
     EXPECT_EQ(savedOnReturn, Widen(destination.Utf8()));
-    EXPECT_EQ(FindWindowW(L"TfrmDownload", nullptr), nullptr) << "the dialog ends with the tool";
+    EXPECT_EQ(FindWindowW(L"KestroScanDialog", nullptr), nullptr) << "the dialog ends with the tool";
     EXPECT_TRUE(boxes.boxes.empty());
 }
 

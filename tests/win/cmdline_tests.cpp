@@ -58,8 +58,8 @@ TEST(ArgumentsRoundTrip, TheSystemParserGivesBackEveryArgument) {
         const std::string& folder = folders[random() % folders.size()];
         c.useSourcePath = !folder.empty();
         c.sourcePath = folder;
-        c.recoveryMode = static_cast<int>(random() % 2);
-        c.filter = static_cast<int>(random() % 4);
+        c.recoveryMode = RecoveryModeOfIndex(static_cast<int>(random() % 2));
+        c.filter = FilterOfIndex(static_cast<int>(random() % 4));
         c.fileName = names[random() % names.size()];
         c.wildcard = names[random() % names.size()];
         for (bool& ticked : c.types.ticked) {

@@ -8,16 +8,16 @@
 #include <filesystem>
 
 #include "app/main_window_win.h"
-#include "dialogs/about_win.h"
-#include "dialogs/download_win.h"
+#include "dialogs/about_dialog_win.h"
+#include "dialogs/scan_dialog_win.h"
 #include "global/application_win.h"
-#include "global/window_win.h"
+#include "global/form_win.h"
 #include "global/winstr_win.h"
-#include "runner/runner_win.h"
+#include "runner/tool_runner_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
-#include "widgets/shift_image_win.h"
+#include "widgets/hover_image_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;
@@ -30,12 +30,12 @@ class Dpi144Test : public ::testing::Test {
 protected:
     void SetUp() override { drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}}; }
 
-    TfrmMain& Open() {
+    MainWindow& Open() {
         MainWindowServices services;
         services.drives = &drives;
         services.settingsFile = [this] { return dir.Utf8() + "\\settings.ini"; };
         services.workArea = [] { return RECT{0, 0, 1920, 1560}; };
-        window = std::make_unique<TfrmMain>(services);
+        window = std::make_unique<MainWindow>(services);
         window->Show();
         return *window;
     }
@@ -43,74 +43,75 @@ protected:
     TempDir dir{L"dpi144"};
     FakeDrives drives;
     RecordingBoxes boxes;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 struct Layout {
-    int filter;
+    Filter filter;
     int rowTop;
     int clientHeight;
 };
-constexpr Layout kLayouts[] = {{0, 204, 299}, {1, 303, 398}, {2, 303, 398}, {3, 458, 553}};
+constexpr Layout kLayouts[] = {
+    {Filter::AllDeleted, 204, 299}, {Filter::SpecificFile, 303, 398}, {Filter::Wildcard, 303, 398}, {Filter::FileType, 458, 553}};
 
-void ExpectLayout(TfrmMain& w, int dpi) {
+void ExpectLayout(MainWindow& w, int dpi) {
     auto& c = w.Ctl();
     for (const Layout& k : kLayouts) {
         w.SetFilter(k.filter);
-        EXPECT_NEAR(ClientOf(w.Handle()).cx, Scaled(460, dpi), 1) << k.filter << " at " << dpi;
-        EXPECT_NEAR(ClientOf(w.Handle()).cy, Scaled(k.clientHeight, dpi), 1) << k.filter << " at " << dpi;
-        EXPECT_NEAR(PlaceOf(c.bStart).top, Scaled(k.rowTop, dpi), 1);
-        EXPECT_NEAR(PlaceOf(c.bStart).left, Scaled(158, dpi), 1);
-        EXPECT_NEAR(PlaceOf(c.bStart).right, Scaled(80, dpi), 1);
-        EXPECT_NEAR(PlaceOf(c.bExit).left, Scaled(351, dpi), 1);
-        EXPECT_NEAR(c.WlmShiftImage1->ClientRect().top, Scaled(k.rowTop - 9, dpi), 1);
-        EXPECT_NEAR(c.WlmShiftImage1->ClientRect().right - c.WlmShiftImage1->ClientRect().left, Scaled(32, dpi), 1);
-        EXPECT_NEAR(c.lbEAddress->ClientRect().top, Scaled(k.rowTop + 8, dpi), 1);
+        EXPECT_NEAR(ClientOf(w.Handle()).cx, Scaled(460, dpi), 1) << IndexOfFilter(k.filter) << " at " << dpi;
+        EXPECT_NEAR(ClientOf(w.Handle()).cy, Scaled(k.clientHeight, dpi), 1) << IndexOfFilter(k.filter) << " at " << dpi;
+        EXPECT_NEAR(PlaceOf(c.startButton).top, Scaled(k.rowTop, dpi), 1);
+        EXPECT_NEAR(PlaceOf(c.startButton).left, Scaled(158, dpi), 1);
+        EXPECT_NEAR(PlaceOf(c.startButton).right, Scaled(80, dpi), 1);
+        EXPECT_NEAR(PlaceOf(c.exitButton).left, Scaled(351, dpi), 1);
+        EXPECT_NEAR(c.menuImage->ClientRect().top, Scaled(k.rowTop - 9, dpi), 1);
+        EXPECT_NEAR(c.menuImage->ClientRect().right - c.menuImage->ClientRect().left, Scaled(32, dpi), 1);
+        EXPECT_NEAR(c.menuLabel->ClientRect().top, Scaled(k.rowTop + 8, dpi), 1);
     }
-    w.SetFilter(0);
-    EXPECT_NEAR(PlaceOf(c.pSingleMode->Handle()).left, Scaled(8, dpi), 1);
-    EXPECT_NEAR(PlaceOf(c.pSingleMode->Handle()).top, Scaled(56, dpi), 1);
-    EXPECT_NEAR(PlaceOf(c.cbSource).left, Scaled(79, dpi), 1);
-    EXPECT_NEAR(PlaceOf(c.cbSource).right, Scaled(130, dpi), 1);
+    w.SetFilter(Filter::AllDeleted);
+    EXPECT_NEAR(PlaceOf(c.mainPanel->Handle()).left, Scaled(8, dpi), 1);
+    EXPECT_NEAR(PlaceOf(c.mainPanel->Handle()).top, Scaled(56, dpi), 1);
+    EXPECT_NEAR(PlaceOf(c.sourceCombo).left, Scaled(79, dpi), 1);
+    EXPECT_NEAR(PlaceOf(c.sourceCombo).right, Scaled(130, dpi), 1);
     // The closed combo box is as tall as the place asks, or as its font needs where that is more
     // (Wine keeps the selection field at least as tall as its font).
-    EXPECT_GE(PlaceOf(c.cbSource).bottom, Scaled(21, dpi) - 1);
-    EXPECT_LE(PlaceOf(c.cbSource).bottom, Scaled(21, dpi) + 3);
-    EXPECT_NEAR(PlaceOf(c.eOutputFolder).right, Scaled(278, dpi), 1);
-    EXPECT_NEAR(c.imgTitle->ClientRect().bottom, Scaled(50, dpi), 1);
-    EXPECT_NEAR(c.imgTitle->ClientRect().right, Scaled(460, dpi), 1);
+    EXPECT_GE(PlaceOf(c.sourceCombo).bottom, Scaled(21, dpi) - 1);
+    EXPECT_LE(PlaceOf(c.sourceCombo).bottom, Scaled(21, dpi) + 3);
+    EXPECT_NEAR(PlaceOf(c.destinationEdit).right, Scaled(278, dpi), 1);
+    EXPECT_NEAR(c.titleBanner->ClientRect().bottom, Scaled(50, dpi), 1);
+    EXPECT_NEAR(c.titleBanner->ClientRect().right, Scaled(460, dpi), 1);
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(c.bStart, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(c.startButton, WM_GETFONT, 0, 0)), sizeof(font), &font);
     EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96)) << "fonts are made for the DPI";
 }
 
 TEST_F(Dpi144Test, TheSystemReports144) { EXPECT_EQ(WindowDpi(nullptr), 144); }
 
 TEST_F(Dpi144Test, MainWindowLayoutsScale) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     EXPECT_EQ(w.Dpi(), 144);
     EXPECT_EQ(ClientOf(w.Handle()).cx, 690);
     EXPECT_EQ(ClientOf(w.Handle()).cy, 449);
     ExpectLayout(w, 144);
     const std::filesystem::path shots = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
     std::filesystem::create_directories(shots);
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpUntil([] { return false; }, 100);
     SaveWindowBitmap(w.Handle(), (shots / L"main-144dpi.bmp").wstring());
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
 }
 
 TEST_F(Dpi144Test, DeletedFileTypeCentresForAScaled510PixelWindow) {
-    TfrmMain& w = Open();
-    w.SetFilter(3);
+    MainWindow& w = Open();
+    w.SetFilter(Filter::FileType);
     RECT frame{};
     GetWindowRect(w.Handle(), &frame);
     EXPECT_EQ(frame.top, (1560 - 765) / 2);
 }
 
 TEST_F(Dpi144Test, ADpiChangeLaysTheWindowOutAgain) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     // Moved to a screen of 96 DPI: the system suggests a place and the window takes it.
     RECT suggested{100, 80, 100 + 466, 80 + 324};
     SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
@@ -130,25 +131,25 @@ TEST_F(Dpi144Test, ADpiChangeLaysTheWindowOutAgain) {
 // Made at 144 DPI, moved to a screen of 96 and back: text does not scale in proportion, so every
 // caption is measured again and still fits its control.
 TEST_F(Dpi144Test, CaptionsFitAfterMovingToAnotherDpiAndBack) {
-    TfrmMain& w = Open();
-    w.SetFilter(3);
+    MainWindow& w = Open();
+    w.SetFilter(Filter::FileType);
     EXPECT_EQ(ClippedCaptions(w.Handle(), 144), std::vector<std::string>{});
     RECT suggested{100, 80, 700, 600};
     for (const int dpi : {96, 144, 96, 144}) {
         SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         EXPECT_EQ(ClippedCaptions(w.Handle(), dpi), std::vector<std::string>{}) << "at " << dpi;
     }
-    TfrmAbout about(w.Handle());
+    AboutDialog about(w.Handle());
     for (const int dpi : {144, 96, 144}) {
         SendMessageW(about.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         EXPECT_EQ(ClippedCaptions(about.Handle(), dpi), std::vector<std::string>{}) << "About at " << dpi;
     }
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
 }
 
 TEST_F(Dpi144Test, AboutDialogScales) {
-    TfrmMain& w = Open();
-    TfrmAbout about(w.Handle());
+    MainWindow& w = Open();
+    AboutDialog about(w.Handle());
     EXPECT_EQ(ClientOf(about.Handle()).cx, 540);
     EXPECT_EQ(ClientOf(about.Handle()).cy, 356);
     HWND ok = GetDlgItem(about.Handle(), IDOK);
@@ -161,14 +162,14 @@ TEST_F(Dpi144Test, AboutDialogScales) {
 class NoContext final : public ScanContext {
 public:
     std::string DestinationText() const override { return "D:\\"; }
-    int RecoveryModeIndex() const override { return 0; }
+    RecoveryMode Mode() const override { return RecoveryMode::Quick; }
 };
 
 TEST_F(Dpi144Test, ScanningDialogScales) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     NoContext context;
-    auto runner = std::make_shared<TDownloadProcess>();
-    TfrmDownload dialog(w.Handle(), context, runner);
+    auto runner = std::make_shared<ToolRunner>();
+    ScanDialog dialog(w.Handle(), context, runner, "");
     EXPECT_EQ(ClientOf(dialog.Handle()).cx, 554);
     EXPECT_EQ(ClientOf(dialog.Handle()).cy, 195);
     HWND bar = FindWindowExW(GetWindow(dialog.Handle(), GW_CHILD), nullptr, PROGRESS_CLASSW, nullptr);
@@ -180,10 +181,7 @@ TEST_F(Dpi144Test, ScanningDialogScales) {
 // The program itself, from outside: its scaled sizes, and the command copied
 // through the menu.
 TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    ClearClipboard();
     Program program(L"quick");
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);

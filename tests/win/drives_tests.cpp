@@ -61,9 +61,9 @@ TEST(Drives, SourceListOfTheRealDrives) {
     TempDir dir(L"drives");
     MainWindowServices services;
     services.settingsFile = [&] { return dir.Utf8() + "\\settings.ini"; };
-    TfrmMain main(services); // the system's own drives
+    MainWindow main(services); // the system's own drives
     main.Show();
-    HWND combo = main.Ctl().cbSource;
+    HWND combo = main.Ctl().sourceCombo;
     std::vector<std::string> entries;
     const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
@@ -77,8 +77,8 @@ TEST(Drives, SourceListOfTheRealDrives) {
         EXPECT_EQ(DriveOfEntry(entry).size(), 2u) << entry;
     }
     // The destination defaults to the second entry's drive.
-    EXPECT_EQ(GetText(main.Ctl().eOutputFolder), DriveOfEntry(entries.at(1)));
-    EXPECT_TRUE(DirectoryExists(GetText(main.Ctl().eOutputFolder))) << "a drive counts as an existing directory";
+    EXPECT_EQ(GetText(main.Ctl().destinationEdit), DriveOfEntry(entries.at(1)));
+    EXPECT_TRUE(DirectoryExists(GetText(main.Ctl().destinationEdit))) << "a drive counts as an existing directory";
 }
 
 TEST(Volumes, EveryPathOnADriveHasTheDrivesVolume) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "global/window_win.h"
+#include "global/form_win.h"
 #include "global/winstr_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
@@ -58,7 +58,7 @@ TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
 
     PostMessageW(start, BM_CLICK, 0, 0);
-    HWND scanning = WaitForWindow(program.Id(), L"TfrmDownload", L"Kestro Refindor", 10000);
+    HWND scanning = WaitForWindow(program.Id(), L"KestroScanDialog", L"Kestro Refindor", 10000);
     ASSERT_NE(scanning, nullptr);
     Screenshot(scanning, L"e2e-scanning.bmp");
 
@@ -118,7 +118,7 @@ OutsideRun StartThroughTheWindow(const Program& program, const std::filesystem::
     HWND edit = GetWindow(Child(run.main, L"Button", L"Browser..."), GW_HWNDNEXT);
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
     PostMessageW(Child(run.main, L"Button", L"Start..."), BM_CLICK, 0, 0);
-    run.scanning = WaitForWindow(program.Id(), L"TfrmDownload", L"Kestro Refindor", 10000);
+    run.scanning = WaitForWindow(program.Id(), L"KestroScanDialog", L"Kestro Refindor", 10000);
     if (run.scanning == nullptr) {
         return run;
     }
@@ -265,7 +265,7 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
     ASSERT_NE(menu, nullptr);
     PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    HWND about = WaitForWindow(again.Id(), L"TfrmAbout", L"About Refindor", 5000);
+    HWND about = WaitForWindow(again.Id(), L"KestroAboutDialog", L"About Refindor", 5000);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(ClientOf(about).cx, 360);
     EXPECT_EQ(ClientOf(about).cy, 237);
@@ -308,7 +308,8 @@ MenuLook LookAt(HWND menuWindow) {
     PumpUntil([] { return false; }, 300);
     RECT r{};
     GetClientRect(menuWindow, &r);
-    HDC dc = GetDC(menuWindow);
+    const ScopedDc menuDc(menuWindow);
+    HDC dc = menuDc.Get();
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
     HGDIOBJ old = SelectObject(memory, bitmap);
@@ -325,15 +326,11 @@ MenuLook LookAt(HWND menuWindow) {
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(menuWindow, dc);
     return look;
 }
 
 TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    ClearClipboard();
     Program program(L"quick");
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
@@ -426,7 +423,7 @@ TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(BoxText(box).rfind("Quick scan completed.", 0), 0u) << BoxText(box);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
-        HWND scanning = WaitForWindow(program.Id(), L"TfrmDownload", L"Kestro Refindor", 1000);
+        HWND scanning = WaitForWindow(program.Id(), L"KestroScanDialog", L"Kestro Refindor", 1000);
         EXPECT_TRUE(PumpUntil([&] { return scanning == nullptr || !IsWindowVisible(scanning); }, 20000));
         // The command line, then the arguments as the tool read them.
         std::ifstream in(record);

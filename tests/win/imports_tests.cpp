@@ -257,16 +257,37 @@ TEST(ProgramImports, TheReaderTellsBrokenFilesApart) {
     EXPECT_EQ(PeReader(truncated).Read().error, "no PE header");
 }
 
+// The folder a loaded module was loaded from.
+std::filesystem::path FolderOf(const wchar_t* module) {
+    HMODULE handle = GetModuleHandleW(module);
+    if (handle == nullptr) {
+        return {};
+    }
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(handle, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+std::filesystem::path SystemFolder() {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return system;
+}
+
 // The visual-styles DLL is not a known DLL: it comes from the system folder at run time.
 TEST(OptionalApi, UxThemeIsLoadedFromTheSystemFolder) {
     ASSERT_TRUE(kestro::Theme().Available());
-    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
-    ASSERT_NE(uxtheme, nullptr);
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(uxtheme, path, MAX_PATH);
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(system)) << path;
+    EXPECT_EQ(FolderOf(L"uxtheme.dll"), SystemFolder());
+}
+
+// Nor are the network libraries behind the checks for shares of this computer.
+TEST(OptionalApi, TheNetworkLibrariesAreLoadedFromTheSystemFolder) {
+    EXPECT_TRUE(kestro::NetShare().Available());
+    EXPECT_NE(kestro::WNetGetConnectionFn(), nullptr);
+    EXPECT_NE(kestro::GetAdaptersAddressesFn(), nullptr);
+    for (const wchar_t* module : {L"netapi32.dll", L"mpr.dll", L"iphlpapi.dll"}) {
+        EXPECT_EQ(FolderOf(module), SystemFolder()) << std::filesystem::path(module).string();
+    }
 }
 
 TEST(OptionalApi, ALibraryOutsideTheSystemFolderIsNotLoaded) {

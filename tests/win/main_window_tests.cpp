@@ -16,38 +16,22 @@
 #include "app/main_window_win.h"
 #include "global/application_win.h"
 #include "global/fpu.h"
-#include "global/graphics_win.h"
+#include "global/graphic_controls_win.h"
 #include "global/message_filter_win.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"
 #include "job/command.h"
-#include "runner/runner_win.h"
+#include "runner/tool_runner_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
-#include "widgets/shift_image_win.h"
-#include "widgets/url_label_win.h"
+#include "widgets/hover_image_win.h"
+#include "widgets/link_label_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;
 
 namespace {
-
-class FakeJobSystem final : public JobSystem {
-public:
-    bool IsDirectory(const std::string& path) override { return directories.count(path) != 0; }
-    std::string FileSystemName(char letter) override {
-        const auto it = fileSystems.find(letter);
-        return it == fileSystems.end() ? std::string() : it->second;
-    }
-    std::string VolumeOf(const std::string& path) override {
-        const auto it = volumes.find(path);
-        return it == volumes.end() ? std::string() : it->second;
-    }
-    std::set<std::string> directories;
-    std::map<char, std::string> fileSystems;
-    std::map<std::string, std::string> volumes;
-};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -65,7 +49,7 @@ protected:
         WritePrivateProfileStringW(L"Options", key, value, settingsPath.c_str());
     }
 
-    TfrmMain& Open() {
+    MainWindow& Open() {
         MainWindowServices services;
         services.drives = &drives;
         services.jobSystem = &system;
@@ -83,7 +67,7 @@ protected:
         }
         services.settingsFile = [this] { return Narrow(settingsPath); };
         services.workArea = [] { return RECT{0, 0, 1280, 1040}; };
-        window = std::make_unique<TfrmMain>(std::move(services));
+        window = std::make_unique<MainWindow>(std::move(services));
         window->Show();
         PumpUntil([] { return false; }, 50);
         return *window;
@@ -101,13 +85,13 @@ protected:
     std::vector<std::string> pickerTitles;
     std::string pickerAnswer;
     bool realPicker = false;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 // ---------------------------------------------------------------------------
 
 TEST_F(MainWindowTest, WindowIdentityAndFrame) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     EXPECT_EQ(GetText(w.Handle()), "Kestro Refindor 2.0");
     wchar_t name[128] = {};
     GetClassNameW(w.Handle(), name, 128);
@@ -120,12 +104,12 @@ TEST_F(MainWindowTest, WindowIdentityAndFrame) {
     // The taskbar button belongs to the application window, titled with the product name.
     EXPECT_EQ(GetWindow(w.Handle(), GW_OWNER), Application::Get().Handle());
     EXPECT_EQ(GetText(Application::Get().Handle()), "Kestro Refindor");
-    EXPECT_EQ(frmMain, &w);
+    EXPECT_EQ(MainWindow::Current(), &w);
     EXPECT_EQ(GetFpuControlWord() & 0x1F3F, 0x133F & 0x1F3F);
 }
 
 TEST_F(MainWindowTest, EveryControlInPlace) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
     struct Expect {
         HWND control;
@@ -133,22 +117,22 @@ TEST_F(MainWindowTest, EveryControlInPlace) {
         RECT place; // left, top, width, height
     };
     const Expect expected[] = {
-        {c.cbSource, nullptr, {79, 8, 130, 21}},
-        {c.cbRecoveryMode, "Quick Scan", {344, 4, 92, 21}},
-        {c.eOutputFolder, nullptr, {51, 2, 278, 20}},
-        {c.bSaveto, "Browser...", {350, 0, 80, 23}},
-        {c.Panel2, "", {0, 74, 439, 2}},
-        {c.eSourcePath, "", {106, 3, 222, 20}},
-        {c.bSourcePath, "Browser...", {350, 1, 80, 23}},
-        {c.rgFileType->Handle(), nullptr, {8, 127, 430, 57}},
-        {c.Panel1->Handle(), nullptr, {8, 39, 433, 34}},
-        {c.Panel3->Handle(), nullptr, {8, 88, 473, 34}},
-        {c.bStart, "Start...", {158, 204, 80, 23}},
-        {c.bShowFiles, "Show Files...", {254, 204, 80, 23}},
-        {c.bExit, "Exit", {351, 204, 80, 23}},
-        {c.seFileName, "myfile.docx", {76, 52, 188, 19}},
-        {c.seWildcard, "", {69, 52, 188, 19}},
-        {c.seCustomFileType, ".dll, .ini, .sys", {123, 210, 185, 19}},
+        {c.sourceCombo, nullptr, {79, 8, 130, 21}},
+        {c.modeCombo, "Quick Scan", {344, 4, 92, 21}},
+        {c.destinationEdit, nullptr, {51, 2, 278, 20}},
+        {c.destinationButton, "Browser...", {350, 0, 80, 23}},
+        {c.separatorLine, "", {0, 74, 439, 2}},
+        {c.sourceFolderEdit, "", {106, 3, 222, 20}},
+        {c.sourceFolderButton, "Browser...", {350, 1, 80, 23}},
+        {c.filterGroup->Handle(), nullptr, {8, 127, 430, 57}},
+        {c.destinationRow->Handle(), nullptr, {8, 39, 433, 34}},
+        {c.sourceFolderRow->Handle(), nullptr, {8, 88, 473, 34}},
+        {c.startButton, "Start...", {158, 204, 80, 23}},
+        {c.showFilesButton, "Show Files...", {254, 204, 80, 23}},
+        {c.exitButton, "Exit", {351, 204, 80, 23}},
+        {c.fileNameEdit, "myfile.docx", {76, 52, 188, 19}},
+        {c.wildcardEdit, "", {69, 52, 188, 19}},
+        {c.customTypesEdit, ".dll, .ini, .sys", {123, 210, 185, 19}},
     };
     for (const auto& e : expected) {
         const RECT r = PlaceOf(e.control);
@@ -160,41 +144,43 @@ TEST_F(MainWindowTest, EveryControlInPlace) {
             EXPECT_EQ(GetText(e.control), e.text);
         }
     }
-    EXPECT_EQ(PlaceOf(c.pSingleMode->Handle()).left, 8);
-    EXPECT_EQ(PlaceOf(c.pSingleMode->Handle()).top, 56);
-    EXPECT_EQ(GetText(c.Label8), "Source drive:");
-    EXPECT_EQ(PlaceOf(c.Label8).left, 8);
-    EXPECT_EQ(PlaceOf(c.Label8).top, 11);
-    EXPECT_EQ(GetText(c.lOutputFolder), "Save to:");
-    EXPECT_EQ(GetText(c.cbSourceFilePath), "Source file path:");
-    EXPECT_EQ(GetText(c.rgFileType->Handle()), "Select the filter");
-    EXPECT_EQ(GetText(c.gbFileType->Handle()), "Deleted file type");
-    EXPECT_EQ(GetText(c.rgItems[3]), "Deleted file type");
-    EXPECT_FALSE(IsWindowEnabled(c.seCustomFileType));
+    EXPECT_EQ(PlaceOf(c.mainPanel->Handle()).left, 8);
+    EXPECT_EQ(PlaceOf(c.mainPanel->Handle()).top, 56);
+    EXPECT_EQ(GetText(c.sourceLabel), "Source drive:");
+    EXPECT_EQ(PlaceOf(c.sourceLabel).left, 8);
+    EXPECT_EQ(PlaceOf(c.sourceLabel).top, 11);
+    EXPECT_EQ(GetText(c.destinationLabel), "Save to:");
+    EXPECT_EQ(GetText(c.sourceFolderCheck), "Source file path:");
+    EXPECT_EQ(GetText(c.filterGroup->Handle()), "Select the filter");
+    EXPECT_EQ(GetText(c.fileTypeGroup->Handle()), "Deleted file type");
+    EXPECT_EQ(GetText(w.FilterButton(Filter::FileType)), "Deleted file type");
+    EXPECT_FALSE(IsWindowEnabled(c.customTypesEdit));
     const int tops[7] = {24, 54, 85, 116, 147, 178, 209};
+    std::vector<HWND> checks(c.categoryChecks.begin(), c.categoryChecks.end());
+    checks.push_back(c.customTypesCheck);
     for (std::size_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(PlaceOf(c.suiCheckBox[i]).left, 16);
-        EXPECT_EQ(PlaceOf(c.suiCheckBox[i]).top, tops[i]);
-        EXPECT_EQ(SendMessageW(c.suiCheckBox[i], BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        EXPECT_EQ(PlaceOf(checks[i]).left, 16);
+        EXPECT_EQ(PlaceOf(checks[i]).top, tops[i]);
+        EXPECT_EQ(SendMessageW(checks[i], BM_GETCHECK, 0, 0), BST_UNCHECKED);
     }
-    EXPECT_EQ(GetText(c.suiCheckBox[6]), "Custom file types");
-    EXPECT_EQ(c.lTitle->Caption(), "Windows File Recovery Gui");
-    EXPECT_EQ(c.lTitleHint->Caption(), "Recover lost files from your local storage device");
-    EXPECT_EQ(c.lUpdate->Caption(), "Check for updates...");
-    EXPECT_EQ(c.lUpdate->FontColor(), RGB(255, 255, 255)) << "made white when the window is created";
-    EXPECT_EQ(c.lbEAddress->Caption(), "Menu");
-    EXPECT_EQ(c.imgTitle->Width(), 460);
-    EXPECT_EQ(c.imgTitle->Height(), 50);
-    EXPECT_EQ(c.lUpdate->Left(), 460 - c.lUpdate->Width() - 10);
-    EXPECT_EQ(c.iUpdate->Left(), c.lUpdate->Left() - 20);
-    EXPECT_EQ(c.KestroHomepage->Width(), 32);
-    EXPECT_FALSE(c.imgTitle->GetPicture().Empty()) << "the JPEG title picture decodes";
+    EXPECT_EQ(GetText(c.customTypesCheck), "Custom file types");
+    EXPECT_EQ(c.titleLabel->Caption(), "Windows File Recovery Gui");
+    EXPECT_EQ(c.subtitleLabel->Caption(), "Recover lost files from your local storage device");
+    EXPECT_EQ(c.updateLink->Caption(), "Check for updates...");
+    EXPECT_EQ(c.updateLink->FontColor(), RGB(255, 255, 255)) << "made white when the window is created";
+    EXPECT_EQ(c.menuLabel->Caption(), "Menu");
+    EXPECT_EQ(c.titleBanner->Width(), 460);
+    EXPECT_EQ(c.titleBanner->Height(), 50);
+    EXPECT_EQ(c.updateLink->Left(), 460 - c.updateLink->Width() - 10);
+    EXPECT_EQ(c.updateIcon->Left(), c.updateLink->Left() - 20);
+    EXPECT_EQ(c.productIcon->Width(), 32);
+    EXPECT_FALSE(c.titleBanner->GetPicture().Empty()) << "the JPEG title picture decodes";
 }
 
 TEST_F(MainWindowTest, KeyboardOrderFollowsTheRows) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    SetFocus(c.cbSource);
+    SetFocus(c.sourceCombo);
     std::vector<HWND> order;
     HWND at = GetFocus();
     for (int i = 0; i < 10; ++i) {
@@ -203,81 +189,85 @@ TEST_F(MainWindowTest, KeyboardOrderFollowsTheRows) {
     }
     // The edit part of a drop-down combo box holds the focus.
     auto is = [](HWND focus, HWND control) { return focus == control || GetParent(focus) == control; };
-    EXPECT_TRUE(is(order[0], c.cbSource));
-    EXPECT_TRUE(is(order[1], c.cbRecoveryMode));
-    EXPECT_EQ(order[2], c.bSaveto);
-    EXPECT_EQ(order[3], c.eOutputFolder);
-    EXPECT_EQ(order[4], c.cbSourceFilePath);
-    EXPECT_EQ(order[5], c.eSourcePath);
-    EXPECT_EQ(order[6], c.bSourcePath);
-    EXPECT_EQ(order[7], c.rgItems[0]);
-    EXPECT_EQ(order[8], c.bStart);
-    EXPECT_EQ(order[9], c.bShowFiles);
+    EXPECT_TRUE(is(order[0], c.sourceCombo));
+    EXPECT_TRUE(is(order[1], c.modeCombo));
+    EXPECT_EQ(order[2], c.destinationButton);
+    EXPECT_EQ(order[3], c.destinationEdit);
+    EXPECT_EQ(order[4], c.sourceFolderCheck);
+    EXPECT_EQ(order[5], c.sourceFolderEdit);
+    EXPECT_EQ(order[6], c.sourceFolderButton);
+    EXPECT_EQ(order[7], w.FilterButton(Filter::AllDeleted));
+    EXPECT_EQ(order[8], c.startButton);
+    EXPECT_EQ(order[9], c.showFilesButton);
 }
 
 struct LayoutCase {
-    int filter;
+    Filter filter;
     int rowTop;
     int clientHeight;
 };
 
 TEST_F(MainWindowTest, FilterPanelsResizeTheWindow) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    const LayoutCase cases[] = {{0, 204, 299}, {1, 303, 398}, {2, 303, 398}, {3, 458, 553},
-                                {1, 303, 398}, {0, 204, 299}, {3, 458, 553}, {2, 303, 398}};
+    const LayoutCase cases[] = {{Filter::AllDeleted, 204, 299},   {Filter::SpecificFile, 303, 398},
+                                {Filter::Wildcard, 303, 398},     {Filter::FileType, 458, 553},
+                                {Filter::SpecificFile, 303, 398}, {Filter::AllDeleted, 204, 299},
+                                {Filter::FileType, 458, 553},     {Filter::Wildcard, 303, 398}};
     for (const auto& k : cases) {
+        const int index = IndexOfFilter(k.filter);
         // A real click on the radio item, as the user makes it.
-        SendMessageW(c.rgItems[static_cast<std::size_t>(k.filter)], BM_CLICK, 0, 0);
-        ASSERT_EQ(w.FilterIndex(), k.filter);
-        EXPECT_EQ(ClientOf(w.Handle()).cx, 460) << k.filter;
-        EXPECT_EQ(ClientOf(w.Handle()).cy, k.clientHeight) << k.filter;
-        EXPECT_EQ(PlaceOf(c.bStart).top, k.rowTop) << k.filter;
-        EXPECT_EQ(PlaceOf(c.bShowFiles).top, k.rowTop);
-        EXPECT_EQ(PlaceOf(c.bExit).top, k.rowTop);
-        EXPECT_EQ(c.WlmShiftImage1->Top(), k.rowTop - 9);
-        EXPECT_EQ(c.lbEAddress->Top(), k.rowTop + 8);
-        EXPECT_EQ(IsWindowVisible(c.gbFileName->Handle()) != FALSE, k.filter == 1);
-        EXPECT_EQ(IsWindowVisible(c.gbWildcard->Handle()) != FALSE, k.filter == 2);
-        EXPECT_EQ(IsWindowVisible(c.gbFileType->Handle()) != FALSE, k.filter == 3);
-        if (k.filter != 0) {
-            HWND group = k.filter == 1 ? c.gbFileName->Handle()
-                                       : (k.filter == 2 ? c.gbWildcard->Handle() : c.gbFileType->Handle());
+        SendMessageW(w.FilterButton(k.filter), BM_CLICK, 0, 0);
+        ASSERT_EQ(w.ChosenFilter(), k.filter);
+        EXPECT_EQ(ClientOf(w.Handle()).cx, 460) << index;
+        EXPECT_EQ(ClientOf(w.Handle()).cy, k.clientHeight) << index;
+        EXPECT_EQ(PlaceOf(c.startButton).top, k.rowTop) << index;
+        EXPECT_EQ(PlaceOf(c.showFilesButton).top, k.rowTop);
+        EXPECT_EQ(PlaceOf(c.exitButton).top, k.rowTop);
+        EXPECT_EQ(c.menuImage->Top(), k.rowTop - 9);
+        EXPECT_EQ(c.menuLabel->Top(), k.rowTop + 8);
+        EXPECT_EQ(IsWindowVisible(c.fileNameGroup->Handle()) != FALSE, k.filter == Filter::SpecificFile);
+        EXPECT_EQ(IsWindowVisible(c.wildcardGroup->Handle()) != FALSE, k.filter == Filter::Wildcard);
+        EXPECT_EQ(IsWindowVisible(c.fileTypeGroup->Handle()) != FALSE, k.filter == Filter::FileType);
+        if (k.filter != Filter::AllDeleted) {
+            HWND group = k.filter == Filter::SpecificFile
+                             ? c.fileNameGroup->Handle()
+                             : (k.filter == Filter::Wildcard ? c.wildcardGroup->Handle() : c.fileTypeGroup->Handle());
             EXPECT_EQ(PlaceOf(group).top, 194);
             EXPECT_EQ(PlaceOf(group).left, 8);
         }
-        EXPECT_EQ(c.imgTitle->Width(), 460);
+        EXPECT_EQ(c.titleBanner->Width(), 460);
     }
 }
 
 TEST_F(MainWindowTest, DeletedFileTypeCentresForA510PixelWindowAndTheTopStays) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     RECT before{};
     GetWindowRect(w.Handle(), &before);
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     RECT after{};
     GetWindowRect(w.Handle(), &after);
     EXPECT_EQ(after.top, (1040 - 510) / 2) << "a work area 1040 high gives 265";
     EXPECT_EQ(after.left, before.left) << "the left is not changed";
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
     RECT back{};
     GetWindowRect(w.Handle(), &back);
     EXPECT_EQ(back.top, 265);
     EXPECT_EQ(ClientOf(w.Handle()).cy, 299);
     // Choosing the item already chosen raises nothing.
-    SendMessageW(w.Ctl().rgItems[0], BM_CLICK, 0, 0);
+    SendMessageW(w.FilterButton(Filter::AllDeleted), BM_CLICK, 0, 0);
     EXPECT_EQ(ClientOf(w.Handle()).cy, 299);
 }
 
 TEST_F(MainWindowTest, ScreenshotsOfEachFilter) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     const std::filesystem::path folder = std::filesystem::path(KESTRO_BUILD_DIR) / "screenshots";
     std::filesystem::create_directories(folder);
-    for (int filter : {0, 1, 2, 3}) {
+    for (const Filter filter : {Filter::AllDeleted, Filter::SpecificFile, Filter::Wildcard, Filter::FileType}) {
         w.SetFilter(filter);
         RedrawWindow(w.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         PumpUntil([] { return false; }, 50);
-        const auto path = folder / (L"main-filter-" + std::to_wstring(filter) + L".bmp");
+        const auto path = folder / (L"main-filter-" + std::to_wstring(IndexOfFilter(filter)) + L".bmp");
         EXPECT_TRUE(SaveWindowBitmap(w.Handle(), path.wstring()));
     }
 }
@@ -287,64 +277,64 @@ TEST_F(MainWindowTest, ScreenshotsOfEachFilter) {
 
 TEST_F(MainWindowTest, DefaultDestinationIsAnotherDrive) {
     // Entry 0 selected: entry 1's drive.
-    TfrmMain& w = Open();
-    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "D:");
-    EXPECT_EQ(w.Fields().FOutputDirectory, "") << "the remembered value stays empty";
+    MainWindow& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().sourceCombo, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(EditText(w.Ctl().destinationEdit), "D:");
+    EXPECT_EQ(w.Remembered().destination, "") << "the remembered value stays empty";
 }
 
 TEST_F(MainWindowTest, DefaultDestinationWhenAnotherEntryIsTheSource) {
     WriteSetting(L"SourceDrive", L"2");
-    TfrmMain& w = Open();
-    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), 2);
-    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "C:");
+    MainWindow& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().sourceCombo, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(EditText(w.Ctl().destinationEdit), "C:");
 }
 
 TEST_F(MainWindowTest, NoDefaultDestinationWithOneDrive) {
     drives.drives = {{"C:\\", "System", "NTFS"}};
-    TfrmMain& w = Open();
-    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "");
+    MainWindow& w = Open();
+    EXPECT_EQ(EditText(w.Ctl().destinationEdit), "");
 }
 
 TEST_F(MainWindowTest, SavedDestinationIsShownAsSaved) {
     WriteSetting(L"OutputDirectory", L"Q:\\Gone \u0424\u043e\u0442\u043e");
-    TfrmMain& w = Open();
-    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "Q:\\Gone \xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE");
+    MainWindow& w = Open();
+    EXPECT_EQ(EditText(w.Ctl().destinationEdit), "Q:\\Gone \xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE");
 }
 
 TEST_F(MainWindowTest, SourceDriveOutOfRangeKeepsEntryZero) {
     for (const wchar_t* value : {L"-1", L"3", L"99"}) {
         WriteSetting(L"SourceDrive", value);
-        TfrmMain& w = Open();
-        EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), 0) << Narrow(value);
+        MainWindow& w = Open();
+        EXPECT_EQ(SendMessageW(w.Ctl().sourceCombo, CB_GETCURSEL, 0, 0), 0) << Narrow(value);
         window.reset();
     }
 }
 
 TEST_F(MainWindowTest, EmptySourceListLeavesNoSelection) {
     drives.drives.clear();
-    TfrmMain& w = Open();
-    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCURSEL, 0, 0), CB_ERR);
-    EXPECT_EQ(EditText(w.Ctl().eOutputFolder), "");
+    MainWindow& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().sourceCombo, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(EditText(w.Ctl().destinationEdit), "");
 }
 
 TEST_F(MainWindowTest, RecoveryModeOutOfRangeLeavesNoSelection) {
     WriteSetting(L"RecoveryMode", L"7");
-    TfrmMain& w = Open();
-    EXPECT_EQ(SendMessageW(w.Ctl().cbRecoveryMode, CB_GETCURSEL, 0, 0), CB_ERR);
-    EXPECT_EQ(GetText(w.Ctl().cbRecoveryMode), "");
+    MainWindow& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().modeCombo, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(GetText(w.Ctl().modeCombo), "");
     window.reset();
     WriteSetting(L"RecoveryMode", L"1");
-    TfrmMain& again = Open();
-    EXPECT_EQ(GetText(again.Ctl().cbRecoveryMode), "Deep Scan");
+    MainWindow& again = Open();
+    EXPECT_EQ(GetText(again.Ctl().modeCombo), "Deep Scan");
 }
 
 TEST_F(MainWindowTest, SavedChoicesAreApplied) {
     WriteSetting(L"SourcePath", L"C:\\Users\\Public");
     WriteSetting(L"IsUseSourcePath", L"2");
-    TfrmMain& w = Open();
-    EXPECT_EQ(EditText(w.Ctl().eSourcePath), "C:\\Users\\Public");
-    EXPECT_EQ(SendMessageW(w.Ctl().cbSourceFilePath, BM_GETCHECK, 0, 0), BST_CHECKED);
+    MainWindow& w = Open();
+    EXPECT_EQ(EditText(w.Ctl().sourceFolderEdit), "C:\\Users\\Public");
+    EXPECT_EQ(SendMessageW(w.Ctl().sourceFolderCheck, BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
 TEST_F(MainWindowTest, SourceListSkipsDrivesWithoutFileSystemOrTooLarge) {
@@ -352,23 +342,23 @@ TEST_F(MainWindowTest, SourceListSkipsDrivesWithoutFileSystemOrTooLarge) {
                      {"D:\\", "", ""},
                      {"E:\\", "Data (old)", "exFAT"},
                      {"F:\\", "Huge", "NTFS", 1000002ull << 30}};
-    TfrmMain& w = Open();
-    EXPECT_EQ(SendMessageW(w.Ctl().cbSource, CB_GETCOUNT, 0, 0), 2);
-    SendMessageW(w.Ctl().cbSource, CB_SETCURSEL, 1, 0);
-    EXPECT_EQ(GetText(w.Ctl().cbSource), "Data (old) (E:)");
+    MainWindow& w = Open();
+    EXPECT_EQ(SendMessageW(w.Ctl().sourceCombo, CB_GETCOUNT, 0, 0), 2);
+    SendMessageW(w.Ctl().sourceCombo, CB_SETCURSEL, 1, 0);
+    EXPECT_EQ(GetText(w.Ctl().sourceCombo), "Data (old) (E:)");
 }
 
 TEST_F(MainWindowTest, DropDownRefillsAndKeepsThePosition) {
-    TfrmMain& w = Open();
-    HWND combo = w.Ctl().cbSource;
+    MainWindow& w = Open();
+    HWND combo = w.Ctl().sourceCombo;
     SendMessageW(combo, CB_SETCURSEL, 2, 0);
     drives.drives = {{"C:\\", "System", "NTFS"}, {"E:\\", "Stick", "FAT32"}};
-    w.cbSourceDropDown();
+    w.OnSourceDropDown();
     EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR) << "index 2 is outside the new list";
     drives.drives = {{"A:\\", "Disk", "FAT"}, {"C:\\", "System", "NTFS"}, {"E:\\", "Stick", "FAT32"}};
     SendMessageW(combo, CB_SETCURSEL, 1, 0);
-    w.cbSourceDropDown();
+    w.OnSourceDropDown();
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
     // Dropping the list down for real refills it too.
     drives.drives.push_back({"G:\\", "New", "NTFS"});
@@ -396,9 +386,9 @@ COLORREF PaintedTextColor(HWND edit) {
 }
 
 TEST_F(MainWindowTest, FileNamePlaceholderClearsOnTheFirstMouseClickOnly) {
-    TfrmMain& w = Open();
-    HWND edit = w.Ctl().seFileName;
-    w.SetFilter(1);
+    MainWindow& w = Open();
+    HWND edit = w.Ctl().fileNameEdit;
+    w.SetFilter(Filter::SpecificFile);
     EXPECT_TRUE(w.FileNamePlaceholderShown());
     EXPECT_EQ(PaintedTextColor(edit), RGB(192, 192, 192));
     Click(edit);
@@ -412,11 +402,11 @@ TEST_F(MainWindowTest, FileNamePlaceholderClearsOnTheFirstMouseClickOnly) {
 
 // A switch to or from a high-contrast theme changes the system colours under a running program.
 TEST_F(MainWindowTest, TextColoursFollowASwitchOfTheSystemColours) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    w.SetFilter(1);
+    w.SetFilter(Filter::SpecificFile);
     std::vector<HWND> told;
-    Subclass(c.Label8, [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT&) {
+    Subclass(c.sourceLabel, [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT&) {
         if (msg == WM_SYSCOLORCHANGE) {
             told.push_back(hwnd);
         }
@@ -424,24 +414,24 @@ TEST_F(MainWindowTest, TextColoursFollowASwitchOfTheSystemColours) {
     });
     {
         const SystemColors dark({{COLOR_WINDOW, RGB(0, 0, 0)}, {COLOR_WINDOWTEXT, RGB(255, 255, 0)}});
-        EXPECT_EQ(PaintedTextColor(c.seFileName), RGB(192, 192, 192)) << "the placeholder stays grey";
-        Click(c.seFileName);
-        EXPECT_EQ(PaintedTextColor(c.seFileName), RGB(255, 255, 0));
-        EXPECT_EQ(PaintedTextColor(c.seWildcard), RGB(255, 255, 0));
-        EXPECT_EQ(told, std::vector<HWND>{c.Label8}) << "the controls are told of the new colours";
+        EXPECT_EQ(PaintedTextColor(c.fileNameEdit), RGB(192, 192, 192)) << "the placeholder stays grey";
+        Click(c.fileNameEdit);
+        EXPECT_EQ(PaintedTextColor(c.fileNameEdit), RGB(255, 255, 0));
+        EXPECT_EQ(PaintedTextColor(c.wildcardEdit), RGB(255, 255, 0));
+        EXPECT_EQ(told, std::vector<HWND>{c.sourceLabel}) << "the controls are told of the new colours";
     }
-    EXPECT_EQ(PaintedTextColor(c.seFileName), GetSysColor(COLOR_WINDOWTEXT)) << "and back";
+    EXPECT_EQ(PaintedTextColor(c.fileNameEdit), GetSysColor(COLOR_WINDOWTEXT)) << "and back";
     // "Menu" lies on the system's background: in high contrast it takes the link colour.
     OverrideHighContrast(1);
-    EXPECT_EQ(c.lbEAddress->PaintColor(), GetSysColor(COLOR_HOTLIGHT));
-    EXPECT_EQ(c.lTitle->PaintColor(), RGB(255, 255, 255)) << "on the title picture it stays white";
+    EXPECT_EQ(c.menuLabel->PaintColor(), GetSysColor(COLOR_HOTLIGHT));
+    EXPECT_EQ(c.titleLabel->PaintColor(), RGB(255, 255, 255)) << "on the title picture it stays white";
     OverrideHighContrast(-1);
-    EXPECT_EQ(c.lbEAddress->PaintColor(), RGB(0, 0, 255));
+    EXPECT_EQ(c.menuLabel->PaintColor(), RGB(0, 0, 255));
 }
 
 // Text does not scale in proportion with the DPI: captions are measured again at the new DPI.
 TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
     RECT suggested{40, 30, 800, 700};
     const auto moveTo = [&](int dpi) {
@@ -450,33 +440,33 @@ TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
         EXPECT_EQ(ClippedCaptions(w.Handle(), dpi), std::vector<std::string>{}) << "at " << dpi;
         // The windowless labels sized to their text, each measured in the font it is drawn with.
         struct Drawn {
-            TLabel* label;
+            Label* label;
             int height;
             int weight;
             bool underline;
         };
-        const Drawn labels[] = {{c.lTitle.get(), -15, FW_BOLD, false},
-                                {c.lUpdate.get(), -12, FW_NORMAL, true},
-                                {c.lbEAddress.get(), -11, FW_BOLD, true}};
+        const Drawn labels[] = {{c.titleLabel.get(), -15, FW_BOLD, false},
+                                {c.updateLink.get(), -12, FW_NORMAL, true},
+                                {c.menuLabel.get(), -11, FW_BOLD, true}};
         for (const Drawn& d : labels) {
             const auto font = w.MakeFont(d.height, d.weight, d.underline);
-            HDC dc = GetDC(w.Handle());
-            HGDIOBJ old = SelectObject(dc, font.get());
+            const ScopedDc dc(w.Handle());
             const std::wstring text = Widen(d.label->Caption());
             SIZE size{};
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-            SelectObject(dc, old);
-            ReleaseDC(w.Handle(), dc);
+            {
+                SelectGuard selected(dc.Get(), font.get());
+                GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+            }
             const RECT r = d.label->ClientRect();
             EXPECT_GE(r.right - r.left, size.cx) << d.label->Caption() << " at " << dpi;
             EXPECT_GE(r.bottom - r.top, size.cy) << d.label->Caption() << " at " << dpi;
         }
         // Every font a control holds is alive.
-        EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(SendMessageW(c.Label8, WM_GETFONT, 0, 0))),
+        EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(SendMessageW(c.sourceLabel, WM_GETFONT, 0, 0))),
                   static_cast<DWORD>(OBJ_FONT));
         EXPECT_EQ(GetObjectType(w.Font()), static_cast<DWORD>(OBJ_FONT));
     };
-    w.SetFilter(3);
+    w.SetFilter(Filter::FileType);
     EXPECT_EQ(ClippedCaptions(w.Handle(), 96), std::vector<std::string>{});
     moveTo(144);
     moveTo(96);
@@ -487,13 +477,13 @@ TEST_F(MainWindowTest, CaptionsFitAfterMovingToAnotherDpiAndBack) {
     }
     // Wine does not count GDI objects; Windows does.
     EXPECT_LE(GdiObjectCount(), gdi);
-    w.SetFilter(0);
+    w.SetFilter(Filter::AllDeleted);
 }
 
 TEST_F(MainWindowTest, TextTypedWhileSilverIsErasedByTheFirstClick) {
-    TfrmMain& w = Open();
-    HWND edit = w.Ctl().seFileName;
-    w.SetFilter(1);
+    MainWindow& w = Open();
+    HWND edit = w.Ctl().fileNameEdit;
+    w.SetFilter(Filter::SpecificFile);
     SetFocus(edit);
     SendMessageW(edit, WM_CHAR, 'x', 0);
     EXPECT_NE(EditText(edit), "");
@@ -502,30 +492,30 @@ TEST_F(MainWindowTest, TextTypedWhileSilverIsErasedByTheFirstClick) {
 }
 
 TEST_F(MainWindowTest, CustomFileTypesCheckBox) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    w.SetFilter(3);
-    SendMessageW(c.suiCheckBox[6], BM_CLICK, 0, 0);
-    EXPECT_TRUE(IsWindowEnabled(c.seCustomFileType));
-    EXPECT_EQ(EditText(c.seCustomFileType), "") << "the first tick clears the example";
-    EXPECT_EQ(GetFocus(), c.seCustomFileType);
-    SetText(c.seCustomFileType, ".log");
-    SendMessageW(c.suiCheckBox[6], BM_CLICK, 0, 0);
-    EXPECT_EQ(SendMessageW(c.suiCheckBox[6], BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    EXPECT_TRUE(IsWindowEnabled(c.seCustomFileType)) << "unticking never disables it again";
-    EXPECT_EQ(EditText(c.seCustomFileType), ".log");
-    SetFocus(c.bStart);
-    SendMessageW(c.suiCheckBox[6], BM_CLICK, 0, 0);
-    EXPECT_EQ(EditText(c.seCustomFileType), ".log");
-    EXPECT_EQ(GetFocus(), c.seCustomFileType);
+    w.SetFilter(Filter::FileType);
+    SendMessageW(c.customTypesCheck, BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsWindowEnabled(c.customTypesEdit));
+    EXPECT_EQ(EditText(c.customTypesEdit), "") << "the first tick clears the example";
+    EXPECT_EQ(GetFocus(), c.customTypesEdit);
+    SetText(c.customTypesEdit, ".log");
+    SendMessageW(c.customTypesCheck, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(c.customTypesCheck, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_TRUE(IsWindowEnabled(c.customTypesEdit)) << "unticking never disables it again";
+    EXPECT_EQ(EditText(c.customTypesEdit), ".log");
+    SetFocus(c.startButton);
+    SendMessageW(c.customTypesCheck, BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.customTypesEdit), ".log");
+    EXPECT_EQ(GetFocus(), c.customTypesEdit);
 }
 
 TEST_F(MainWindowTest, ShowFilesWithoutAnExistingFolder) {
-    TfrmMain& w = Open();
-    SetText(w.Ctl().eOutputFolder, "");
-    w.bShowFilesClick();
-    SetText(w.Ctl().eOutputFolder, "Q:\\Out");
-    w.bShowFilesClick();
+    MainWindow& w = Open();
+    SetText(w.Ctl().destinationEdit, "");
+    w.OnShowFilesClicked();
+    SetText(w.Ctl().destinationEdit, "Q:\\Out");
+    w.OnShowFilesClicked();
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].text, ", the output directory does not exist.");
     EXPECT_EQ(boxes.boxes[1].text, "Q:\\Out, the output directory does not exist.");
@@ -533,15 +523,15 @@ TEST_F(MainWindowTest, ShowFilesWithoutAnExistingFolder) {
         EXPECT_EQ(box.caption, "Kestro Refindor");
         EXPECT_EQ(box.Icon(), static_cast<UINT>(MB_ICONERROR));
     }
-    EXPECT_EQ(w.Fields().FOutputDirectory, "Q:\\Out") << "remembered even when it does not exist";
+    EXPECT_EQ(w.Remembered().destination, "Q:\\Out") << "remembered even when it does not exist";
     EXPECT_TRUE(shell.calls.empty());
 }
 
 TEST_F(MainWindowTest, ShowFilesOpensAnExistingFolder) {
     TempDir out(L"\u0424\u043e\u0442\u043e out");
-    TfrmMain& w = Open();
-    SetText(w.Ctl().eOutputFolder, out.Utf8());
-    SendMessageW(w.Ctl().bShowFiles, BM_CLICK, 0, 0);
+    MainWindow& w = Open();
+    SetText(w.Ctl().destinationEdit, out.Utf8());
+    SendMessageW(w.Ctl().showFilesButton, BM_CLICK, 0, 0);
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].verb, "Open");
     EXPECT_EQ(shell.calls[0].file, out.Utf8());
@@ -550,20 +540,20 @@ TEST_F(MainWindowTest, ShowFilesOpensAnExistingFolder) {
 }
 
 TEST_F(MainWindowTest, FolderPickersFillTheirEdits) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
     pickerAnswer = "E:\\Rettung\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024";
-    SendMessageW(c.bSaveto, BM_CLICK, 0, 0);
-    EXPECT_EQ(EditText(c.eOutputFolder), pickerAnswer);
-    EXPECT_EQ(w.Fields().FOutputDirectory, pickerAnswer);
+    SendMessageW(c.destinationButton, BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.destinationEdit), pickerAnswer);
+    EXPECT_EQ(w.Remembered().destination, pickerAnswer);
     pickerAnswer = "C:\\Users";
-    SendMessageW(c.bSourcePath, BM_CLICK, 0, 0);
-    EXPECT_EQ(EditText(c.eSourcePath), "C:\\Users");
-    EXPECT_EQ(w.Fields().FSourcePath, "C:\\Users");
-    EXPECT_EQ(SendMessageW(c.cbSourceFilePath, BM_GETCHECK, 0, 0), BST_UNCHECKED) << "the box is not ticked";
+    SendMessageW(c.sourceFolderButton, BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.sourceFolderEdit), "C:\\Users");
+    EXPECT_EQ(w.Remembered().sourceFolder, "C:\\Users");
+    EXPECT_EQ(SendMessageW(c.sourceFolderCheck, BM_GETCHECK, 0, 0), BST_UNCHECKED) << "the box is not ticked";
     pickerAnswer.clear(); // cancelled
-    SendMessageW(c.bSaveto, BM_CLICK, 0, 0);
-    EXPECT_EQ(EditText(c.eOutputFolder), "E:\\Rettung\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024");
+    SendMessageW(c.destinationButton, BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(c.destinationEdit), "E:\\Rettung\\\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE 2024");
     ASSERT_EQ(pickerTitles.size(), 3u);
     EXPECT_EQ(pickerTitles[0], "Please select the directory to add");
 }
@@ -574,46 +564,46 @@ TEST_F(MainWindowTest, FolderPickersFillTheirEdits) {
 TEST_F(MainWindowTest, StartHandsTheArgumentStringToTheScanningDialog) {
     system.directories = {"D:\\Rescue"};
     system.fileSystems = {{'C', "NTFS"}, {'E', "FAT32"}};
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    SetText(c.eOutputFolder, "D:\\Rescue");
-    SendMessageW(c.bStart, BM_CLICK, 0, 0);
+    SetText(c.destinationEdit, "D:\\Rescue");
+    SendMessageW(c.startButton, BM_CLICK, 0, 0);
     ASSERT_EQ(scans.size(), 1u);
     EXPECT_EQ(scans[0], "C: D:\\Rescue /regular /o:b /a /e:*.mm1 ");
     EXPECT_TRUE(boxes.boxes.empty());
 
     // Quick Scan on FAT32 switches the mode list to Deep Scan.
-    SendMessageW(c.cbSource, CB_SETCURSEL, 2, 0);
-    SendMessageW(c.rgItems[1], BM_CLICK, 0, 0);
-    Click(c.seFileName);
-    SetText(c.seFileName, "my plan.docx");
-    SendMessageW(c.cbSourceFilePath, BM_SETCHECK, BST_CHECKED, 0);
-    SetText(c.eSourcePath, "E:\\Old Work");
-    SendMessageW(c.bStart, BM_CLICK, 0, 0);
+    SendMessageW(c.sourceCombo, CB_SETCURSEL, 2, 0);
+    SendMessageW(w.FilterButton(Filter::SpecificFile), BM_CLICK, 0, 0);
+    Click(c.fileNameEdit);
+    SetText(c.fileNameEdit, "my plan.docx");
+    SendMessageW(c.sourceFolderCheck, BM_SETCHECK, BST_CHECKED, 0);
+    SetText(c.sourceFolderEdit, "E:\\Old Work");
+    SendMessageW(c.startButton, BM_CLICK, 0, 0);
     ASSERT_EQ(scans.size(), 2u);
     EXPECT_EQ(scans[1], "E: D:\\Rescue /regular /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\my plan.docx\" ");
-    EXPECT_EQ(GetText(c.cbRecoveryMode), "Deep Scan");
-    SendMessageW(c.bStart, BM_CLICK, 0, 0);
+    EXPECT_EQ(GetText(c.modeCombo), "Deep Scan");
+    SendMessageW(c.startButton, BM_CLICK, 0, 0);
     ASSERT_EQ(scans.size(), 3u);
     EXPECT_EQ(scans[2], "E: D:\\Rescue /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\my plan.docx\" ");
 }
 
 TEST_F(MainWindowTest, StartShowsTheFirstFailingCheck) {
     system.directories = {"D:\\Rescue", "C:\\Temp"};
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    SetText(c.eOutputFolder, "D:\\Nope");
-    SendMessageW(c.cbSource, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    SetText(c.cbSource, "");
-    w.bStartClick();
-    SendMessageW(c.cbSource, CB_SETCURSEL, 0, 0);
-    w.bStartClick();
-    SetText(c.eOutputFolder, "C:\\Temp");
-    w.bStartClick();
-    SetText(c.eOutputFolder, "D:\\Rescue");
-    SendMessageW(c.cbSourceFilePath, BM_SETCHECK, BST_CHECKED, 0);
-    SetText(c.eSourcePath, "E:\\Elsewhere");
-    w.bStartClick();
+    SetText(c.destinationEdit, "D:\\Nope");
+    SendMessageW(c.sourceCombo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetText(c.sourceCombo, "");
+    w.OnStartClicked();
+    SendMessageW(c.sourceCombo, CB_SETCURSEL, 0, 0);
+    w.OnStartClicked();
+    SetText(c.destinationEdit, "C:\\Temp");
+    w.OnStartClicked();
+    SetText(c.destinationEdit, "D:\\Rescue");
+    SendMessageW(c.sourceFolderCheck, BM_SETCHECK, BST_CHECKED, 0);
+    SetText(c.sourceFolderEdit, "E:\\Elsewhere");
+    w.OnStartClicked();
     ASSERT_EQ(boxes.boxes.size(), 4u);
     EXPECT_EQ(boxes.boxes[0].text, "Please select the source drive.");
     EXPECT_EQ(boxes.boxes[1].text, "D:\\Nope, the output directory does not exist.");
@@ -624,17 +614,17 @@ TEST_F(MainWindowTest, StartShowsTheFirstFailingCheck) {
         EXPECT_EQ(box.Icon(), static_cast<UINT>(MB_ICONERROR));
     }
     EXPECT_TRUE(scans.empty());
-    EXPECT_EQ(GetText(c.cbRecoveryMode), "Quick Scan") << "a failed check changes nothing";
+    EXPECT_EQ(GetText(c.modeCombo), "Quick Scan") << "a failed check changes nothing";
 }
 
 TEST_F(MainWindowTest, TypedSourceTextIsRefused) {
     system.directories = {"D:\\Rescue"};
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    SetText(c.eOutputFolder, "D:\\Rescue");
-    SendMessageW(c.cbSource, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    SetText(c.cbSource, "C:");
-    w.bStartClick();
+    SetText(c.destinationEdit, "D:\\Rescue");
+    SendMessageW(c.sourceCombo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetText(c.sourceCombo, "C:");
+    w.OnStartClicked();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Please select the source drive.");
     EXPECT_TRUE(scans.empty());
@@ -661,7 +651,7 @@ void CALLBACK AnswerPicker(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetC
 
 TEST_F(MainWindowTest, TheMainWindowIsInFrontAgainAfterTheFolderPicker) {
     realPicker = true;
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION other{};
@@ -669,7 +659,7 @@ TEST_F(MainWindowTest, TheMainWindowIsInFrontAgainAfterTheFolderPicker) {
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &other));
     HWND otherWindow = WaitForWindow(other.dwProcessId, L"Kestro Bench Minimal Window", L"", 10000);
     EXPECT_NE(otherWindow, nullptr);
-    for (HWND button : {w.Ctl().bSaveto, w.Ctl().bSourcePath}) {
+    for (HWND button : {w.Ctl().destinationButton, w.Ctl().sourceFolderButton}) {
         SetForegroundWindow(w.Handle());
         ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == w.Handle(); }, 3000));
         SetFocus(button);
@@ -701,7 +691,7 @@ TEST_F(MainWindowTest, NoVersionWarningOnWindows10) {
 }
 
 TEST_F(MainWindowTest, ShowMainRestoresAMinimisedProgram) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     ShowWindow(Application::Get().Handle(), SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(Application::Get().Handle()));
     SendMessageW(w.Handle(), WM_SHOWMAIN, 0, 0);
@@ -725,7 +715,7 @@ BOOL WINAPI RecordFilter(HWND window, UINT message, DWORD action, PCHANGEFILTERS
 TEST_F(MainWindowTest, ShowMainIsLetThroughFromLessPrivilegedPrograms) {
     filterCalls.clear();
     SetMessageFilterFunction(&RecordFilter);
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     SetMessageFilterFunction(nullptr);
     const bool allowed = std::any_of(filterCalls.begin(), filterCalls.end(), [&](const FilterCall& call) {
         return call.window == w.Handle() && call.message == WM_SHOWMAIN && call.action == MSGFLT_ALLOW;
@@ -734,7 +724,7 @@ TEST_F(MainWindowTest, ShowMainIsLetThroughFromLessPrivilegedPrograms) {
 }
 
 TEST_F(MainWindowTest, MinimiseBoxMinimisesTheProgram) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     SendMessageW(w.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsIconic(Application::Get().Handle()));
     SendMessageW(w.Handle(), WM_SHOWMAIN, 0, 0);
@@ -743,12 +733,12 @@ TEST_F(MainWindowTest, MinimiseBoxMinimisesTheProgram) {
 
 TEST_F(MainWindowTest, ClosingWritesTheSettingsAndFreesTheRunner) {
     TempDir out(L"close-out");
-    TfrmMain& w = Open();
-    ASSERT_NE(RecoveryRunner, nullptr);
-    SetText(w.Ctl().eOutputFolder, out.Utf8());
+    MainWindow& w = Open();
+    ASSERT_NE(w.Runner(), nullptr);
+    SetText(w.Ctl().destinationEdit, out.Utf8());
     SendMessageW(w.Handle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(w.Handle()));
-    EXPECT_EQ(RecoveryRunner, nullptr);
+    EXPECT_EQ(w.Runner(), nullptr);
     wchar_t value[512] = {};
     GetPrivateProfileStringW(L"Options", L"OutputDirectory", L"", value, 512, settingsPath.c_str());
     EXPECT_EQ(Narrow(value), out.Utf8());
@@ -759,20 +749,20 @@ TEST_F(MainWindowTest, ClosingWritesTheSettingsAndFreesTheRunner) {
 TEST_F(MainWindowTest, AFailedSettingsWriteStillFreesTheRunner) {
     // A settings file inside a folder that does not exist cannot be written.
     settingsPath = (settingsDir.Path() / L"missing" / L"deeper" / L"settings.ini").wstring();
-    TfrmMain& w = Open();
-    SendMessageW(w.Ctl().bExit, BM_CLICK, 0, 0);
+    MainWindow& w = Open();
+    SendMessageW(w.Ctl().exitButton, BM_CLICK, 0, 0);
     EXPECT_FALSE(IsWindow(w.Handle()));
-    EXPECT_EQ(RecoveryRunner, nullptr);
+    EXPECT_EQ(w.Runner(), nullptr);
     EXPECT_TRUE(boxes.boxes.empty()) << "the failure is swallowed";
 }
 
 TEST_F(MainWindowTest, MenuItemsOpenTheirPages) {
-    TfrmMain& w = Open();
-    w.Homepage1Click();
-    w.Donate1Click();
-    w.KestroHomepageClick();
-    w.lTitleClick();
-    w.lUpdateClick();
+    MainWindow& w = Open();
+    w.OpenProductPage();
+    w.OpenDonatePage();
+    w.OpenMakerHomePage();
+    w.OpenHelpPage();
+    w.OpenUpdatePage();
     ASSERT_EQ(shell.calls.size(), 5u);
     EXPECT_EQ(shell.calls[0].file, LoadText(IDS_URL_PRODUCT));
     EXPECT_EQ(shell.calls[1].file, LoadText(IDS_URL_DONATE));
@@ -786,7 +776,7 @@ TEST_F(MainWindowTest, MenuItemsOpenTheirPages) {
 }
 
 TEST_F(MainWindowTest, TitleBandClicksGoThroughTheWindow) {
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
     auto clickAt = [&](GraphicControl& control) {
         const RECT r = control.ClientRect();
@@ -795,10 +785,10 @@ TEST_F(MainWindowTest, TitleBandClicksGoThroughTheWindow) {
         SendMessageW(control.Parent().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(control.Parent().Handle(), WM_LBUTTONUP, 0, at);
     };
-    clickAt(*c.KestroHomepage);
-    clickAt(*c.lTitle);
-    clickAt(*c.lTitleHint);
-    clickAt(*c.lUpdate);
+    clickAt(*c.productIcon);
+    clickAt(*c.titleLabel);
+    clickAt(*c.subtitleLabel);
+    clickAt(*c.updateLink);
     ASSERT_EQ(shell.calls.size(), 4u);
     EXPECT_EQ(shell.calls[0].file, LoadText(IDS_URL_HOME));
     EXPECT_NE(shell.calls[1].file.find("support.microsoft.com"), std::string::npos);
@@ -822,42 +812,42 @@ TEST_F(MainWindowTest, DroppedFoldersFillTheFolderEdits) {
     TempDir folder(L"drop \u0424\u043e\u0442\u043e");
     const std::filesystem::path file = folder.Path() / L"report.docx";
     { std::ofstream(file) << "x"; }
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    EXPECT_TRUE(GetWindowLongPtrW(c.eOutputFolder, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    SendMessageW(c.eOutputFolder, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(folder.Path().wstring())), 0);
-    EXPECT_EQ(GetText(c.eOutputFolder), folder.Utf8());
-    EXPECT_EQ(w.Fields().FOutputDirectory, folder.Utf8());
-    SetText(c.eSourcePath, "");
-    SendMessageW(c.eSourcePath, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(file.wstring())), 0);
-    EXPECT_EQ(GetText(c.eSourcePath), folder.Utf8()) << "a file stands for its folder";
-    EXPECT_EQ(w.Fields().FSourcePath, folder.Utf8());
-    SendMessageW(c.eSourcePath, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(L"Q:\\gone\\nothing")), 0);
-    EXPECT_EQ(GetText(c.eSourcePath), folder.Utf8()) << "anything else is ignored";
-    EXPECT_EQ(SendMessageW(c.cbSourceFilePath, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_TRUE(GetWindowLongPtrW(c.destinationEdit, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    SendMessageW(c.destinationEdit, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(folder.Path().wstring())), 0);
+    EXPECT_EQ(GetText(c.destinationEdit), folder.Utf8());
+    EXPECT_EQ(w.Remembered().destination, folder.Utf8());
+    SetText(c.sourceFolderEdit, "");
+    SendMessageW(c.sourceFolderEdit, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(file.wstring())), 0);
+    EXPECT_EQ(GetText(c.sourceFolderEdit), folder.Utf8()) << "a file stands for its folder";
+    EXPECT_EQ(w.Remembered().sourceFolder, folder.Utf8());
+    SendMessageW(c.sourceFolderEdit, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(L"Q:\\gone\\nothing")), 0);
+    EXPECT_EQ(GetText(c.sourceFolderEdit), folder.Utf8()) << "anything else is ignored";
+    EXPECT_EQ(SendMessageW(c.sourceFolderCheck, BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 TEST_F(MainWindowTest, CopyCommandPutsTheCommandLineOnTheClipboard) {
     system.directories = {"D:\\My Files"};
     system.fileSystems = {{'C', "NTFS"}, {'E', "FAT32"}};
-    TfrmMain& w = Open();
+    MainWindow& w = Open();
     auto& c = w.Ctl();
-    SetText(c.eOutputFolder, "D:\\My Files");
-    w.CopyCommandClick();
+    SetText(c.destinationEdit, "D:\\My Files");
+    w.CopyCommand();
     EXPECT_EQ(ClipboardText(), "winfr C: \"D:\\My Files\" /regular /o:b /a /e:*.mm1");
 
-    SendMessageW(c.cbSource, CB_SETCURSEL, 2, 0);
-    w.SetFilter(2);
-    SetText(c.seWildcard, "*invoice*");
-    w.CopyCommandClick();
+    SendMessageW(c.sourceCombo, CB_SETCURSEL, 2, 0);
+    w.SetFilter(Filter::Wildcard);
+    SetText(c.wildcardEdit, "*invoice*");
+    w.CopyCommand();
     EXPECT_EQ(ClipboardText(), "winfr E: \"D:\\My Files\" /regular /extensive /o:b /a /e:*.mm1 /n *invoice*");
-    EXPECT_EQ(GetText(c.cbRecoveryMode), "Quick Scan") << "nothing is started and nothing changes";
+    EXPECT_EQ(GetText(c.modeCombo), "Quick Scan") << "nothing is started and nothing changes";
     EXPECT_TRUE(scans.empty());
     EXPECT_TRUE(boxes.boxes.empty());
 
     // The checks of Start, with the same first failing message; the clipboard is left alone.
-    SetText(c.eOutputFolder, "D:\\Gone");
-    w.CopyCommandClick();
+    SetText(c.destinationEdit, "D:\\Gone");
+    w.CopyCommand();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "D:\\Gone, the output directory does not exist.");
     EXPECT_EQ(boxes.boxes[0].Icon(), static_cast<UINT>(MB_ICONERROR));

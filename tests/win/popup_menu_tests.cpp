@@ -109,7 +109,8 @@ Capture Snapshot(HWND window) {
     Capture capture;
     capture.width = r.right - r.left;
     capture.height = r.bottom - r.top;
-    HDC source = GetWindowDC(window);
+    const ScopedDc windowDc(window, true);
+    HDC source = windowDc.Get();
     UniqueDc memory(CreateCompatibleDC(source));
     UniqueBitmap bitmap(CreateCompatibleBitmap(source, capture.width, capture.height));
     {
@@ -121,7 +122,6 @@ Capture Snapshot(HWND window) {
             }
         }
     }
-    ReleaseDC(window, source);
     return capture;
 }
 

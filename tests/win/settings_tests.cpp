@@ -77,21 +77,21 @@ protected:
     RememberedChoices Read() {
         RememberedChoices fields;
         // Every field away from its default, so nothing passes by being left alone.
-        fields.FOutputDirectory = "stale";
-        fields.FSourcePath = "stale";
-        fields.FIsUseSourcePath = true;
-        fields.FRecoveryMode = 9;
-        fields.FSourceDrive = 9;
+        fields.destination = "stale";
+        fields.sourceFolder = "stale";
+        fields.useSourceFolder = true;
+        fields.recoveryMode = 9;
+        fields.sourceDrive = 9;
         ReadSettings(file, fields);
         return fields;
     }
 
     void ExpectDefaults(const RememberedChoices& fields) {
-        EXPECT_EQ(fields.FOutputDirectory, "");
-        EXPECT_EQ(fields.FSourcePath, "");
-        EXPECT_FALSE(fields.FIsUseSourcePath);
-        EXPECT_EQ(fields.FRecoveryMode, 0);
-        EXPECT_EQ(fields.FSourceDrive, 0);
+        EXPECT_EQ(fields.destination, "");
+        EXPECT_EQ(fields.sourceFolder, "");
+        EXPECT_FALSE(fields.useSourceFolder);
+        EXPECT_EQ(fields.recoveryMode, 0);
+        EXPECT_EQ(fields.sourceDrive, 0);
     }
 };
 
@@ -116,8 +116,8 @@ TEST_F(SettingsFileTest, FirstRunGivesTheDefaultsAndTheCloseCreatesAUnicodeFile)
         "SourceDrive=2",
     };
     EXPECT_EQ(Utf16Lines(bytes), expected);
-    EXPECT_EQ(fields.FOutputDirectory, destination);
-    EXPECT_EQ(fields.FSourcePath, "C:\\Users\\Public\\Documents");
+    EXPECT_EQ(fields.destination, destination);
+    EXPECT_EQ(fields.sourceFolder, "C:\\Users\\Public\\Documents");
 }
 
 TEST_F(SettingsFileTest, PathsInOtherScriptsReadBackIdentically) {
@@ -129,17 +129,17 @@ TEST_F(SettingsFileTest, PathsInOtherScriptsReadBackIdentically) {
     WriteSettings(file, ChoicesAtClose{destination, source, false, 0, 1}, fields);
 
     const RememberedChoices read = Read();
-    EXPECT_EQ(read.FOutputDirectory, destination);
-    EXPECT_EQ(read.FSourcePath, source);
-    EXPECT_FALSE(read.FIsUseSourcePath);
-    EXPECT_EQ(read.FRecoveryMode, 0);
-    EXPECT_EQ(read.FSourceDrive, 1);
+    EXPECT_EQ(read.destination, destination);
+    EXPECT_EQ(read.sourceFolder, source);
+    EXPECT_FALSE(read.useSourceFolder);
+    EXPECT_EQ(read.recoveryMode, 0);
+    EXPECT_EQ(read.sourceDrive, 1);
 
     // A later save changes the values in place and keeps the file Unicode.
     RememberedChoices again = read;
     WriteSettings(file, ChoicesAtClose{destination, source + "\\\xE2\x82\xAC", true, 1, 0}, again);
     EXPECT_TRUE(HasUtf16Bom(ReadBytes(path)));
-    EXPECT_EQ(Read().FSourcePath, source + "\\\xE2\x82\xAC");
+    EXPECT_EQ(Read().sourceFolder, source + "\\\xE2\x82\xAC");
     EXPECT_EQ(Utf16Lines(ReadBytes(path)).size(), 6u);
 }
 
@@ -157,11 +157,11 @@ TEST_F(SettingsFileTest, AnEarlierVersionsEightBitFileIsReadAndKeepsItsValuesWhe
                          "\r\nIsUseSourcePath=1\r\nRecoveryMode=1\r\nSourceDrive=3\r\n[Window]\r\nLeft=10\r\n");
 
     RememberedChoices fields = Read();
-    EXPECT_EQ(fields.FOutputDirectory, "Z:\\");
-    EXPECT_EQ(fields.FSourcePath, source);
-    EXPECT_TRUE(fields.FIsUseSourcePath);
-    EXPECT_EQ(fields.FRecoveryMode, 1);
-    EXPECT_EQ(fields.FSourceDrive, 3);
+    EXPECT_EQ(fields.destination, "Z:\\");
+    EXPECT_EQ(fields.sourceFolder, source);
+    EXPECT_TRUE(fields.useSourceFolder);
+    EXPECT_EQ(fields.recoveryMode, 1);
+    EXPECT_EQ(fields.sourceDrive, 3);
 
     // Saving a path the code page cannot hold: the file becomes Unicode, and the
     // values it held that this save does not touch are still there.
@@ -169,8 +169,8 @@ TEST_F(SettingsFileTest, AnEarlierVersionsEightBitFileIsReadAndKeepsItsValuesWhe
     WriteSettings(file, ChoicesAtClose{"C:\\does not exist", cyrillic, true, 1, 3}, fields);
     const std::string bytes = ReadBytes(path);
     ASSERT_TRUE(HasUtf16Bom(bytes));
-    EXPECT_EQ(Read().FSourcePath, cyrillic);
-    EXPECT_EQ(Read().FOutputDirectory, "Z:\\");
+    EXPECT_EQ(Read().sourceFolder, cyrillic);
+    EXPECT_EQ(Read().destination, "Z:\\");
     const std::vector<std::string> lines = Utf16Lines(bytes);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Left=10"), lines.end()) << "another section survives";
 }
@@ -185,9 +185,9 @@ TEST_F(SettingsFileTest, ADestinationThatIsNoFolderLeavesTheStoredOne) {
     WriteBytes(dir.Path() / L"file.txt", "x");
     for (const std::string& destination : {std::string("C:\\no such folder\\at all"), std::string(), notAFolder}) {
         WriteSettings(file, ChoicesAtClose{destination, "C:\\Src", false, 0, 0}, fields);
-        EXPECT_EQ(fields.FOutputDirectory, kept) << destination;
-        EXPECT_EQ(Read().FOutputDirectory, kept) << destination;
-        EXPECT_EQ(Read().FSourcePath, "C:\\Src") << "the other keys are written all the same";
+        EXPECT_EQ(fields.destination, kept) << destination;
+        EXPECT_EQ(Read().destination, kept) << destination;
+        EXPECT_EQ(Read().sourceFolder, "C:\\Src") << "the other keys are written all the same";
     }
 }
 
@@ -195,51 +195,51 @@ TEST_F(SettingsFileTest, NoSelectionAndAnEmptySourceFolderAreWrittenAndReadBack)
     RememberedChoices fields;
     WriteSettings(file, ChoicesAtClose{"", "C:\\Before", true, 1, 1}, fields);
     WriteSettings(file, ChoicesAtClose{"", "", false, -1, -1}, fields);
-    EXPECT_EQ(fields.FSourcePath, "");
+    EXPECT_EQ(fields.sourceFolder, "");
 
     const std::vector<std::string> lines = Utf16Lines(ReadBytes(path));
     const std::vector<std::string> expected = {"[Options]", "SourcePath=", "IsUseSourcePath=0", "RecoveryMode=-1",
                                                "SourceDrive=-1"};
     EXPECT_EQ(lines, expected);
     const RememberedChoices read = Read();
-    EXPECT_EQ(read.FSourcePath, "");
-    EXPECT_FALSE(read.FIsUseSourcePath);
-    EXPECT_EQ(read.FRecoveryMode, -1);
-    EXPECT_EQ(read.FSourceDrive, -1);
+    EXPECT_EQ(read.sourceFolder, "");
+    EXPECT_FALSE(read.useSourceFolder);
+    EXPECT_EQ(read.recoveryMode, -1);
+    EXPECT_EQ(read.sourceDrive, -1);
 }
 
 TEST_F(SettingsFileTest, StoredValuesFollowTheReadingRules) {
     WriteBytes(path, "[Options]\r\nIsUseSourcePath=2\r\nRecoveryMode=abc\r\nSourceDrive=0x1\r\n");
     RememberedChoices read = Read();
-    EXPECT_TRUE(read.FIsUseSourcePath);
-    EXPECT_EQ(read.FRecoveryMode, 0);
-    EXPECT_EQ(read.FSourceDrive, 1);
-    EXPECT_EQ(read.FOutputDirectory, "") << "missing keys give their defaults";
+    EXPECT_TRUE(read.useSourceFolder);
+    EXPECT_EQ(read.recoveryMode, 0);
+    EXPECT_EQ(read.sourceDrive, 1);
+    EXPECT_EQ(read.destination, "") << "missing keys give their defaults";
 
     WriteBytes(path, "[Options]\r\nIsUseSourcePath=0\r\nRecoveryMode=$1F\r\nSourceDrive=4294967296\r\n");
     read = Read();
-    EXPECT_FALSE(read.FIsUseSourcePath);
-    EXPECT_EQ(read.FRecoveryMode, 31);
-    EXPECT_EQ(read.FSourceDrive, 0) << "beyond 32 bits: the default";
+    EXPECT_FALSE(read.useSourceFolder);
+    EXPECT_EQ(read.recoveryMode, 31);
+    EXPECT_EQ(read.sourceDrive, 0) << "beyond 32 bits: the default";
 
     WriteBytes(path, "[options]\r\nrecoverymode=1\r\n[Other]\r\nSourceDrive=5\r\n");
     read = Read();
-    EXPECT_EQ(read.FRecoveryMode, 1) << "section and key names ignore case";
-    EXPECT_EQ(read.FSourceDrive, 0) << "only section Options counts";
+    EXPECT_EQ(read.recoveryMode, 1) << "section and key names ignore case";
+    EXPECT_EQ(read.sourceDrive, 0) << "only section Options counts";
 }
 
 TEST_F(SettingsFileTest, TextComesBackThroughA2048CharacterBuffer) {
     RememberedChoices fields;
     WriteSettings(file, ChoicesAtClose{"", std::string(3000, 'a'), false, 0, 0}, fields);
-    EXPECT_EQ(Read().FSourcePath, std::string(2047, 'a'));
+    EXPECT_EQ(Read().sourceFolder, std::string(2047, 'a'));
 
     // The cut falls between the two halves of a character beyond the BMP: the
     // half is dropped rather than turned into a replacement character.
     const std::string emoji = "\xF0\x9F\x93\xB7";
     WriteSettings(file, ChoicesAtClose{"", std::string(2046, 'b') + emoji + "tail", false, 0, 0}, fields);
-    EXPECT_EQ(Read().FSourcePath, std::string(2046, 'b'));
+    EXPECT_EQ(Read().sourceFolder, std::string(2046, 'b'));
     WriteSettings(file, ChoicesAtClose{"", std::string(2045, 'c') + emoji + "tail", false, 0, 0}, fields);
-    EXPECT_EQ(Read().FSourcePath, std::string(2045, 'c') + emoji);
+    EXPECT_EQ(Read().sourceFolder, std::string(2045, 'c') + emoji);
 }
 
 TEST_F(SettingsFileTest, ABinaryOrHugeFileGivesTheDefaultsAndIsReplacedAtTheNextSave) {
@@ -255,8 +255,8 @@ TEST_F(SettingsFileTest, ABinaryOrHugeFileGivesTheDefaultsAndIsReplacedAtTheNext
         RememberedChoices fields;
         WriteSettings(file, ChoicesAtClose{"", "C:\\New", true, 1, 0}, fields);
         const RememberedChoices read = Read();
-        EXPECT_EQ(read.FSourcePath, "C:\\New");
-        EXPECT_TRUE(read.FIsUseSourcePath);
+        EXPECT_EQ(read.sourceFolder, "C:\\New");
+        EXPECT_TRUE(read.useSourceFolder);
         EXPECT_LT(ReadBytes(path).size(), 200u);
     }
 }
@@ -273,7 +273,7 @@ TEST_F(SettingsFileTest, ALockedFileGivesTheDefaultsAndRefusesTheSave) {
         EXPECT_THROW(WriteSettings(file, ChoicesAtClose{"", "C:\\Other", false, 0, 0}, fields), std::runtime_error);
     }
     EXPECT_EQ(ReadBytes(path), before);
-    EXPECT_EQ(Read().FSourcePath, "C:\\Src");
+    EXPECT_EQ(Read().sourceFolder, "C:\\Src");
 }
 
 TEST_F(SettingsFileTest, AFileThatCannotBeWrittenMakesTheSaveThrow) {
@@ -320,11 +320,11 @@ TEST_F(SettingsFileTest, ARefusedKeyEndsTheSaveAndKeepsTheKeysBeforeIt) {
     EXPECT_EQ(offered, (std::vector<std::string>{"OutputDirectory", "SourcePath", "IsUseSourcePath"}));
 
     const RememberedChoices read = Read();
-    EXPECT_EQ(read.FOutputDirectory, newFolder);
-    EXPECT_EQ(read.FSourcePath, "C:\\New");
-    EXPECT_FALSE(read.FIsUseSourcePath);
-    EXPECT_EQ(read.FRecoveryMode, 0);
-    EXPECT_EQ(read.FSourceDrive, 0);
+    EXPECT_EQ(read.destination, newFolder);
+    EXPECT_EQ(read.sourceFolder, "C:\\New");
+    EXPECT_FALSE(read.useSourceFolder);
+    EXPECT_EQ(read.recoveryMode, 0);
+    EXPECT_EQ(read.sourceDrive, 0);
 }
 
 TEST(SettingsFolder, IsCreatedUnderTheApplicationDataFolderWithItsParents) {

@@ -53,7 +53,7 @@ public:
     }
 
 protected:
-    void FormShow() override { SetTimer(hwnd_, 1, 150, nullptr); }
+    void OnShow() override { SetTimer(hwnd_, 1, 150, nullptr); }
     bool OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) override {
         if (msg == WM_TIMER) {
             KillTimer(hwnd_, 1);
@@ -75,7 +75,7 @@ TEST(VersionWarning, ShownAtStartAndAfterTheProgramsOwnDialogsOnly) {
     MainWindowServices services;
     services.drives = &drives;
     services.settingsFile = [&] { return dir.Utf8() + "\\settings.ini"; };
-    TfrmMain main(services);
+    MainWindow main(services);
     main.Show();
     ASSERT_TRUE(PumpUntil([&] { return !boxes.texts.empty(); }, 3000));
     // Closing the warning gives the focus back to the main window: no second warning.

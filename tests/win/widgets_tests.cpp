@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "global/application_win.h"
-#include "global/graphics_win.h"
+#include "global/form_win.h"
+#include "global/graphic_controls_win.h"
 #include "resource_ids.h"
 #include "support/wine_helpers.h"
-#include "widgets/shift_image_win.h"
-#include "widgets/url_label_win.h"
+#include "widgets/hover_image_win.h"
+#include "widgets/link_label_win.h"
 
 using namespace kestro;
 
@@ -71,7 +72,7 @@ class URLLabelTest : public WidgetTest {
 protected:
     void SetUp() override {
         WidgetTest::SetUp();
-        label_ = std::make_unique<TsuiURLLabel>(*host_);
+        label_ = std::make_unique<LinkLabel>(*host_);
         label_->SetBounds(40, 30, 0, 0);
         label_->SetCaption("Check for updates...");
         label_->OnClick = [this](GraphicControl& sender) {
@@ -86,7 +87,7 @@ protected:
     POINT Inside() const { return POINT{label_->Left() + 3, label_->Top() + 3}; }
     static POINT Outside() { return POINT{250, 180}; }
 
-    std::unique_ptr<TsuiURLLabel> label_;
+    std::unique_ptr<LinkLabel> label_;
 };
 
 } // namespace
@@ -173,7 +174,7 @@ class ShiftImageTest : public WidgetTest {
 protected:
     void SetUp() override {
         WidgetTest::SetUp();
-        image_ = std::make_unique<TWlmShiftImage>(*host_);
+        image_ = std::make_unique<HoverImage>(*host_);
         image_->SetBounds(100, 60, 32, 32);
         image_->SetPicture(resting_);
         image_->SetNoFocusedPicture(left_);
@@ -202,7 +203,7 @@ protected:
     Picture resting_ = Picture::FromIconResource(IDI_MENU, 32, 32);
     Picture focused_ = Picture::FromIconResource(IDI_MENU_HOVER, 32, 32);
     Picture left_ = Picture::FromIconResource(IDI_MENU, 32, 32);
-    std::unique_ptr<TWlmShiftImage> image_;
+    std::unique_ptr<HoverImage> image_;
 };
 
 } // namespace
@@ -286,12 +287,12 @@ namespace {
 // Labels read the system's colours when they paint, so a switch to a high-contrast theme shows
 // at once; a colour of their own stays, except on the system's background in high contrast.
 TEST_F(WidgetTest, LabelsTakeTheSystemColoursAtEveryPainting) {
-    TLabel plain(*host_);
+    Label plain(*host_);
     plain.SetCaption("Source drive:");
-    TLabel link(*host_);
+    Label link(*host_);
     link.SetFontColor(kBlue);
     link.SetCaption("Menu");
-    TLabel onPicture(*host_);
+    Label onPicture(*host_);
     onPicture.SetTransparent(true);
     onPicture.SetFontColor(kWhite);
     onPicture.SetCaption("Windows File Recovery Gui");

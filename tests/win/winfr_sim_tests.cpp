@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -14,40 +15,26 @@
 #include <string>
 #include <vector>
 
+#include "common/recorded_event.h"
 #include "global/winstr_win.h"
 #include "runner/decoder.h"
 #include "runner/interpreter.h"
 #include "support/wine_helpers.h"
 
 using namespace kestro;
+using namespace kestro::testing;
 using kestro::testing_win::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Event {
-    std::int32_t position = 0;
-    std::string caption;
-    std::int32_t code = 0;
-    std::string currentFile;
-    std::int32_t totalFiles = 0;
-    bool operator==(const Event&) const = default;
-};
+using Event = RecordedEvent;
 
-std::ostream& operator<<(std::ostream& os, const Event& e) {
-    return os << e.position << "|" << e.caption << "|" << e.code << "|" << e.currentFile << "|" << e.totalFiles;
-}
-
-class CollectingSink : public ProcessInfoSink {
+class CollectingSink : public ProgressEventSink {
 public:
     std::vector<Event> events;
-    void Post(std::unique_ptr<TProcessInfo> info) override {
-        events.push_back({info->Position, info->Caption, info->Code, info->CurrentFile, info->TotalFiles});
-    }
+    void Post(std::unique_ptr<ProgressEvent> event) override { events.push_back(Record(*event)); }
 };
-
-const std::string kScan = "Scanning and processing disk";
-const std::string kRecover = "Recovering files";
 
 struct SimRun {
     DWORD exitCode = 0;
@@ -181,7 +168,7 @@ SimRun RunSim(const SimStart& start) {
     CloseHandle(readEnd);
     run.events = sink.events;
     for (const auto& e : run.events) {
-        if (e.caption == kRecover && e.position != 0) {
+        if (e.kind == EventKind::Progress && e.pass == RunPass::Recovering) {
             run.recovering.push_back(e);
         }
     }
@@ -214,9 +201,9 @@ std::string OutputText(const SimRun& run) {
     return Narrow(text);
 }
 
-int CountCode(const SimRun& run, int code) {
-    return static_cast<int>(std::count_if(run.events.begin(), run.events.end(),
-                                          [&](const Event& e) { return e.code == code && e.position != 2000; }));
+int Count(const SimRun& run, EventKind kind) {
+    return static_cast<int>(
+        std::count_if(run.events.begin(), run.events.end(), [&](const Event& e) { return e.kind == kind; }));
 }
 
 // Every recovering event names a file that exists under the one Recovery folder, with the
@@ -255,16 +242,16 @@ TEST(WinfrSim, QuickScanPlaysAWholeRecovery) {
 
     std::vector<Event> scanning;
     for (const auto& e : run.events) {
-        if (e.caption == kScan) {
+        if (e.pass == RunPass::Scanning) {
             scanning.push_back(e);
         }
     }
     ASSERT_EQ(scanning.size(), 21u);
     EXPECT_EQ(scanning.front().position, 0);
     EXPECT_EQ(scanning.back().position, 1000);
-    EXPECT_EQ(CountCode(run, pcCompleted), 1);
+    EXPECT_EQ(Count(run, EventKind::Completed), 1);
     EXPECT_EQ(run.events.size(), 21u + 1u + 12u + 1u + 1u) << "nothing in the banner may act";
-    EXPECT_EQ(run.events.back(), (Event{2000, "", pcProgress, "", 0}));
+    EXPECT_EQ(run.events.back(), Finished(true));
     ExpectRecoveredFiles(run, destination, 12, 12);
     // The files follow the filters, one after the other.
     ASSERT_EQ(run.recovering.size(), 12u);
@@ -318,7 +305,7 @@ TEST(WinfrSim, FileNamesSurviveTheWholeWay) {
         for (std::size_t i = 0; i < run.recovering.size() && i < c.endings.size(); ++i) {
             EXPECT_TRUE(run.recovering[i].currentFile.ends_with(c.endings[i])) << run.recovering[i].currentFile;
         }
-        EXPECT_EQ(CountCode(run, pcCompleted), 1) << "nothing cuts off what follows";
+        EXPECT_EQ(Count(run, EventKind::Completed), 1) << "nothing cuts off what follows";
     }
 }
 
@@ -327,18 +314,18 @@ TEST(WinfrSim, OutcomeScenarios) {
         const wchar_t* scenario;
         DWORD exitCode;
         bool hangs;
-        int code;         // the outcome event expected once, or -1
-        int finishedCode; // code of the finished event
+        std::optional<EventKind> outcome; // the outcome event expected once
+        bool progressSeen;                // told by the finished event
         bool recoveryFolder;
     };
     const Case cases[] = {
-        {L"nothing", 0, false, pcNothingFound, pcProgress, false},
-        {L"admin", 5, false, pcNeedsAdmin, pcNoProgress, false},
-        {L"instant", 0, false, -1, pcNoProgress, false},
-        {L"crash", 0xC0000005, false, -1, pcProgress, false},
-        {L"midcrash", 0xC0000005, false, -1, pcProgress, true},
-        {L"hang", 99, true, -1, pcProgress, false},
-        {L"diskfull", 99, true, pcDiskFull, pcProgress, true},
+        {L"nothing", 0, false, EventKind::NothingFound, true, false},
+        {L"admin", 5, false, EventKind::NeedsAdmin, false, false},
+        {L"instant", 0, false, std::nullopt, false, false},
+        {L"crash", 0xC0000005, false, std::nullopt, true, false},
+        {L"midcrash", 0xC0000005, false, std::nullopt, true, true},
+        {L"hang", 99, true, std::nullopt, true, false},
+        {L"diskfull", 99, true, EventKind::DestinationFull, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.scenario));
@@ -349,12 +336,12 @@ TEST(WinfrSim, OutcomeScenarios) {
         const SimRun run = RunSim(start);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.wasRunning, c.hangs);
-        if (c.code >= 0) {
-            EXPECT_EQ(CountCode(run, c.code), 1);
+        if (c.outcome) {
+            EXPECT_EQ(Count(run, *c.outcome), 1);
         }
-        EXPECT_EQ(CountCode(run, pcAbortPrompt), 0);
+        EXPECT_EQ(Count(run, EventKind::AbortPrompt), 0);
         ASSERT_FALSE(run.events.empty());
-        EXPECT_EQ(run.events.back(), (Event{2000, "", c.finishedCode, "", 0}));
+        EXPECT_EQ(run.events.back(), Finished(c.progressSeen));
         EXPECT_EQ(RecoveryFolders(temp.Path()).size(), c.recoveryFolder ? 1u : 0u);
         if (std::wstring(c.scenario) == L"instant") {
             EXPECT_TRUE(run.output.empty());
@@ -386,7 +373,7 @@ TEST(WinfrSim, FloodsFilesRecoveredLines) {
     // One event per per-mille step, not per line.
     EXPECT_EQ(run.recovering.size(), 1000u);
     EXPECT_EQ(run.recovering.back().position, 1000);
-    EXPECT_EQ(CountCode(run, pcCompleted), 1);
+    EXPECT_EQ(Count(run, EventKind::Completed), 1);
 }
 
 TEST(WinfrSim, RefusesBadCommandLines) {
@@ -414,7 +401,7 @@ TEST(WinfrSim, RefusesBadCommandLines) {
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_NE(OutputText(run).find(c.message), std::string::npos) << OutputText(run);
         EXPECT_TRUE(RecoveryFolders(temp.Path()).empty());
-        EXPECT_EQ(run.events.back(), (Event{2000, "", pcNoProgress, "", 0}));
+        EXPECT_EQ(run.events.back(), Finished(false));
     }
     // A destination that is missing and refused is not created either.
     const fs::path missing = temp.Path() / L"never";
@@ -490,8 +477,8 @@ TEST(WinfrSim, PlaysAScenarioFile) {
     utf16(std::wstring_view(L"Overwrite? (o)verwrite or (a)bort\0\xD83D", 35));
     EXPECT_EQ(run.output, expected);
     // The 8-bit line reads as UTF-16 garbage in a UTF-16 run, but nothing else is lost.
-    EXPECT_EQ(run.events.front(), (Event{300, kScan, pcProgress, "", 0}));
-    EXPECT_EQ(CountCode(run, pcAbortPrompt), 1);
+    EXPECT_EQ(run.events.front(), Scanning(300));
+    EXPECT_EQ(Count(run, EventKind::AbortPrompt), 1);
 
     // A script with a mistake is refused with its line number.
     {

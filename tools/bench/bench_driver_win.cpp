@@ -35,7 +35,7 @@
 namespace {
 
 constexpr wchar_t kMainClass[] = L"Kestro Refindor Made by Kestro Software";
-constexpr wchar_t kDialogClass[] = L"TfrmDownload";
+constexpr wchar_t kDialogClass[] = L"KestroScanDialog";
 constexpr wchar_t kMinimalClass[] = L"Kestro Bench Minimal Window";
 constexpr wchar_t kTitle[] = L"Kestro Refindor";
 

@@ -39,7 +39,9 @@
 
 #include "global/text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <map>
 
 namespace winfrsim {
@@ -329,130 +331,167 @@ void ReplaceAll(std::wstring& text, std::wstring_view from, std::wstring_view to
     }
 }
 
+namespace {
+
+// One directive's line: its name, its text argument as written and the words of that text.
+struct ScriptLine {
+    std::string_view name;
+    std::string_view text;
+    std::vector<std::string_view> args;
+};
+
+ScriptLine SplitLine(std::string_view line) {
+    const std::string_view start = line.substr(line.find_first_not_of(" \t"));
+    const auto blank = start.find(' ');
+    ScriptLine split;
+    split.name = start.substr(0, blank);
+    split.text = blank == std::string_view::npos ? std::string_view{} : start.substr(blank + 1);
+    split.args = Words(split.text);
+    return split;
+}
+
+// Between least and most numbers, into a, b and c in turn.
+bool Numbers(const std::vector<std::string_view>& args, std::size_t least, std::size_t most, Directive& d) {
+    if (args.size() < least || args.size() > most) {
+        return false;
+    }
+    std::int64_t* slots[] = {&d.a, &d.b, &d.c};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!Number(args[i], *slots[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Each parser fills the directive from its line and returns why the line is refused, or null.
+using DirectiveParser = const char* (*)(const ScriptLine& line, Directive& d);
+
+const char* ParseNothing(const ScriptLine&, Directive&) {
+    return nullptr;
+}
+
+const char* ParseText(const ScriptLine& line, Directive& d) {
+    d.text = ResolveText(line.text);
+    return d.op != Op::Line && d.text.empty() ? "text expected" : nullptr;
+}
+
+const char* ParseByteList(const ScriptLine& line, Directive& d) {
+    return !ParseBytes(line.text, d.bytes) || d.bytes.empty() ? "pairs of hexadecimal digits expected" : nullptr;
+}
+
+const char* ParseUtf16(const ScriptLine& line, Directive& d) {
+    const auto& args = line.args;
+    if (args.empty() || (args[0] != "on" && args[0] != "off") || args.size() > 2 ||
+        (args.size() == 2 && !Number(args[1], d.b))) {
+        return "on or off [code page] expected";
+    }
+    d.a = args[0] == "on";
+    return nullptr;
+}
+
+const char* ParseCount(const ScriptLine& line, Directive& d) {
+    return !Numbers(line.args, 1, 1, d) || (d.op != Op::Exit && d.a < 0) ? "one number expected" : nullptr;
+}
+
+const char* ParseDelay(const ScriptLine& line, Directive& d) {
+    if (!Numbers(line.args, 1, 2, d) || d.a < 0) {
+        return "delay <min> [max] expected";
+    }
+    if (line.args.size() == 1 || d.b < d.a) {
+        d.b = d.a;
+    }
+    return nullptr;
+}
+
+const char* ParseScan(const ScriptLine& line, Directive& d) {
+    std::vector<std::string_view> values = line.args;
+    if (!values.empty() && values.back() == "cr") {
+        d.flag = true;
+        values.pop_back();
+    }
+    d.c = 1;
+    if (!Numbers(values, 2, 3, d)) {
+        return "scan <from> <to> [step] [cr] expected";
+    }
+    return d.c <= 0 ? "the step must be above 0" : nullptr;
+}
+
+const char* ParseFlood(const ScriptLine& line, Directive& d) {
+    d.flag = !line.args.empty();
+    return !Numbers(line.args, 0, 1, d) || d.a < 0 ? "flood [count] expected" : nullptr;
+}
+
+const char* ParseHang(const ScriptLine& line, Directive&) {
+    return line.args.empty() ? nullptr : "no argument expected";
+}
+
+const char* ParseCrash(const ScriptLine& line, Directive& d) {
+    d.a = 0xC0000005;
+    return !Numbers(line.args, 0, 1, d) || d.a < 0 || d.a > 0xFFFFFFFF ? "crash [code] expected" : nullptr;
+}
+
+struct DirectiveSpec {
+    std::string_view name;
+    Op op;
+    DirectiveParser parse;
+};
+
+constexpr DirectiveSpec kDirectives[] = {
+    {"header", Op::Header, ParseNothing}, {"line", Op::Line, ParseText},       {"raw", Op::Raw, ParseText},
+    {"file", Op::File, ParseText},        {"bytes", Op::Bytes, ParseByteList}, {"utf16", Op::Utf16, ParseUtf16},
+    {"split", Op::Split, ParseCount},     {"sleep", Op::Sleep, ParseCount},    {"total", Op::Total, ParseCount},
+    {"files", Op::Files, ParseCount},     {"exit", Op::Exit, ParseCount},      {"delay", Op::Delay, ParseDelay},
+    {"scan", Op::Scan, ParseScan},        {"flood", Op::Flood, ParseFlood},    {"hang", Op::Hang, ParseHang},
+    {"crash", Op::Crash, ParseCrash},
+};
+
+// The next line of the script, without its line end (and, on the first line, a byte order mark).
+std::string_view NextLine(std::string_view& utf8, std::int64_t lineNumber) {
+    const auto end = utf8.find('\n');
+    std::string_view line = utf8.substr(0, end);
+    utf8 = end == std::string_view::npos ? std::string_view{} : utf8.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) {
+        line.remove_prefix(3);
+    }
+    return line;
+}
+
+// The files a directive will recover.
+std::int64_t PlannedFiles(const Directive& d) {
+    if (d.op == Op::File) {
+        return 1;
+    }
+    return d.op == Op::Files ? d.a : 0;
+}
+
+} // namespace
+
 std::optional<Script> ParseScript(std::string_view utf8, std::string& error) {
     Script script;
-    std::int64_t lineNumber = 0;
-    while (!utf8.empty()) {
-        ++lineNumber;
-        const auto end = utf8.find('\n');
-        std::string_view line = utf8.substr(0, end);
-        utf8 = end == std::string_view::npos ? std::string_view{} : utf8.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) {
-            line.remove_prefix(3);
-        }
+    for (std::int64_t lineNumber = 1; !utf8.empty(); ++lineNumber) {
+        const std::string_view line = NextLine(utf8, lineNumber);
         const std::string_view trimmed = Trimmed(line);
         if (trimmed.empty() || trimmed.front() == '#') {
             continue;
         }
-        const auto fail = [&](std::string_view why) {
-            error = "line " + std::to_string(lineNumber) + ": " + std::string(why) + ": " + std::string(trimmed);
-            return std::nullopt;
-        };
-        const std::string_view start = line.substr(line.find_first_not_of(" \t"));
-        const auto blank = start.find(' ');
-        const std::string_view name = start.substr(0, blank);
-        const std::string_view text = blank == std::string_view::npos ? std::string_view{} : start.substr(blank + 1);
-        const std::vector<std::string_view> args = Words(text);
-        const auto numbers = [&](std::size_t least, std::size_t most, Directive& d) {
-            if (args.size() < least || args.size() > most) {
-                return false;
-            }
-            std::int64_t* slots[] = {&d.a, &d.b, &d.c};
-            for (std::size_t i = 0; i < args.size(); ++i) {
-                if (!Number(args[i], *slots[i])) {
-                    return false;
-                }
-            }
-            return true;
-        };
-
+        const ScriptLine split = SplitLine(line);
+        const auto spec = std::find_if(std::begin(kDirectives), std::end(kDirectives),
+                                       [&](const DirectiveSpec& s) { return s.name == split.name; });
         Directive d;
-        if (name == "header") {
-            d.op = Op::Header;
-        } else if (name == "line" || name == "raw" || name == "file") {
-            d.op = name == "line" ? Op::Line : name == "raw" ? Op::Raw : Op::File;
-            d.text = ResolveText(text);
-            if (d.op != Op::Line && d.text.empty()) {
-                return fail("text expected");
-            }
-            if (d.op == Op::File) {
-                ++script.plannedFiles;
-            }
-        } else if (name == "bytes") {
-            d.op = Op::Bytes;
-            if (!ParseBytes(text, d.bytes) || d.bytes.empty()) {
-                return fail("pairs of hexadecimal digits expected");
-            }
-        } else if (name == "utf16") {
-            d.op = Op::Utf16;
-            if (args.empty() || (args[0] != "on" && args[0] != "off") || args.size() > 2 ||
-                (args.size() == 2 && !Number(args[1], d.b))) {
-                return fail("on or off [code page] expected");
-            }
-            d.a = args[0] == "on";
-        } else if (name == "split" || name == "sleep" || name == "total" || name == "files" || name == "exit") {
-            d.op = name == "split"   ? Op::Split
-                   : name == "sleep" ? Op::Sleep
-                   : name == "total" ? Op::Total
-                   : name == "files" ? Op::Files
-                                     : Op::Exit;
-            if (!numbers(1, 1, d) || (d.op != Op::Exit && d.a < 0)) {
-                return fail("one number expected");
-            }
-            if (d.op == Op::Files) {
-                script.plannedFiles += d.a;
-            }
-        } else if (name == "delay") {
-            d.op = Op::Delay;
-            if (!numbers(1, 2, d) || d.a < 0) {
-                return fail("delay <min> [max] expected");
-            }
-            if (args.size() == 1 || d.b < d.a) {
-                d.b = d.a;
-            }
-        } else if (name == "scan") {
-            d.op = Op::Scan;
-            std::vector<std::string_view> values = args;
-            if (!values.empty() && values.back() == "cr") {
-                d.flag = true;
-                values.pop_back();
-            }
-            d.c = 1;
-            std::int64_t* slots[] = {&d.a, &d.b, &d.c};
-            if (values.size() < 2 || values.size() > 3) {
-                return fail("scan <from> <to> [step] [cr] expected");
-            }
-            for (std::size_t i = 0; i < values.size(); ++i) {
-                if (!Number(values[i], *slots[i])) {
-                    return fail("scan <from> <to> [step] [cr] expected");
-                }
-            }
-            if (d.c <= 0) {
-                return fail("the step must be above 0");
-            }
-        } else if (name == "flood") {
-            d.op = Op::Flood;
-            d.flag = !args.empty();
-            if (!numbers(0, 1, d) || d.a < 0) {
-                return fail("flood [count] expected");
-            }
-        } else if (name == "hang") {
-            d.op = Op::Hang;
-            if (!args.empty()) {
-                return fail("no argument expected");
-            }
-        } else if (name == "crash") {
-            d.op = Op::Crash;
-            d.a = 0xC0000005;
-            if (!numbers(0, 1, d) || d.a < 0 || d.a > 0xFFFFFFFF) {
-                return fail("crash [code] expected");
-            }
-        } else {
-            return fail("unknown directive");
+        const char* why = "unknown directive";
+        if (spec != std::end(kDirectives)) {
+            d.op = spec->op;
+            why = spec->parse(split, d);
         }
+        if (why != nullptr) {
+            error = "line " + std::to_string(lineNumber) + ": " + why + ": " + std::string(trimmed);
+            return std::nullopt;
+        }
+        script.plannedFiles += PlannedFiles(d);
         script.directives.push_back(std::move(d));
     }
     return script;

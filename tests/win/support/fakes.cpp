@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "global/handles_win.h"
+
 namespace kestro::testing_win {
 
 bool SaveWindowBitmap(HWND window, const std::wstring& path) {
@@ -13,7 +15,8 @@ bool SaveWindowBitmap(HWND window, const std::wstring& path) {
     if (w <= 0 || h <= 0) {
         return false;
     }
-    HDC windowDc = GetDC(window);
+    const ScopedDc screen(window);
+    HDC windowDc = screen.Get();
     HDC memory = CreateCompatibleDC(windowDc);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -42,7 +45,6 @@ bool SaveWindowBitmap(HWND window, const std::wstring& path) {
     }
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(window, windowDc);
     return ok;
 }
 

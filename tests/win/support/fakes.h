@@ -2,12 +2,15 @@
 // Fakes for the services the windows use: message boxes, the shell, drives.
 #include <windows.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "global/application_win.h"
 #include "global/drives_win.h"
 #include "global/services_win.h"
+#include "job/command.h"
 
 namespace kestro::testing_win {
 
@@ -75,6 +78,25 @@ public:
         return info;
     }
     std::vector<FakeDrive> drives;
+};
+
+// The job checks' questions answered from tables: the directories that exist, the file systems by
+// drive letter (defaultFileSystem for the other drives) and the volumes by path.
+class FakeJobSystem final : public JobSystem {
+public:
+    bool IsDirectory(const std::string& path) override { return directories.count(path) != 0; }
+    std::string FileSystemName(char letter) override {
+        const auto it = fileSystems.find(letter);
+        return it == fileSystems.end() ? defaultFileSystem : it->second;
+    }
+    std::string VolumeOf(const std::string& path) override {
+        const auto it = volumes.find(path);
+        return it == volumes.end() ? std::string() : it->second;
+    }
+    std::set<std::string> directories;
+    std::map<char, std::string> fileSystems;
+    std::string defaultFileSystem;
+    std::map<std::string, std::string> volumes;
 };
 
 // Saves the client area of a window as a 24-bit BMP file.

@@ -1,5 +1,6 @@
 #include "support/wine_helpers.h"
 
+#include "global/handles_win.h"
 #include "global/winstr_win.h"
 
 namespace kestro::testing_win {
@@ -42,6 +43,13 @@ bool ProcessGone(DWORD processId, DWORD withinMs) {
     const bool gone = WaitForSingleObject(process, withinMs) == WAIT_OBJECT_0;
     CloseHandle(process);
     return gone;
+}
+
+void ClearClipboard() {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
 }
 
 std::string ClipboardText() {
@@ -114,12 +122,12 @@ std::vector<std::string> ClippedCaptions(HWND window, int dpi) {
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         GetWindowTextW(child, text.data(), length + 1);
         text.resize(static_cast<std::size_t>(length));
-        HDC dc = GetDC(child);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        const ScopedDc dc(child);
         SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), length, &size);
-        SelectObject(dc, old);
-        ReleaseDC(child, dc);
+        {
+            SelectGuard font(dc.Get(), reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+            GetTextExtentPoint32W(dc.Get(), text.c_str(), length, &size);
+        }
         RECT client{};
         GetClientRect(child, &client);
         if (size.cx + mark > client.right) {

@@ -56,6 +56,8 @@ RECT PlaceOf(HWND control);
 
 // The text on the clipboard, empty when there is none.
 std::string ClipboardText();
+// Nothing on the clipboard any more.
+void ClearClipboard();
 
 // Handles of this process, for leak checks.
 DWORD HandleCount();

@@ -1,0 +1,478 @@
+// The main window's controls: made in keyboard order, bound to their handlers, and arranged for the
+// chosen filter at the window's DPI.
+#include "app/main_window_win.h"
+
+#include <commctrl.h>
+
+#include "resource_ids.h"
+#include "global/control_state_win.h"
+#include "global/message_filter_win.h"
+#include "global/winstr_win.h"
+#include "job/categories.h"
+#include "widgets/hover_image_win.h"
+#include "widgets/link_label_win.h"
+
+namespace kestro {
+
+namespace {
+
+enum ControlId : int {
+    idSourceCombo = 1001,
+    idModeCombo,
+    idDestinationEdit,
+    idDestinationButton,
+    idSourceFolderCheck,
+    idSourceFolderEdit,
+    idSourceFolderButton,
+    idFilterButton0 = 1010, // .. 1013
+    idFileNameEdit = 1020,
+    idWildcardEdit,
+    idCategoryCheck0 = 1030, // .. 1035
+    idCustomTypesCheck = 1036,
+    idCustomTypesEdit = 1037,
+    idStartButton = 1040,
+    idShowFilesButton,
+    idExitButton,
+    idStatic = 1100,
+};
+
+constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kEdit = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kCheck = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kCombo = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
+
+constexpr Color kWhite = RGB(255, 255, 255);
+constexpr Color kSilver = RGB(192, 192, 192);
+
+// The category check boxes, in the order of Category; the hint of each is CategoryHint.
+struct CheckBoxSpec {
+    int top;
+    const char* caption;
+};
+constexpr CheckBoxSpec kCategoryChecks[kCategoryCount] = {
+    {24, "Documents (.txt, .doc, .docx, .wps, .xls, .xlsx, .pdf, .ppt, ...)"},
+    {54, "Photos (.bmp, .cur, .ico, .jpg, .jpeg, .png, .gif, .psd, .svg, ...)"},
+    {85, "Videos (.mpeg, .mp4, .avi, .wmv, .3gp, .rm, .flv, .rmvb, ...)"},
+    {116, "Audios ( .aac, .cda, .wav, .mp3, .wma, .ogg, .flac, .m4a, ...)"},
+    {147, "Web pages (.htm, .html, .mht, .xhtml, .asp, .aspx, ...)"},
+    {178, "Compressed files (.7z, .arj, .exe, .iso, .jar, .rar, .tar, .zip, ...)"},
+};
+
+constexpr const wchar_t* kFilterCaptions[kFilterCount] = {L"All deleted files", L"Specific file", L"Wildcard",
+                                                          L"Deleted file type"};
+
+} // namespace
+
+// The order of making is the keyboard order.
+void MainWindow::CreateControls() {
+    CreateTitleBand();
+    c_.mainPanel = std::make_unique<Container>(this);
+    c_.mainPanel->CreatePanel(*this, 8, 56, 460, 299);
+    Container& panel = *c_.mainPanel;
+    CreateSourceRow(panel);
+    CreateDestinationRow(panel);
+    c_.separatorLine = AddControl(panel, WC_STATICW, L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, 0, 74, 439, 2, idStatic + 4);
+    CreateSourceFolderRow(panel);
+    CreateFilterChoice(panel);
+    CreateButtonRow(panel);
+    CreateFilterGroups();
+    CreateMenuControls(panel);
+    SetHints();
+}
+
+void MainWindow::CreateTitleBand() {
+    HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+    c_.titleBanner = std::make_unique<Image>(*this);
+    c_.titleBanner->SetStretch(true);
+    c_.titleBanner->SetCursor(hand);
+    c_.titleBanner->SetPicture(Picture::FromJpegResource(IDR_TITLE_JPEG));
+    c_.titleBanner->SetBounds(0, 0, 460, 50);
+
+    c_.productIcon = std::make_unique<Image>(*this);
+    c_.productIcon->SetCursor(hand);
+    c_.productIcon->SetBounds(24, 8, 32, 32);
+    c_.productIcon->SetAutoSize(true);
+    c_.productIcon->SetPicture(Picture::FromIconResource(IDI_PRODUCT, 32, 32));
+
+    CreateTitleLabels(hand);
+    CreateUpdateLink();
+}
+
+void MainWindow::CreateTitleLabels(HCURSOR hand) {
+    c_.titleLabel = std::make_unique<Label>(*this);
+    c_.titleLabel->SetTransparent(true);
+    c_.titleLabel->SetCursor(hand);
+    c_.titleLabel->SetFont(-15, true, false);
+    c_.titleLabel->SetFontColor(kWhite);
+    c_.titleLabel->SetBounds(65, 8, 0, 0);
+    c_.titleLabel->SetCaption("Windows File Recovery Gui");
+
+    c_.subtitleLabel = std::make_unique<Label>(*this);
+    c_.subtitleLabel->SetTransparent(true);
+    c_.subtitleLabel->SetCursor(hand);
+    c_.subtitleLabel->SetAutoSize(false);
+    c_.subtitleLabel->SetFontColor(kWhite);
+    c_.subtitleLabel->SetBounds(66, 27, 266, 13);
+    c_.subtitleLabel->SetCaption("Recover lost files from your local storage device");
+}
+
+void MainWindow::CreateUpdateLink() {
+    c_.updateIcon = std::make_unique<Image>(*this);
+    c_.updateIcon->SetBounds(0, 24, 16, 16);
+    c_.updateIcon->SetAutoSize(true);
+    c_.updateIcon->SetPicture(Picture::FromIconResource(IDI_UPDATE, 16, 16));
+
+    c_.updateLink = std::make_unique<LinkLabel>(*this);
+    c_.updateLink->SetTransparent(true);
+    c_.updateLink->SetFont(-12, false, true);
+    c_.updateLink->SetFontHoverColor(RGB(255, 0, 0));
+    c_.updateLink->SetFontLinkColor(kWhite);
+    // No link target of its own: its click handler opens the update page, and a
+    // target such as "-" would have the shell try to open a file of that name first.
+    c_.updateLink->SetURL("");
+    c_.updateLink->SetBounds(0, 24, 0, 0);
+    c_.updateLink->SetCaption("Check for updates...");
+}
+
+void MainWindow::CreateSourceRow(Container& panel) {
+    c_.sourceLabel = AddLabel(panel, L"Source drive:", 8, 11, idStatic + 1);
+    c_.sourceCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 79, 8, 130, 21, idSourceCombo);
+    c_.modeLabel = AddLabel(panel, L"Recovery mode:", 260, 7, idStatic + 2);
+    c_.modeCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 344, 4, 92, 21, idModeCombo);
+    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Quick Scan"));
+    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Deep Scan"));
+    SendMessageW(c_.modeCombo, CB_SETCURSEL, 0, 0);
+}
+
+// The button comes before the edit in keyboard order.
+void MainWindow::CreateDestinationRow(Container& panel) {
+    c_.destinationRow = std::make_unique<Container>(this);
+    c_.destinationRow->CreatePanel(panel, 8, 39, 433, 34);
+    Container& row = *c_.destinationRow;
+    c_.destinationButton = AddControl(row, WC_BUTTONW, L"Browser...", kButton, 0, 350, 0, 80, 23, idDestinationButton);
+    c_.destinationEdit = AddControl(row, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 51, 2, 278, 20, idDestinationEdit);
+    c_.destinationLabel = AddLabel(row, L"Save to:", 0, 5, idStatic + 3);
+}
+
+void MainWindow::CreateSourceFolderRow(Container& panel) {
+    c_.sourceFolderRow = std::make_unique<Container>(this);
+    c_.sourceFolderRow->CreatePanel(panel, 8, 88, 473, 34);
+    Container& row = *c_.sourceFolderRow;
+    c_.sourceFolderCheck = AddCheckBox(row, L"Source file path:", 0, 3, 17, idSourceFolderCheck);
+    c_.sourceFolderEdit = AddControl(row, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 106, 3, 222, 20, idSourceFolderEdit);
+    c_.sourceFolderButton =
+        AddControl(row, WC_BUTTONW, L"Browser...", kButton, 0, 350, 1, 80, 23, idSourceFolderButton);
+}
+
+// Four items in four columns, laid out as the toolkit's radio group does (width - 10 shared out,
+// items under the caption line).
+void MainWindow::CreateFilterChoice(Container& panel) {
+    c_.filterGroup = std::make_unique<GroupBox>(this);
+    c_.filterGroup->CreateGroup(panel, "Select the filter", 8, 127, 430, 57);
+    const int itemWidth = (430 - 10) / kFilterCount;
+    for (int i = 0; i < kFilterCount; ++i) {
+        const DWORD style = WS_VISIBLE | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
+        c_.filterButtons[static_cast<std::size_t>(i)] =
+            AddControl(*c_.filterGroup, WC_BUTTONW, kFilterCaptions[i], style, 0, 8 + i * itemWidth, 14, itemWidth, 39,
+                       idFilterButton0 + i);
+    }
+    SetChecked(FilterButton(Filter::AllDeleted), true);
+}
+
+void MainWindow::CreateButtonRow(Container& panel) {
+    c_.startButton = AddControl(panel, WC_BUTTONW, L"Start...", kButton, 0, 158, 204, 80, 23, idStartButton);
+    c_.showFilesButton =
+        AddControl(panel, WC_BUTTONW, L"Show Files...", kButton, 0, 254, 204, 80, 23, idShowFilesButton);
+    c_.exitButton = AddControl(panel, WC_BUTTONW, L"Exit", kButton, 0, 351, 204, 80, 23, idExitButton);
+}
+
+// The groups of the filters' own fields, hidden until their filter is chosen.
+void MainWindow::CreateFilterGroups() {
+    Container& panel = *c_.mainPanel;
+    CreateFileNameGroup(panel);
+    CreateWildcardGroup(panel);
+    CreateFileTypeGroup(panel);
+    for (Container* group : {c_.fileNameGroup.get(), c_.wildcardGroup.get(), c_.fileTypeGroup.get()}) {
+        ShowWindow(group->Handle(), SW_HIDE);
+    }
+}
+
+void MainWindow::CreateFileNameGroup(Container& panel) {
+    c_.fileNameGroup = std::make_unique<GroupBox>(this);
+    GroupBox& group = *c_.fileNameGroup;
+    group.CreateGroup(panel, "Specific file", 8, 200, 430, 89);
+    c_.fileNameHelp =
+        AddLabel(group, L"Scans for a specific file by using a file name such as myfile.docx.", 16, 24, idStatic + 10);
+    c_.fileNameLabel = AddLabel(group, L"File name: ", 16, 53, idStatic + 11);
+    c_.fileNameEdit =
+        AddControl(group, WC_EDITW, L"myfile.docx", kEdit, WS_EX_CLIENTEDGE, 76, 52, 188, 19, idFileNameEdit);
+    SetTextColor(c_.fileNameEdit, kSilver);
+}
+
+void MainWindow::CreateWildcardGroup(Container& panel) {
+    c_.wildcardGroup = std::make_unique<GroupBox>(this);
+    GroupBox& group = *c_.wildcardGroup;
+    group.CreateGroup(panel, "Wildcard", 8, 296, 430, 89);
+    c_.wildcardHelp = AddLabel(group, L"Scans for a specific file by using wildcards such as myfile.* or *<string>*.",
+                               16, 24, idStatic + 13);
+    c_.wildcardLabel = AddLabel(group, L"Wildcard: ", 16, 53, idStatic + 14);
+    c_.wildcardEdit = AddControl(group, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 69, 52, 188, 19, idWildcardEdit);
+}
+
+// Designed to the right of the others; moved under the filter choice when shown.
+void MainWindow::CreateFileTypeGroup(Container& panel) {
+    c_.fileTypeGroup = std::make_unique<GroupBox>(this);
+    GroupBox& group = *c_.fileTypeGroup;
+    group.CreateGroup(panel, "Deleted file type", 448, 200, 430, 244);
+    for (std::size_t i = 0; i < kCategoryCount; ++i) {
+        c_.categoryChecks[i] = AddCheckBox(group, Widen(kCategoryChecks[i].caption), 16, kCategoryChecks[i].top, 19,
+                                           idCategoryCheck0 + static_cast<int>(i));
+    }
+    c_.customTypesCheck = AddCheckBox(group, L"Custom file types", 16, 209, 19, idCustomTypesCheck);
+    c_.customTypesEdit = AddControl(group, WC_EDITW, L".dll, .ini, .sys", kEdit | WS_DISABLED, WS_EX_CLIENTEDGE, 123,
+                                    210, 185, 19, idCustomTypesEdit);
+    c_.fileTypesPicture = std::make_unique<Image>(group);
+    c_.fileTypesPicture->SetBounds(360, 104, 32, 41);
+    c_.fileTypesPicture->SetPicture(Picture::FromIconResource(IDI_FILE_TYPES, 32, 41));
+}
+
+void MainWindow::CreateMenuControls(Container& panel) {
+    c_.menuImage = std::make_unique<HoverImage>(panel);
+    c_.menuImage->SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    c_.menuImage->SetBounds(17, 195, 32, 32);
+    c_.menuImage->SetAutoSize(true);
+    const Picture menu = Picture::FromIconResource(IDI_MENU, 32, 32);
+    c_.menuImage->SetPicture(menu);
+    c_.menuImage->SetNoFocusedPicture(menu);
+    c_.menuImage->SetFocusedPicture(Picture::FromIconResource(IDI_MENU_HOVER, 32, 32));
+
+    c_.menuLabel = std::make_unique<Label>(panel);
+    c_.menuLabel->SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    c_.menuLabel->SetFont(-11, true, true);
+    c_.menuLabel->SetFontColor(RGB(0, 0, 255));
+    c_.menuLabel->SetBounds(51, 212, 0, 0);
+    c_.menuLabel->SetCaption("Menu");
+}
+
+void MainWindow::SetHints() {
+    SetHint(c_.destinationEdit, "Specifies the storage device and folder on which to put the recovered files. Must be "
+                                "different from the source-drive.");
+    SetHint(c_.destinationButton, "Set your default output folder");
+    SetHint(c_.sourceFolderEdit, "Scan the specified file directory");
+    SetHint(c_.wildcardEdit, "myfile.* or *<string>*");
+    SetHint(c_.customTypesEdit, "Please separate multiple extensions with commas");
+    for (std::size_t i = 0; i < kCategoryCount; ++i) {
+        SetHint(c_.categoryChecks[i], CategoryHint(static_cast<Category>(i)));
+    }
+    SetHint(*c_.menuImage, "Click to popup the menu");
+    SetHint(*c_.menuLabel, "Click to popup the menu");
+}
+
+// Labels and check boxes are as wide as their text (and the check mark), at every DPI.
+HWND MainWindow::AddLabel(Container& parent, const std::wstring& text, int x, int y, int id) {
+    HWND label = AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
+    FitToText(label, 1, false);
+    return label;
+}
+
+HWND MainWindow::AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id) {
+    HWND box = AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
+    FitToText(box, 24, false);
+    return box;
+}
+
+void MainWindow::BindHandlers() {
+    OnCommand(idSourceCombo, [this](int code) {
+        if (code == CBN_DROPDOWN) {
+            OnSourceDropDown();
+        }
+    });
+    BindButtons();
+    Subclass(c_.fileNameEdit, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        if (msg != WM_LBUTTONUP) {
+            return false;
+        }
+        result = CallOriginal(hwnd, msg, wParam, lParam);
+        OnFileNameClicked();
+        return true;
+    });
+    BindGraphics();
+    AcceptFolderDrops(c_.destinationEdit);
+    AcceptFolderDrops(c_.sourceFolderEdit);
+}
+
+void MainWindow::BindButtons() {
+    const auto click = [this](void (MainWindow::*handler)()) {
+        return [this, handler](int code) {
+            if (code == BN_CLICKED) {
+                (this->*handler)();
+            }
+        };
+    };
+    for (int i = 0; i < kFilterCount; ++i) {
+        OnCommand(idFilterButton0 + i, click(&MainWindow::FilterClicked));
+    }
+    OnCommand(idCustomTypesCheck, click(&MainWindow::OnCustomTypesClicked));
+    OnCommand(idDestinationButton, click(&MainWindow::OnDestinationButtonClicked));
+    OnCommand(idSourceFolderButton, click(&MainWindow::OnSourceFolderButtonClicked));
+    OnCommand(idShowFilesButton, click(&MainWindow::OnShowFilesClicked));
+    OnCommand(idStartButton, click(&MainWindow::OnStartClicked));
+    OnCommand(idExitButton, click(&MainWindow::OnExitClicked));
+}
+
+void MainWindow::BindGraphics() {
+    const auto call = [this](void (MainWindow::*handler)()) {
+        return [this, handler](GraphicControl&) { (this->*handler)(); };
+    };
+    c_.titleBanner->OnClick = call(&MainWindow::OpenMakerHomePage);
+    c_.productIcon->OnClick = call(&MainWindow::OpenMakerHomePage);
+    c_.subtitleLabel->OnClick = call(&MainWindow::OpenMakerHomePage);
+    c_.titleLabel->OnClick = call(&MainWindow::OpenHelpPage);
+    c_.updateLink->OnClick = call(&MainWindow::OpenUpdatePage);
+    c_.menuImage->OnClick = call(&MainWindow::ShowMenu);
+    c_.menuLabel->OnClick = call(&MainWindow::ShowMenu);
+}
+
+void MainWindow::AcceptFolderDrops(HWND edit) {
+    DragAcceptFiles(edit, TRUE);
+    // Explorer runs with less privilege than this program: let its drops through.
+    AllowMessageFrom(edit, WM_DROPFILES);
+    AllowMessageFrom(edit, WM_COPYDATA);
+    AllowMessageFrom(edit, 0x0049); // WM_COPYGLOBALDATA
+    Subclass(edit, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+        if (msg != WM_DROPFILES) {
+            return false;
+        }
+        FolderDropped(hwnd, reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
+    });
+}
+
+std::optional<Filter> MainWindow::ChosenFilter() const {
+    for (std::size_t i = 0; i < c_.filterButtons.size(); ++i) {
+        if (IsChecked(c_.filterButtons[i])) {
+            return FilterOfIndex(static_cast<int>(i));
+        }
+    }
+    return std::nullopt;
+}
+
+void MainWindow::SetFilter(Filter filter) {
+    for (std::size_t i = 0; i < c_.filterButtons.size(); ++i) {
+        SetChecked(c_.filterButtons[i], static_cast<int>(i) == IndexOfFilter(filter));
+    }
+    FilterClicked();
+}
+
+// A click on the item already chosen changes nothing.
+void MainWindow::FilterClicked() {
+    if (ChosenFilter() != shownFilter_) {
+        shownFilter_ = ChosenFilter();
+        OnFilterChanged();
+    }
+}
+
+void MainWindow::OnFilterChanged() {
+    ArrangeFilterPanels();
+}
+
+void MainWindow::ArrangeFilterPanels() {
+    Arrange(true);
+}
+
+// After a DPI change the same arrangement is made at the new scale, in place.
+void MainWindow::Relayout() {
+    Arrange(false);
+}
+
+void MainWindow::Arrange(bool moveWindow) {
+    const std::optional<Filter> filter = ChosenFilter();
+    if (filter) {
+        PlaceButtonRow(ShowFilterGroup(*filter));
+        if (filter == Filter::FileType && moveWindow) {
+            CenterForFileTypes();
+        }
+    }
+    FitToButtonRow();
+}
+
+GroupBox* MainWindow::GroupOfFilter(Filter filter) const {
+    switch (filter) {
+    case Filter::SpecificFile:
+        return c_.fileNameGroup.get();
+    case Filter::Wildcard:
+        return c_.wildcardGroup.get();
+    case Filter::FileType:
+        return c_.fileTypeGroup.get();
+    case Filter::AllDeleted:
+        break;
+    }
+    return nullptr;
+}
+
+// Shows the group of the filter's own field under the filter choice and hides the others. Returns
+// what the button row goes below: that group, or the filter choice itself.
+Container& MainWindow::ShowFilterGroup(Filter filter) {
+    GroupBox* shown = GroupOfFilter(filter);
+    if (shown != nullptr) {
+        const RECT choice = DesignRect(c_.filterGroup->Handle());
+        SetTop(shown->Handle(), choice.top + choice.bottom + 10);
+    }
+    if (filter == Filter::FileType) {
+        // Designed to the right of the others.
+        SetLeft(c_.fileTypeGroup->Handle(), DesignRect(c_.fileNameGroup->Handle()).left);
+    }
+    for (GroupBox* group : {c_.fileNameGroup.get(), c_.wildcardGroup.get(), c_.fileTypeGroup.get()}) {
+        ShowWindow(group->Handle(), group == shown ? SW_SHOW : SW_HIDE);
+    }
+    return shown != nullptr ? static_cast<Container&>(*shown) : *c_.filterGroup;
+}
+
+void MainWindow::PlaceButtonRow(const Container& above) {
+    const RECT a = DesignRect(above.Handle());
+    const int rowTop = a.top + a.bottom + 20;
+    SetTop(c_.startButton, rowTop);
+    SetTop(c_.showFilesButton, rowTop);
+    SetTop(c_.exitButton, rowTop);
+    c_.menuImage->SetTop(rowTop - 9);
+    c_.menuLabel->SetTop(rowTop + 8);
+}
+
+// Centred for a 510-pixel window, whatever its real height.
+void MainWindow::CenterForFileTypes() {
+    const RECT work = WorkArea();
+    RECT window;
+    GetWindowRect(hwnd_, &window);
+    const int top = ((work.bottom - work.top) - S(510)) / 2;
+    SetWindowPos(hwnd_, nullptr, window.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The panel and the window end below the button row; the title band spans the width.
+void MainWindow::FitToButtonRow() {
+    const RECT panel = DesignRect(c_.mainPanel->Handle());
+    const int panelHeight = panel.top + DesignRect(c_.startButton).top + DesignRect(c_.startButton).bottom + 16;
+    Place(c_.mainPanel->Handle(), panel.left, panel.top, 460, panelHeight);
+    SetClientSize(460, panelHeight);
+    FitTitleBand();
+}
+
+// The title picture spans the window; the update link keeps to its right edge.
+void MainWindow::FitTitleBand() {
+    const SIZE client = ClientSize96();
+    c_.titleBanner->SetBounds(0, 0, client.cx, 50);
+    c_.updateLink->SetLeft(client.cx - c_.updateLink->Width() - 10);
+    c_.updateIcon->SetLeft(c_.updateLink->Left() - 20);
+}
+
+RECT MainWindow::WorkArea() const {
+    if (services_.workArea) {
+        return services_.workArea();
+    }
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+} // namespace kestro

@@ -1,0 +1,106 @@
+// The main window's recovery job: the choices read from the controls, checked and turned into the
+// tool's arguments, then run in the Scanning dialog or copied as a command line.
+#include "app/main_window_win.h"
+
+#include "global/application_win.h"
+#include "global/clipboard_win.h"
+#include "global/control_state_win.h"
+#include "global/texts.h"
+#include "global/winstr_win.h"
+#include "job/cmdline.h"
+#include "job/command.h"
+
+namespace kestro {
+
+namespace {
+constexpr int kDeepScanEntry = 1; // of the mode list
+}
+
+JobChoices MainWindow::ReadChoices() const {
+    JobChoices choices;
+    choices.sourceText = GetText(c_.sourceCombo);
+    choices.sourceIndex = SelectedIndex(c_.sourceCombo);
+    for (int i = 0; i < EntryCount(c_.sourceCombo); ++i) {
+        choices.sourceEntries.push_back(EntryText(c_.sourceCombo, i));
+    }
+    choices.destination = GetText(c_.destinationEdit);
+    choices.useSourcePath = IsChecked(c_.sourceFolderCheck);
+    choices.sourcePath = GetText(c_.sourceFolderEdit);
+    choices.recoveryMode = Mode();
+    choices.filter = ChosenFilter();
+    choices.fileName = GetText(c_.fileNameEdit);
+    choices.wildcard = GetText(c_.wildcardEdit);
+    for (std::size_t i = 0; i < kCategoryCount; ++i) {
+        choices.types.ticked[i] = IsChecked(c_.categoryChecks[i]);
+    }
+    choices.types.custom = IsChecked(c_.customTypesCheck);
+    choices.types.customText = GetText(c_.customTypesEdit);
+    return choices;
+}
+
+void MainWindow::ShowError(const std::string& text) {
+    Application::Get().MessageBox(text, LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONERROR);
+}
+
+void MainWindow::OnStartClicked() {
+    try {
+        const JobResult job = CheckAndBuild(ReadChoices(), *services_.jobSystem);
+        if (!job.ok) {
+            ShowError(job.message);
+            return;
+        }
+        if (job.switchToDeepScan && SelectedIndex(c_.modeCombo) != kDeepScanEntry) {
+            SendMessageW(c_.modeCombo, CB_SETCURSEL, kDeepScanEntry, 0);
+        }
+        RunScanDialog(job.arguments);
+    } catch (...) {
+        // Start fails silently; the Scanning dialog reports the run's own errors.
+    }
+}
+
+// The command line exactly as the runner forms it, without starting anything.
+void MainWindow::CopyCommand() {
+    const JobResult job = CheckAndBuild(ReadChoices(), *services_.jobSystem);
+    if (!job.ok) {
+        ShowError(job.message);
+        return;
+    }
+    if (!PutTextOnClipboard(hwnd_, Widen(ToolCommandLine("winfr", job.arguments)))) {
+        ShowError(LoadText(IDS_CLIPBOARD_FAILED));
+    }
+}
+
+void MainWindow::RunScanDialog(const std::string& arguments) {
+    if (services_.runScan) {
+        services_.runScan(hwnd_, arguments);
+        return;
+    }
+    if (!runner_) {
+        return;
+    }
+    {
+        ScanDialog dialog(hwnd_, *this, runner_, arguments);
+        scanDialog_ = &dialog;
+        try {
+            dialog.ShowModal();
+        } catch (...) {
+            scanDialog_ = nullptr;
+            throw;
+        }
+        scanDialog_ = nullptr;
+    }
+    if (closeAfterScan_) {
+        closeAfterScan_ = false;
+        Close();
+    }
+}
+
+std::string MainWindow::DestinationText() const {
+    return GetText(c_.destinationEdit);
+}
+
+RecoveryMode MainWindow::Mode() const {
+    return RecoveryModeOfIndex(SelectedIndex(c_.modeCombo));
+}
+
+} // namespace kestro

@@ -1,0 +1,115 @@
+#include "dialogs/about_dialog_win.h"
+
+#include "global/application_win.h"
+#include "global/graphic_controls_win.h"
+#include "global/texts.h"
+#include "global/winstr_win.h"
+#include "resource_ids.h"
+
+namespace kestro {
+
+namespace {
+
+constexpr int idProductName = 1001;
+constexpr int idVersion = 1002;
+constexpr int idCopyright = 1003;
+constexpr int idEmail = 1004;
+constexpr int idSeparator = 1005;
+
+constexpr char kVersionText[] = "Version: 2.0  Build 20230428";
+constexpr char kCopyrightText[] = "Copyright \xC2\xA9 2023 Kestro Software. All rights reserved.";
+constexpr char kEmailText[] = "Email: support@kestro-software.example";
+constexpr char kWebAddressText[] = "www.kestro-software.example";
+
+} // namespace
+
+struct AboutDialog::Controls {
+    explicit Controls(AboutDialog& form) : banner(form), productIcon(form), webAddress(form) {}
+
+    HWND owner = nullptr;
+    Image banner;
+    Image productIcon;
+    HWND productName = nullptr;
+    HWND versionText = nullptr;
+    HWND copyrightText = nullptr;
+    HWND emailText = nullptr;
+    HWND separatorLine = nullptr;
+    Label webAddress;
+    HWND okButton = nullptr;
+};
+
+namespace {
+
+// A plain label sized to its text, as an auto-sized label of the toolkit is.
+HWND AddLabel(Form& form, int id, const std::string& text, int x, int y) {
+    HWND label = form.AddControl(form, L"STATIC", Widen(text), WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, x, y, 1, 1, id);
+    return label;
+}
+
+// As wide and high as its text, at every DPI.
+void SizeToText(Form& form, HWND label) {
+    form.FitToText(label, 0, true);
+}
+
+} // namespace
+
+AboutDialog::AboutDialog(HWND owner) {
+    CreateForm(L"KestroAboutDialog", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
+               L"About Refindor", 360, 237);
+    // A dialog frame carries no icon; the framework's classes all get the program's.
+    SetClassLongPtrW(Handle(), GCLP_HICON, 0);
+    SetClassLongPtrW(Handle(), GCLP_HICONSM, 0);
+    controls_ = std::make_unique<Controls>(*this);
+    Controls& c = *controls_;
+    c.owner = owner;
+
+    const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+    c.banner.SetBounds(0, 0, 360, 50);
+    c.banner.SetStretch(true);
+    c.banner.SetPicture(Picture::FromJpegResource(IDR_ABOUT_JPEG));
+    c.banner.SetCursor(hand);
+    c.banner.OnClick = [this](GraphicControl&) {
+        Application::Get().Shell().Open(Handle(), "Open", LoadText(IDS_URL_HOME));
+    };
+
+    c.productIcon.SetBounds(20, 61, 32, 32);
+    c.productIcon.SetStretch(true);
+    c.productIcon.SetPicture(Picture::FromIconResource(IDI_PRODUCT, 32, 32));
+
+    // Filled in when the dialog is shown.
+    c.productName = AddLabel(*this, idProductName, "", 80, 62);
+    c.versionText = AddLabel(*this, idVersion, kVersionText, 80, 87);
+    c.copyrightText = AddLabel(*this, idCopyright, kCopyrightText, 80, 112);
+    c.emailText = AddLabel(*this, idEmail, kEmailText, 80, 137);
+    for (HWND label : {c.productName, c.versionText, c.copyrightText, c.emailText}) {
+        SizeToText(*this, label);
+    }
+    c.separatorLine = AddControl(*this, L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, 80, 166, 262, 2, idSeparator);
+
+    // The address shown is the maker's site; a click opens the product's own page.
+    c.webAddress.SetBounds(80, 182, 0, 0);
+    c.webAddress.SetFont(-11, false, true);
+    c.webAddress.SetFontColor(RGB(0, 0, 255));
+    c.webAddress.SetCursor(hand);
+    c.webAddress.SetCaption(kWebAddressText);
+    c.webAddress.OnClick = [this](GraphicControl&) {
+        Application::Get().Shell().Open(Handle(), "Open", LoadText(IDS_URL_PRODUCT));
+    };
+
+    c.okButton =
+        AddControl(*this, L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 260, 201, 79, 23, IDOK);
+    OnCommand(IDOK, [this](int) { SetModalResult(mrOk); });
+    // Esc: the way of the close box.
+    OnCommand(IDCANCEL, [this](int) { Close(); });
+}
+
+AboutDialog::~AboutDialog() = default;
+
+void AboutDialog::OnShow() {
+    Controls& c = *controls_;
+    CenterOver(c.owner);
+    SetWindowTextW(c.productName, Widen(LoadText(IDS_PRODUCT_NAME)).c_str());
+    SizeToText(*this, c.productName);
+}
+
+} // namespace kestro

@@ -1,0 +1,23 @@
+#pragma once
+// AboutDialog: the About dialog.
+#include <memory>
+
+#include "global/form_win.h"
+
+namespace kestro {
+
+class AboutDialog : public Form {
+public:
+    explicit AboutDialog(HWND owner);
+    ~AboutDialog() override;
+
+    struct Controls;
+
+protected:
+    void OnShow() override;
+
+private:
+    std::unique_ptr<Controls> controls_;
+};
+
+} // namespace kestro

@@ -1,0 +1,344 @@
+#include "dialogs/scan_dialog_win.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <exception>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "dialogs/scan_outcome.h"
+#include "global/application_win.h"
+#include "global/handles_win.h"
+#include "global/locale_win.h"
+#include "global/number_text.h"
+#include "global/text.h"
+#include "global/texts.h"
+#include "global/winstr_win.h"
+#include "runner/progress_event.h"
+#include "runner/tool_runner_win.h"
+#include "widgets/percent_bar_win.h"
+
+namespace kestro {
+
+namespace {
+
+constexpr int idStatusText = 1001;
+constexpr int idProgressBar = 1002;
+constexpr int idStop = 1003;
+constexpr int idElapsedText = 1004;
+
+class SystemTicks final : public TickSource {
+public:
+    ULONGLONG Milliseconds() override { return GetTickCount64(); }
+};
+
+TickSource& SystemClock() {
+    static SystemTicks ticks;
+    return ticks;
+}
+
+} // namespace
+
+struct ScanDialog::Controls {
+    explicit Controls(Form* form) : body(form) {}
+    Container body;
+    HWND statusText = nullptr;
+    HWND progressBar = nullptr;
+    HWND stopButton = nullptr;
+    HWND elapsedText = nullptr;
+};
+
+ScanDialog::ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner, std::string arguments)
+    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(std::move(runner)),
+      arguments_(std::move(arguments)), owner_(owner), ticks_(&SystemClock()) {
+    CreateForm(L"KestroScanDialog", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
+               Widen(LoadText(IDS_PRODUCT_NAME)), 369, 130);
+    Controls& c = *controls_;
+    c.body.CreatePanel(*this, 8, 8, 369, 121);
+    c.statusText = AddControl(c.body, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 8, 337, 13,
+                              idStatusText);
+    c.progressBar = AddControl(c.body, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, 0, 8, 37, 337, 12, idProgressBar);
+    ShowPercentOn(c.progressBar, *this);
+    SendMessageW(c.progressBar, PBM_SETRANGE32, 0, kBarFull);
+    c.elapsedText = AddControl(c.body, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 55, 337, 13,
+                               idElapsedText);
+    c.stopButton =
+        AddControl(c.body, WC_BUTTONW, L"Stop", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 144, 75, 80, 27, idStop);
+    OnCommand(idStop, [this](int notifyCode) {
+        if (notifyCode == BN_CLICKED) {
+            StopRun();
+        }
+    });
+}
+
+ScanDialog::~ScanDialog() {
+    // A run whose dialog disappears without closing would go on with no one left to stop it.
+    if (hwnd_ != nullptr && runner_->NotifyWindow() == hwnd_) {
+        runner_->Stop();
+    }
+    EndTaskbarProgress();
+    DrainQueuedEvents();
+}
+
+void ScanDialog::SetTickSource(TickSource* ticks) noexcept {
+    ticks_ = ticks != nullptr ? ticks : &SystemClock();
+}
+
+HWND ScanDialog::StatusText() const {
+    return controls_->statusText;
+}
+HWND ScanDialog::ProgressBar() const {
+    return controls_->progressBar;
+}
+HWND ScanDialog::StopButton() const {
+    return controls_->stopButton;
+}
+HWND ScanDialog::ElapsedText() const {
+    return controls_->elapsedText;
+}
+
+void ScanDialog::OnShow() {
+    ClearDisplay();
+    CenterOver(owner_);
+    runStarted_ = ticks_->Milliseconds();
+    if (StartTool()) {
+        StartProgressDisplay();
+    }
+}
+
+void ScanDialog::ClearDisplay() {
+    SetWindowTextW(controls_->statusText, L"");
+    SendMessageW(controls_->progressBar, PBM_SETPOS, 0, 0);
+    filesFound_ = 0;
+    savedFolder_.clear();
+    outcomeEndedRun_ = false;
+    filesRecovered_ = 0;
+    filesTotal_ = 0;
+    SetWindowTextW(controls_->elapsedText, L"");
+}
+
+// A failure to start is reported here rather than left to ShowModal, so that the taskbar shows it
+// while its box is open. Nothing runs afterwards, so the clock does not start.
+bool ScanDialog::StartTool() {
+    try {
+        runner_->Start(hwnd_, arguments_);
+        return true;
+    } catch (const std::exception& e) {
+        TaskbarProgress& taskbar = Application::Get().Taskbar();
+        taskbar.SetState(TBPF_ERROR);
+        Application::Get().ShowException(e.what());
+        taskbar.SetState(TBPF_NOPROGRESS);
+        return false;
+    }
+}
+
+void ScanDialog::StartProgressDisplay() {
+    TaskbarProgress& taskbar = Application::Get().Taskbar();
+    taskbarActive_ = true;
+    taskbar.SetState(TBPF_NORMAL);
+    taskbar.SetValue(0, kBarFull);
+    clockRunning_ = true;
+    ShowElapsed();
+    SetTimer(hwnd_, kElapsedTimer, 1000, nullptr);
+}
+
+void ScanDialog::OnClose() {
+    runner_->Stop();
+    StopClock();
+    EndTaskbarProgress();
+}
+
+void ScanDialog::StopClock() {
+    clockRunning_ = false;
+    if (hwnd_ != nullptr) {
+        KillTimer(hwnd_, kElapsedTimer);
+    }
+}
+
+void ScanDialog::EndTaskbarProgress() {
+    if (taskbarActive_) {
+        taskbarActive_ = false;
+        Application::Get().Taskbar().SetState(TBPF_NOPROGRESS);
+    }
+}
+
+void ScanDialog::ShowElapsed() {
+    const ULONGLONG now = ticks_->Milliseconds();
+    std::string line = LoadText(IDS_ELAPSED) + ClockText(now > runStarted_ ? (now - runStarted_) / 1000 : 0);
+    if (filesTotal_ > 0) {
+        line += "   " + LocaleGroupedNumber(static_cast<std::uint64_t>(std::max(filesRecovered_, 0))) +
+                LoadText(IDS_FILES_OF) + LocaleGroupedNumber(static_cast<std::uint64_t>(filesTotal_)) +
+                LoadText(IDS_FILES_SO_FAR);
+    }
+    // A static repaints on every new text, so an unchanged one is not set again.
+    if (GetText(controls_->elapsedText) != line) {
+        SetText(controls_->elapsedText, line);
+    }
+}
+
+void ScanDialog::MoveBar(std::int32_t position) {
+    const auto before = SendMessageW(controls_->progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    const auto after = SendMessageW(controls_->progressBar, PBM_GETPOS, 0, 0);
+    if (taskbarActive_ && after != before) {
+        Application::Get().Taskbar().SetValue(static_cast<ULONGLONG>(after), kBarFull);
+    }
+}
+
+// Every outcome that shows a problem also ends the run, so the error state stays on the taskbar
+// until the dialog has closed, which follows at once.
+void ScanDialog::ShowProblem(const std::string& text) {
+    if (taskbarActive_) {
+        Application::Get().Taskbar().SetState(TBPF_ERROR);
+    }
+    ShowBox(text, MB_ICONERROR);
+}
+
+// The tool is stopped before the box opens: a box pumps messages, and a tool that ended while it
+// was open would otherwise stack the advice to start again on top of it.
+void ScanDialog::EndRunWithProblem(const std::string& text) {
+    outcomeEndedRun_ = true;
+    runner_->Stop();
+    ShowProblem(text);
+    StopRun();
+}
+
+void ScanDialog::StopRun() {
+    runner_->Stop();
+    SetModalResult(mrAbort);
+}
+
+bool ScanDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_TIMER && wParam == kElapsedTimer) {
+        // A tick already queued when the dialog closed must not move the clock on.
+        if (clockRunning_) {
+            ShowElapsed();
+        }
+        result = 0;
+        return true;
+    }
+    if (msg == WM_PROCESSINFO) {
+        // The record is ours from here on, whatever its handling does.
+        std::unique_ptr<ProgressEvent> event(reinterpret_cast<ProgressEvent*>(lParam));
+        if (event) {
+            try {
+                OnProgressEvent(*event);
+            } catch (...) {
+                // A failing event must not disturb the run.
+            }
+        }
+        result = 0;
+        return true;
+    }
+    if (msg == WM_DESTROY) {
+        DrainQueuedEvents();
+    }
+    return false;
+}
+
+void ScanDialog::ShowBox(const std::string& text, UINT icon) {
+    Application::Get().MessageBox(text, LoadText(IDS_PRODUCT_NAME), MB_OK | icon);
+}
+
+std::string ScanDialog::CompletedMessage() const {
+    std::string message = LoadText(context_.Mode() == RecoveryMode::Quick ? IDS_QUICK_COMPLETED : IDS_DEEP_COMPLETED);
+    if (filesFound_ > 0) {
+        message += std::to_string(filesFound_) + LoadText(IDS_FILES_WERE_FOUND) + "\r\n";
+        if (!savedFolder_.empty()) {
+            message += LoadText(IDS_SAVED_IN) + savedFolder_;
+        }
+    }
+    return message;
+}
+
+void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
+    if (outcomeEndedRun_) {
+        // The run is over and its box is open or answered: events the tool sent before it was
+        // stopped (its own end among them) have nothing left to say.
+        return;
+    }
+    switch (event.kind) {
+    case EventKind::Progress:
+    case EventKind::PassStarted:
+        ShowProgress(event);
+        break;
+    case EventKind::DestinationFull:
+        EndRunWithProblem(LoadText(IDS_DISK_FULL));
+        break;
+    case EventKind::AbortPrompt:
+        StopRun();
+        break;
+    case EventKind::NothingFound:
+        ShowNothingFound();
+        break;
+    case EventKind::NeedsAdmin:
+        EndRunWithProblem(LoadText(IDS_NEEDS_ADMIN));
+        break;
+    case EventKind::Completed:
+        ShowBox(CompletedMessage(), MB_ICONINFORMATION);
+        break;
+    case EventKind::Finished:
+        RunFinished(event);
+        break;
+    }
+}
+
+void ScanDialog::ShowProgress(const ProgressEvent& event) {
+    if (event.pass) {
+        SetText(controls_->statusText,
+                LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK : IDS_RECOVERING_FILES));
+        if (*event.pass == RunPass::Recovering && event.totalFiles > 0) {
+            CountRecovered(event);
+        }
+    }
+    if (event.position) {
+        MoveBar(*event.position);
+    }
+}
+
+// The recovering pass's counts, and the folder the first file went to (the Recovery_... folder
+// that the tool makes under the destination).
+void ScanDialog::CountRecovered(const ProgressEvent& event) {
+    filesFound_ = event.totalFiles;
+    filesRecovered_ = event.filesRecovered;
+    filesTotal_ = event.totalFiles;
+    if (!event.currentFile.empty() && savedFolder_.empty()) {
+        std::string destination = context_.DestinationText();
+        if (destination.empty() || destination.back() != '\\') {
+            destination.push_back('\\');
+        }
+        savedFolder_ = destination + TextBetween(event.currentFile, destination, "\\");
+    }
+}
+
+void ScanDialog::ShowNothingFound() {
+    std::string text = LoadText(IDS_NOTHING_FOUND);
+    if (context_.Mode() == RecoveryMode::Quick) {
+        text += LoadText(IDS_TRY_DEEP_SCAN);
+    }
+    ShowBox(text, MB_ICONINFORMATION);
+}
+
+// A tool that crashed must not look like a finished run, whatever it reported before.
+void ScanDialog::RunFinished(const ProgressEvent& event) {
+    if (IsCrashExitCode(event.exitCode)) {
+        ShowProblem(WithExitCode(LoadText(IDS_TOOL_STOPPED), event.exitCode));
+    } else if (!event.progressSeen) {
+        ShowProblem(LoadText(IDS_FINISHED_QUICKLY));
+    }
+    Close();
+}
+
+void ScanDialog::DrainQueuedEvents() noexcept {
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    // Events posted to this window that it will never handle: their records are still ours.
+    MSG msg;
+    while (PeekMessageW(&msg, hwnd_, WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE)) {
+        delete reinterpret_cast<ProgressEvent*>(msg.lParam);
+    }
+}
+
+} // namespace kestro

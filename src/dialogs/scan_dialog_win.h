@@ -1,0 +1,101 @@
+#pragma once
+// ScanDialog: the modal Scanning dialog in which a recovery run lives.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "global/form_win.h"
+#include "job/recovery_options.h"
+
+namespace kestro {
+
+class ToolRunner;
+struct ProgressEvent;
+
+// The clock of the elapsed time; tests put their own in its place.
+class TickSource {
+public:
+    virtual ~TickSource() = default;
+    virtual ULONGLONG Milliseconds() = 0;
+};
+
+// What the dialog reads from the main window.
+class ScanContext {
+public:
+    virtual ~ScanContext() = default;
+    virtual std::string DestinationText() const = 0; // text of destinationEdit
+    virtual RecoveryMode Mode() const = 0;
+};
+
+// The dialog shares the runner with the main window: whatever the main window does while the
+// dialog's modal loop runs (a close request from outside, the end of the session), the runner
+// lives until the dialog has let go of it too.
+class ScanDialog : public Form {
+public:
+    // The dialog runs "winfr " + arguments when it is shown.
+    ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner, std::string arguments);
+    ~ScanDialog() override;
+
+    // The timer that refreshes the elapsed time and the files so far, once a second.
+    static constexpr UINT_PTR kElapsedTimer = 1;
+    // Null restores the system's clock.
+    void SetTickSource(TickSource* ticks) noexcept;
+
+    // The Stop button; also what the events that end a run do.
+    void StopRun();
+
+    // The controls, for tests and outside readers.
+    HWND StatusText() const;
+    HWND ProgressBar() const;
+    HWND StopButton() const;
+    HWND ElapsedText() const;
+
+    std::int32_t FilesFound() const noexcept { return filesFound_; }
+    const std::string& SavedFolder() const noexcept { return savedFolder_; }
+
+    struct Controls;
+
+protected:
+    void OnShow() override;
+    void OnClose() override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void ClearDisplay();
+    bool StartTool();
+    void StartProgressDisplay();
+    void OnProgressEvent(const ProgressEvent& event);
+    void ShowProgress(const ProgressEvent& event);
+    void CountRecovered(const ProgressEvent& event);
+    void ShowNothingFound();
+    void RunFinished(const ProgressEvent& event);
+    void ShowBox(const std::string& text, UINT icon);
+    std::string CompletedMessage() const;
+    void DrainQueuedEvents() noexcept;
+    void MoveBar(std::int32_t position);
+    void ShowProblem(const std::string& text);
+    void EndRunWithProblem(const std::string& text);
+    void ShowElapsed();
+    void StopClock();
+    void EndTaskbarProgress();
+
+    std::unique_ptr<Controls> controls_;
+    ScanContext& context_;
+    std::shared_ptr<ToolRunner> runner_;
+    std::string arguments_;
+    HWND owner_;
+    std::int32_t filesFound_ = 0;
+    std::string savedFolder_;
+    // The files so far, from the same event as filesFound_; shown once the tool gave a total.
+    std::int32_t filesRecovered_ = 0;
+    std::int32_t filesTotal_ = 0;
+    TickSource* ticks_;
+    ULONGLONG runStarted_ = 0;
+    bool clockRunning_ = false;
+    // The taskbar follows the bar from a started run until the dialog closes, and not after.
+    bool taskbarActive_ = false;
+    // An outcome (destination full, missing rights) has stopped the run and shows its box.
+    bool outcomeEndedRun_ = false;
+};
+
+} // namespace kestro

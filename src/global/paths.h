@@ -1,0 +1,13 @@
+#pragma once
+// Paths taken apart as text.
+#include <string>
+#include <string_view>
+
+namespace kestro {
+
+// The folder a file's path names ("C:\Work" for "C:\Work\a.txt"): the part before the last "\" or
+// "/", with a backslash after a bare drive ("C:\" for "C:\a.txt"). Empty when the path names no
+// folder.
+std::string FolderOfFile(std::string_view path);
+
+} // namespace kestro

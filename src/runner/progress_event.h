@@ -1,0 +1,79 @@
+#pragma once
+// The events that the output interpreter sends to the Scanning dialog: each says one thing the
+// tool's output told about the run. Portable: the Win32 side posts each as a WM_PROCESSINFO
+// message whose lParam carries the record.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kestro {
+
+constexpr unsigned WM_PROCESSINFO = 0x3603;
+
+// The bar's range, in tenths of a percent.
+constexpr std::int32_t kBarEmpty = 0;
+constexpr std::int32_t kBarFull = 1000;
+
+// The two passes of a run; the status line names the one under way.
+enum class RunPass { Scanning, Recovering };
+
+enum class EventKind {
+    Progress,        // the bar moves, and the status line may name the pass
+    PassStarted,     // a pass begins: the status line names it and the bar starts again at 0
+    NothingFound,    // the tool found nothing with this mode
+    DestinationFull, // the tool asks what to do about the full destination disk
+    AbortPrompt,     // the tool asks whether to abort (a file exists, ...)
+    NeedsAdmin,      // the tool lacks administrator rights
+    Completed,       // the tool reports all of its work done
+    Finished,        // the tool's process has ended: the last event of a run
+};
+
+struct ProgressEvent {
+    EventKind kind = EventKind::Progress;
+    // Progress, PassStarted: where the bar goes (kBarEmpty to kBarFull); nothing leaves it as it is.
+    std::optional<std::int32_t> position;
+    // Progress, PassStarted: the pass the status line names; nothing leaves the status line as it is.
+    std::optional<RunPass> pass;
+    // Progress in the recovering pass: the file just recovered, with the files so far out of the
+    // total (totalFiles is 0 in every other event).
+    std::string currentFile;
+    std::int32_t totalFiles = 0;
+    std::int32_t filesRecovered = 0;
+    // Finished: whether the run ever reported progress, and how the tool's process ended.
+    bool progressSeen = false;
+    std::uint32_t exitCode = 0;
+
+    static ProgressEvent Progress(std::optional<std::int32_t> position, std::optional<RunPass> pass = std::nullopt) {
+        ProgressEvent event;
+        event.position = position;
+        event.pass = pass;
+        return event;
+    }
+    static ProgressEvent PassStarted(RunPass pass) {
+        ProgressEvent event = Progress(kBarEmpty, pass);
+        event.kind = EventKind::PassStarted;
+        return event;
+    }
+    // An event that says no more than its kind (the tool's messages and prompts).
+    static ProgressEvent Of(EventKind kind) {
+        ProgressEvent event;
+        event.kind = kind;
+        return event;
+    }
+    static ProgressEvent Finished(bool progressSeen, std::uint32_t exitCode) {
+        ProgressEvent event = Of(EventKind::Finished);
+        event.progressSeen = progressSeen;
+        event.exitCode = exitCode;
+        return event;
+    }
+};
+
+// Where events go. Ownership of the record passes with the call.
+class ProgressEventSink {
+public:
+    virtual ~ProgressEventSink() = default;
+    virtual void Post(std::unique_ptr<ProgressEvent> event) = 0;
+};
+
+} // namespace kestro

@@ -1,0 +1,545 @@
+// The tool runner under Wine, with the winfr simulator (bin/winfr.exe) as the tool.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "global/files_win.h"
+#include "global/text.h"
+#include "global/winstr_win.h"
+#include "runner/oem_text_win.h"
+#include "runner/window_sink_win.h"
+#include "runner/progress_event.h"
+#include "runner/tool_runner_win.h"
+#include "support/wine_helpers.h"
+
+// Live allocations of the whole program, for the leak checks.
+namespace {
+std::atomic<long> liveAllocations{0};
+}
+
+void* operator new(std::size_t size) {
+    void* p = HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    ++liveAllocations;
+    return p;
+}
+void operator delete(void* p) noexcept {
+    if (p != nullptr) {
+        --liveAllocations;
+        HeapFree(GetProcessHeap(), 0, p);
+    }
+}
+void operator delete(void* p, std::size_t) noexcept {
+    operator delete(p);
+}
+
+namespace kestro {
+namespace {
+
+using testing_win::ExeFolder;
+using testing_win::HandleCount;
+using testing_win::TempDir;
+using testing_win::ProcessGone;
+using testing_win::PumpUntil;
+
+constexpr DWORD kRunTimeoutMs = 20000;
+
+// A message-only window that keeps a copy of every event posted to it and frees the record, as
+// the Scanning dialog does.
+class EventWindow {
+public:
+    EventWindow() {
+        static const ATOM atom = [] {
+            WNDCLASSEXW wc{};
+            wc.cbSize = sizeof(wc);
+            wc.lpfnWndProc = &EventWindow::Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"KestroTestEvents";
+            return RegisterClassExW(&wc);
+        }();
+        (void)atom;
+        hwnd_ = CreateWindowExW(0, L"KestroTestEvents", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), this);
+    }
+    ~EventWindow() {
+        MSG msg;
+        while (PeekMessageW(&msg, hwnd_, WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE)) {
+            delete reinterpret_cast<ProgressEvent*>(msg.lParam);
+        }
+        DestroyWindow(hwnd_);
+    }
+    EventWindow(const EventWindow&) = delete;
+    EventWindow& operator=(const EventWindow&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    std::vector<ProgressEvent> events;
+    // Posted after the others: once it arrives, everything posted before it has arrived too.
+    static constexpr UINT kMarker = WM_APP + 7;
+    bool markerSeen = false;
+
+    int Count(EventKind kind) const {
+        return static_cast<int>(
+            std::count_if(events.begin(), events.end(), [&](const ProgressEvent& e) { return e.kind == kind; }));
+    }
+    int FinishedCount() const { return Count(EventKind::Finished); }
+    bool HasFile(const std::string& part) const {
+        return std::any_of(events.begin(), events.end(),
+                           [&](const ProgressEvent& e) { return e.currentFile.find(part) != std::string::npos; });
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_NCCREATE) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<EventWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg == WM_PROCESSINFO && self != nullptr) {
+            std::unique_ptr<ProgressEvent> event(reinterpret_cast<ProgressEvent*>(lParam));
+            self->events.push_back(*event);
+            return 0;
+        }
+        if (msg == kMarker && self != nullptr) {
+            self->markerSeen = true;
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    HWND hwnd_ = nullptr;
+};
+
+
+void SetEnv(const wchar_t* name, const std::wstring& value) {
+    SetEnvironmentVariableW(name, value.c_str());
+}
+
+std::string ReadUtf8OrUtf16(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        std::wstring wide((bytes.size() - 2) / 2, L'\0');
+        std::memcpy(wide.data(), bytes.data() + 2, wide.size() * 2);
+        return Narrow(wide);
+    }
+    return bytes;
+}
+
+class RunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(ExeFolder() / L"winfr.exe")) << "the simulator belongs beside the tests";
+        SetEnv(L"WINFR_SIM_DELAY_MS", L"0");
+        SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
+        SetEnvironmentVariableW(L"WINFR_SIM_FLOOD_LINES", nullptr);
+    }
+
+    std::string Arguments() const { return "D: " + QuoteIfSpaced(destination.Utf8()) + " /regular /o:b /a /e:*.mm1 "; }
+
+    // Starts a run of the scenario with events going to window.
+    void StartRun(const wchar_t* scenario, EventWindow& window) {
+        SetEnv(L"WINFR_SIM_SCENARIO", scenario);
+        runner.Start(window.Handle(), Arguments());
+    }
+
+    bool RunToEnd(const wchar_t* scenario, EventWindow& window) {
+        StartRun(scenario, window);
+        return PumpUntil([&] { return window.FinishedCount() > 0; }, kRunTimeoutMs);
+    }
+
+    TempDir destination{L"kestro-runner"};
+    ToolRunner runner;
+};
+
+// ---------------------------------------------------------------------------
+// Whole runs, one per kind of tool behaviour.
+
+struct ScenarioCase {
+    const wchar_t* scenario;
+    std::optional<EventKind> outcome; // an outcome the run must report
+    bool progressSeen;                // told by the finished event
+    const char* file; // part of a reported file name (nullptr: none)
+    int totalFiles;   // TotalFiles of the recovering events (0: not checked)
+    std::uint32_t exitCode = 0; // carried by the finished event
+};
+
+class ScenarioTest : public RunnerTest, public ::testing::WithParamInterface<ScenarioCase> {};
+
+TEST_P(ScenarioTest, RunEndsWithOneFinishedEventAfterAllOutput) {
+    const ScenarioCase& c = GetParam();
+    EventWindow window;
+    ASSERT_TRUE(RunToEnd(c.scenario, window));
+    PumpUntil([] { return false; }, 100); // nothing may follow the finished event
+
+    ASSERT_EQ(window.FinishedCount(), 1);
+    EXPECT_EQ(window.events.back().kind, EventKind::Finished);
+    EXPECT_EQ(window.events.back().progressSeen, c.progressSeen);
+    EXPECT_EQ(window.events.back().exitCode, c.exitCode);
+    if (c.outcome) {
+        EXPECT_GE(window.Count(*c.outcome), 1) << "outcome " << static_cast<int>(*c.outcome);
+    }
+    if (c.file != nullptr) {
+        EXPECT_TRUE(window.HasFile(c.file)) << c.file;
+    }
+    if (c.totalFiles > 0) {
+        const auto last = std::find_if(window.events.rbegin(), window.events.rend(),
+                                       [](const ProgressEvent& e) { return e.totalFiles > 0; });
+        ASSERT_NE(last, window.events.rend());
+        EXPECT_EQ(last->totalFiles, c.totalFiles);
+    }
+    EXPECT_FALSE(runner.IsRunning());
+    EXPECT_EQ(runner.ProcessId(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, ScenarioTest,
+    ::testing::Values(ScenarioCase{L"quick", EventKind::Completed, true, nullptr, 12},
+                      ScenarioCase{L"deep", EventKind::Completed, true, nullptr, 2500},
+                      ScenarioCase{L"nothing", EventKind::NothingFound, true, nullptr, 0},
+                      ScenarioCase{L"admin", EventKind::NeedsAdmin, false, nullptr, 0, 5},
+                      ScenarioCase{L"instant", std::nullopt, false, nullptr, 0},
+                      ScenarioCase{L"crash", std::nullopt, true, nullptr, 0, 0xC0000005},
+                      ScenarioCase{L"midcrash", std::nullopt, true, nullptr, 40, 0xC0000005},
+                      ScenarioCase{L"unicode", EventKind::Completed, true,
+                                   "\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\xD1\x8B\\"
+                                   "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xD0\xBE \xD1\x80\xD0\xB0\xD0\xB1"
+                                   "\xD0\xBE\xD1\x82\xD0\xB5.docx",
+                                   5},
+                      ScenarioCase{L"pieces", EventKind::Completed, true,
+                                   "Photos\\\xF0\x9F\x98\x80\xF0\x9F\x98\x80"
+                                   "\xF0\x9F\x98\x80.png",
+                                   0},
+                      ScenarioCase{L"ansi", EventKind::Completed, true, "Caf\xC3\xA9\\R\xC3\xA9sum\xC3\xA9.docx", 2}),
+    [](const ::testing::TestParamInfo<ScenarioCase>& param) { return Narrow(param.param.scenario); });
+
+// Through the real pipe: a run whose first line is not ASCII, with a line of 8-bit text among
+// the UTF-16 ones; every line is read in its own encoding.
+TEST_F(RunnerTest, OutputThatMixesEncodingsIsReadLineByLine) {
+    const std::filesystem::path script = destination.Path() / L"mixed.txt";
+    {
+        std::ofstream out(script, std::ios::binary);
+        out << "line \xD0\x92\xD0\xBE\xD1\x81\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD"
+               "\xD0\xB8\xD0\xB5 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xBE\xD0\xB2\n"
+               "line \xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\n"
+               "line Pass 1: Scanning and processing disk\n"
+               "scan 0 50 50\n"
+               "utf16 off\n"
+               "line Scanning disk: 75%\n"
+               "utf16 on\n"
+               "scan 100 100\n"
+               "line Pass 2: Recovering files\n"
+               "total 1\n"
+               "file \xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.docx\n"
+               "utf16 off\n"
+               "line Warning: one file skipped\n"
+               "utf16 on\n"
+               "line Progress: 100%\n";
+    }
+    SetEnv(L"WINFR_SIM_SCENARIO_FILE", script.wstring());
+    EventWindow window;
+    const bool finished = RunToEnd(L"quick", window);
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
+    ASSERT_TRUE(finished);
+    std::vector<std::int32_t> scanning;
+    for (const ProgressEvent& e : window.events) {
+        if (e.pass == RunPass::Scanning) {
+            scanning.push_back(*e.position);
+        }
+    }
+    EXPECT_EQ(scanning, (std::vector<std::int32_t>{0, 500, 750, 1000})) << "the 8-bit line among them";
+    EXPECT_TRUE(window.HasFile("\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.docx"));
+    EXPECT_EQ(window.Count(EventKind::Completed), 1) << "UTF-16 again after the 8-bit line";
+}
+
+TEST_F(RunnerTest, OutputFloodIsReadCompletelyBeforeTheFinishedEvent) {
+    SetEnv(L"WINFR_SIM_FLOOD_LINES", L"20000");
+    EventWindow window;
+    ASSERT_TRUE(RunToEnd(L"flood", window));
+    ASSERT_GE(window.events.size(), 2u);
+    // "Progress: 100%" is the tool's last line: it arrives, and before the end.
+    EXPECT_EQ(window.events[window.events.size() - 2].kind, EventKind::Completed);
+    EXPECT_EQ(window.events.back().kind, EventKind::Finished);
+    EXPECT_EQ(runner.LastPermille(), 1000);
+}
+
+TEST_F(RunnerTest, PromptWithoutLineEndActsWhileTheToolWaits) {
+    // The tool asks "... or (a)bort: " and waits for an answer that never comes.
+    EventWindow window;
+    StartRun(L"diskfull", window);
+    EXPECT_TRUE(PumpUntil([&] { return window.Count(EventKind::DestinationFull) > 0; }, 5000));
+    EXPECT_EQ(window.Count(EventKind::AbortPrompt), 0) << "the full-disk prompt is one outcome, not two";
+    EXPECT_TRUE(runner.IsRunning()) << "the tool is still waiting";
+    runner.Stop();
+}
+
+// ---------------------------------------------------------------------------
+// Stopping.
+
+TEST_F(RunnerTest, StopEndsAHangingToolAtOnceAndPostsNoFinishedEvent) {
+    EventWindow window;
+    StartRun(L"hang", window);
+    ASSERT_TRUE(PumpUntil([&] { return runner.ProgressSeen(); }, 5000));
+    const DWORD processId = runner.ProcessId();
+    ASSERT_NE(processId, 0u);
+
+    runner.Stop();
+    EXPECT_FALSE(runner.IsRunning());
+    EXPECT_EQ(runner.ProcessId(), 0u);
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+    PumpUntil([] { return false; }, 600);
+    EXPECT_EQ(window.FinishedCount(), 0);
+
+    runner.Stop(); // a second Stop has nothing to do
+    EXPECT_FALSE(runner.IsRunning());
+}
+
+TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
+    BOOL selfInJob = TRUE;
+    ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), nullptr, &selfInJob));
+    if (selfInJob) {
+        GTEST_SKIP() << "this test program already runs in a job, which its children share";
+    }
+    EventWindow window;
+    StartRun(L"hang", window);
+    ASSERT_TRUE(PumpUntil([&] { return runner.ProgressSeen(); }, 5000));
+    const DWORD processId = runner.ProcessId();
+    HANDLE tool = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    ASSERT_NE(tool, nullptr);
+    BOOL inJob = FALSE;
+    EXPECT_TRUE(IsProcessInJob(tool, nullptr, &inJob));
+    EXPECT_TRUE(inJob) << "a crash or a forced end of the program would leave the tool running";
+    CloseHandle(tool);
+    runner.Stop();
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+}
+
+TEST_F(RunnerTest, TheObserverHearsWhenAToolRunsAndWhenItIsLetGo) {
+    std::vector<bool> heard;
+    runner.SetToolObserver([&](bool running) { heard.push_back(running); });
+    EventWindow window;
+    StartRun(L"hang", window);
+    EXPECT_EQ(heard, std::vector<bool>{true});
+    runner.Stop();
+    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
+    runner.Stop();
+    EXPECT_EQ(heard.size(), 2u) << "a second Stop has nothing to tell";
+
+    // A tool that ends by itself is let go when its run finishes.
+    heard.clear();
+    EventWindow second;
+    ASSERT_TRUE(RunToEnd(L"instant", second));
+    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
+
+    // A tool that cannot be started never ran.
+    heard.clear();
+    runner.SetToolName("kestro-no-such-tool");
+    EXPECT_THROW(runner.Start(nullptr, Arguments()), std::runtime_error);
+    runner.Stop();
+    EXPECT_TRUE(heard.empty());
+    runner.SetToolObserver(nullptr);
+}
+
+TEST_F(RunnerTest, FreeingTheRunnerWhileRunningStopsTheTool) {
+    EventWindow window;
+    auto own = std::make_unique<ToolRunner>();
+    SetEnv(L"WINFR_SIM_SCENARIO", L"hang");
+    own->Start(window.Handle(), Arguments());
+    ASSERT_TRUE(PumpUntil([&] { return own->ProgressSeen(); }, 5000));
+    const DWORD processId = own->ProcessId();
+    own.reset();
+    EXPECT_TRUE(ProcessGone(processId, 1000));
+    // Its polling thread notices on its own and ends.
+    EXPECT_TRUE(PumpUntil([] { return ToolRunner::LivePollingThreads() == 0; }, 3000));
+    EXPECT_EQ(window.FinishedCount(), 0);
+}
+
+TEST_F(RunnerTest, ThreadOfAStoppedRunNeverServesTheNextRun) {
+    // The first run floods its pipe, so its thread always has something to ask for when it is
+    // stopped; the next run starts at once on another window.
+    SetEnv(L"WINFR_SIM_FLOOD_LINES", L"200000");
+    EventWindow first;
+    StartRun(L"flood", first);
+    ASSERT_TRUE(PumpUntil([&] { return first.events.size() > 50; }, 5000));
+    runner.Stop();
+    // Events posted before the stop are still on their way: take them in. Meanwhile the stopped
+    // run's thread may still ask for reads, which must be refused.
+    PostMessageW(first.Handle(), EventWindow::kMarker, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return first.markerSeen; }, 5000));
+    const std::size_t seenByFirst = first.events.size();
+
+    EventWindow second;
+    ASSERT_TRUE(RunToEnd(L"quick", second));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(first.events.size(), seenByFirst);
+    EXPECT_EQ(second.FinishedCount(), 1);
+    EXPECT_EQ(second.Count(EventKind::Completed), 1) << "the second run was cut short";
+    EXPECT_EQ(runner.LastPermille(), 1000);
+    // Every recovering event of the second run counts the second run's twelve files.
+    for (const ProgressEvent& e : second.events) {
+        if (e.totalFiles != 0) {
+            EXPECT_EQ(e.totalFiles, 12);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Finding and starting the tool.
+
+TEST_F(RunnerTest, MissingToolFailsWithTheCreateProcessErrorAndStartsNothing) {
+    EventWindow window;
+    runner.SetToolName("kestro-no-such-tool");
+    try {
+        runner.Start(window.Handle(), "");
+        FAIL() << "Start succeeded";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Error while creating restore process!2");
+    }
+    EXPECT_EQ(runner.ProcessId(), 0u);
+    EXPECT_EQ(ToolRunner::LivePollingThreads(), 0);
+    EXPECT_TRUE(runner.IsRunning()) << "a failed start stays 'running' until stopped";
+    runner.Stop();
+    EXPECT_FALSE(runner.IsRunning());
+}
+
+TEST_F(RunnerTest, ToolInTheCurrentDirectoryIsNeverStarted) {
+    TempDir folder(L"kestro-cwd");
+    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", folder.Path() / L"kestro-cwd-tool.exe");
+    wchar_t previous[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH + 1, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
+
+    runner.SetToolName("kestro-cwd-tool");
+    std::string message;
+    try {
+        runner.Start(nullptr, "");
+    } catch (const std::runtime_error& e) {
+        message = e.what();
+    }
+    // Not by a relative PATH entry either.
+    wchar_t path[32768] = {};
+    GetEnvironmentVariableW(L"PATH", path, 32768);
+    SetEnv(L"PATH", std::wstring(L".;") + path);
+    const std::wstring viaDot = FindToolProgram(L"kestro-cwd-tool");
+    SetEnv(L"PATH", path);
+    SetCurrentDirectoryW(previous);
+    runner.Stop();
+
+    EXPECT_EQ(message, "Error while creating restore process!2");
+    EXPECT_EQ(viaDot, L"");
+    wchar_t flag[8] = {};
+    GetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", flag, 8);
+    EXPECT_STREQ(flag, L"1") << "the system's own searches skip the current directory too";
+}
+
+TEST_F(RunnerTest, ToolIsFoundBesideTheProgramBeforeThePath) {
+    TempDir folder(L"kestro-path");
+    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", folder.Path() / L"winfr.exe");
+    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", folder.Path() / L"kestro-path-tool.exe");
+    wchar_t path[32768] = {};
+    GetEnvironmentVariableW(L"PATH", path, 32768);
+    SetEnv(L"PATH", folder.Path().wstring() + L";" + path);
+    const std::wstring beside = FindToolProgram(L"winfr");
+    const std::wstring onPath = FindToolProgram(L"kestro-path-tool");
+    SetEnv(L"PATH", path);
+
+    EXPECT_TRUE(std::filesystem::equivalent(beside, ExeFolder() / L"winfr.exe")) << Narrow(beside);
+    EXPECT_TRUE(std::filesystem::equivalent(onPath, folder.Path() / L"kestro-path-tool.exe")) << Narrow(onPath);
+}
+
+struct CommandLineCase {
+    const char* arguments;
+    const char* commandLine;
+};
+
+class CommandLineTest : public RunnerTest, public ::testing::WithParamInterface<CommandLineCase> {};
+
+TEST_P(CommandLineTest, ToolGetsWinfrAndTheArgumentsWithoutTrailingBlanks) {
+    TempDir record(L"kestro-record");
+    const std::filesystem::path file = record.Path() / L"command.txt";
+    SetEnv(L"WINFR_SIM_RECORD", file.wstring());
+    SetEnv(L"WINFR_SIM_SCENARIO", L"instant");
+    EventWindow window;
+    runner.Start(window.Handle(), GetParam().arguments);
+    ASSERT_TRUE(PumpUntil([&] { return window.FinishedCount() > 0; }, kRunTimeoutMs));
+    // The first line of the record is the command line as the tool received it.
+    std::string recorded = ReadUtf8OrUtf16(file);
+    recorded = recorded.substr(0, recorded.find('\n'));
+    EXPECT_EQ(recorded, GetParam().commandLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest,
+                         ::testing::Values(CommandLineCase{"", "winfr"}, CommandLineCase{"   ", "winfr"},
+                                           CommandLineCase{"C: E:\\out /regular ", "winfr C: E:\\out /regular"},
+                                           CommandLineCase{"C: E:\\out \t\r\n ", "winfr C: E:\\out"},
+                                           CommandLineCase{"C: \"E:\\\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 1\" ",
+                                                           "winfr C: \"E:\\\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 "
+                                                           "1\""}));
+
+// ---------------------------------------------------------------------------
+// Resources.
+
+TEST_F(RunnerTest, HundredRunsLeaveNoHandlesOrMemoryBehind) {
+    const auto settle = [] {
+        PumpUntil([] { return ToolRunner::LivePollingThreads() == 0; }, 5000);
+        PumpUntil([] { return false; }, 100); // the threads' own handles are released as they exit
+    };
+    {
+        EventWindow warmUp;
+        ASSERT_TRUE(RunToEnd(L"quick", warmUp));
+    }
+    settle();
+    const DWORD handlesBefore = HandleCount();
+    const long allocationsBefore = liveAllocations.load();
+
+    for (int i = 0; i < 100; ++i) {
+        EventWindow window;
+        ASSERT_TRUE(RunToEnd(i % 2 == 0 ? L"quick" : L"instant", window)) << "run " << i;
+    }
+    settle();
+    EXPECT_LE(HandleCount(), handlesBefore + 5);
+    EXPECT_LE(liveAllocations.load(), allocationsBefore + 20);
+}
+
+TEST(WindowPostSink, RecordThatCannotBePostedIsFreed) {
+    HWND window = nullptr;
+    WindowPostSink sink(window);
+    const long before = liveAllocations.load();
+    sink.Post(std::make_unique<ProgressEvent>()); // no window: not to this thread's queue either
+
+    window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DestroyWindow(window);
+    sink.Post(std::make_unique<ProgressEvent>()); // the window is gone
+    EXPECT_EQ(liveAllocations.load(), before);
+
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_PROCESSINFO, WM_PROCESSINFO, PM_NOREMOVE));
+}
+
+TEST(ToolNarrowText, KeepsUtf8AndReadsOtherBytesInTheOemCodePage) {
+    EXPECT_EQ(DecodeToolNarrowText("Caf\xC3\xA9"), "Caf\xC3\xA9");
+    EXPECT_EQ(DecodeToolNarrowText("plain"), "plain");
+    // 0x82 is "é" in the OEM code pages of Western Windows (437, 850).
+    const char oem[] = {'C', 'a', 'f', static_cast<char>(0x82)};
+    wchar_t expected[2] = {};
+    MultiByteToWideChar(CP_OEMCP, 0, oem + 3, 1, expected, 1);
+    EXPECT_EQ(DecodeToolNarrowText(std::string_view(oem, 4)), "Caf" + Narrow(std::wstring_view(expected, 1)));
+}
+
+} // namespace
+} // namespace kestro
