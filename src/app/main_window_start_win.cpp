@@ -9,6 +9,8 @@
 #include "global/winstr_win.h"
 #include "job/cmdline.h"
 #include "job/command.h"
+#include "global/sizes.h"
+#include "runner/tool_runner_win.h"
 
 namespace kestro {
 
@@ -52,6 +54,9 @@ void MainWindow::OnStartClicked() {
         if (job.switchToDeepScan && SelectedIndex(c_.modeCombo) != kDeepScanEntry) {
             SendMessageW(c_.modeCombo, CB_SETCURSEL, kDeepScanEntry, 0);
         }
+        if (ToolMissing()) {
+            return;
+        }
         RunScanDialog(job.arguments);
     } catch (...) {
         // Start fails silently; the Scanning dialog reports the run's own errors.
@@ -68,6 +73,21 @@ void MainWindow::CopyCommand() {
     if (!PutTextOnClipboard(hwnd_, Widen(ToolCommandLine("winfr", job.arguments)))) {
         ShowError(LoadText(IDS_CLIPBOARD_FAILED));
     }
+}
+
+// Many who start the program do not have Windows File Recovery yet: instead of a Scanning dialog
+// that can only fail with a system error number, they are offered its Store page. The search is
+// the runner's own, so what it finds here is what Start would start.
+bool MainWindow::ToolMissing() {
+    if (!runner_ || runner_->ToolFound()) {
+        return false;
+    }
+    const int answer = Application::Get().MessageBox(LoadText(IDS_TOOL_NOT_INSTALLED), LoadText(IDS_PRODUCT_NAME),
+                                                     MB_YESNO | MB_ICONINFORMATION);
+    if (answer == IDYES) {
+        OpenPage(LoadText(IDS_URL_STORE));
+    }
+    return true;
 }
 
 void MainWindow::RunScanDialog(const std::string& arguments) {
@@ -101,6 +121,15 @@ std::string MainWindow::DestinationText() const {
 
 RecoveryMode MainWindow::Mode() const {
     return RecoveryModeOfIndex(SelectedIndex(c_.modeCombo));
+}
+
+std::string MainWindow::SourceDrive() const {
+    return DriveOfEntry(GetText(c_.sourceCombo));
+}
+
+std::string MainWindow::SourceFileSystem() const {
+    const std::string drive = SourceDrive();
+    return drive.size() == 2 && drive[1] == ':' ? services_.jobSystem->FileSystemName(drive[0]) : std::string();
 }
 
 } // namespace kestro

@@ -54,6 +54,8 @@ public:
     // ScanContext
     std::string DestinationText() const override;
     RecoveryMode Mode() const override;
+    std::string SourceDrive() const override;
+    std::string SourceFileSystem() const override;
 
     // Remembered choices (settings.ini).
     RememberedChoices& Remembered() noexcept { return remembered_; }
@@ -181,6 +183,7 @@ private:
     // The recovery job.
     JobChoices ReadChoices() const;
     void RunScanDialog(const std::string& arguments);
+    bool ToolMissing();
     void ShowError(const std::string& text);
 
     MainWindowServices services_;

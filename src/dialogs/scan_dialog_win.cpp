@@ -17,6 +17,7 @@
 #include "global/texts.h"
 #include "global/winstr_win.h"
 #include "runner/progress_event.h"
+#include "runner/run_log_writer_win.h"
 #include "runner/tool_runner_win.h"
 #include "widgets/percent_bar_win.h"
 
@@ -78,6 +79,7 @@ ScanDialog::~ScanDialog() {
     if (hwnd_ != nullptr && runner_->NotifyWindow() == hwnd_) {
         runner_->Stop();
     }
+    FinishLog();
     EndTaskbarProgress();
     DrainQueuedEvents();
 }
@@ -104,6 +106,7 @@ void ScanDialog::OnShow() {
     CenterOver(owner_);
     runStarted_ = ticks_->Milliseconds();
     if (StartTool()) {
+        StartLog();
         StartProgressDisplay();
     }
 }
@@ -116,6 +119,9 @@ void ScanDialog::ClearDisplay() {
     outcomeEndedRun_ = false;
     filesRecovered_ = 0;
     filesTotal_ = 0;
+    timeLeft_ = TimeLeftEstimator();
+    pass_.reset();
+    ending_.reset();
     SetWindowTextW(controls_->elapsedText, L"");
 }
 
@@ -146,6 +152,8 @@ void ScanDialog::StartProgressDisplay() {
 
 void ScanDialog::OnClose() {
     runner_->Stop();
+    RecordEnding(RunEnding::StoppedByUser);
+    FinishLog();
     StopClock();
     EndTaskbarProgress();
 }
@@ -167,6 +175,9 @@ void ScanDialog::EndTaskbarProgress() {
 void ScanDialog::ShowElapsed() {
     const ULONGLONG now = ticks_->Milliseconds();
     std::string line = LoadText(IDS_ELAPSED) + ClockText(now > runStarted_ ? (now - runStarted_) / 1000 : 0);
+    if (const auto left = timeLeft_.SecondsLeft(now)) {
+        line += "   " + TimeLeftText(*left);
+    }
     if (filesTotal_ > 0) {
         line += "   " + LocaleGroupedNumber(static_cast<std::uint64_t>(std::max(filesRecovered_, 0))) +
                 LoadText(IDS_FILES_OF) + LocaleGroupedNumber(static_cast<std::uint64_t>(filesTotal_)) +
@@ -197,7 +208,8 @@ void ScanDialog::ShowProblem(const std::string& text) {
 
 // The tool is stopped before the box opens: a box pumps messages, and a tool that ended while it
 // was open would otherwise stack the advice to start again on top of it.
-void ScanDialog::EndRunWithProblem(const std::string& text) {
+void ScanDialog::EndRunWithProblem(const std::string& text, RunEnding ending) {
+    RecordEnding(ending);
     outcomeEndedRun_ = true;
     runner_->Stop();
     ShowProblem(text);
@@ -206,6 +218,7 @@ void ScanDialog::EndRunWithProblem(const std::string& text) {
 
 void ScanDialog::StopRun() {
     runner_->Stop();
+    RecordEnding(RunEnding::StoppedByUser);
     SetModalResult(mrAbort);
 }
 
@@ -264,16 +277,17 @@ void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
         ShowProgress(event);
         break;
     case EventKind::DestinationFull:
-        EndRunWithProblem(LoadText(IDS_DISK_FULL));
+        EndRunWithProblem(LoadText(IDS_DISK_FULL), RunEnding::DiskFull);
         break;
     case EventKind::AbortPrompt:
+        RecordEnding(RunEnding::AbortPrompt);
         StopRun();
         break;
     case EventKind::NothingFound:
         ShowNothingFound();
         break;
     case EventKind::NeedsAdmin:
-        EndRunWithProblem(LoadText(IDS_NEEDS_ADMIN));
+        EndRunWithProblem(LoadText(IDS_NEEDS_ADMIN), RunEnding::NeedsAdmin);
         break;
     case EventKind::Completed:
         ShowBox(CompletedMessage(), MB_ICONINFORMATION);
@@ -285,6 +299,7 @@ void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
 }
 
 void ScanDialog::ShowProgress(const ProgressEvent& event) {
+    FollowPass(event);
     if (event.pass) {
         SetText(controls_->statusText,
                 LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK : IDS_RECOVERING_FILES));
@@ -322,6 +337,7 @@ void ScanDialog::ShowNothingFound() {
 
 // A tool that crashed must not look like a finished run, whatever it reported before.
 void ScanDialog::RunFinished(const ProgressEvent& event) {
+    RecordEnding(IsCrashExitCode(event.exitCode) ? RunEnding::Crashed : RunEnding::Finished, event.exitCode);
     if (IsCrashExitCode(event.exitCode)) {
         ShowProblem(WithExitCode(LoadText(IDS_TOOL_STOPPED), event.exitCode));
     } else if (!event.progressSeen) {
@@ -339,6 +355,81 @@ void ScanDialog::DrainQueuedEvents() noexcept {
     while (PeekMessageW(&msg, hwnd_, WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE)) {
         delete reinterpret_cast<ProgressEvent*>(msg.lParam);
     }
+}
+
+// A new pass (its caption changes) starts the estimate of the time left again; every move of
+// the bar within it feeds the estimate.
+void ScanDialog::FollowPass(const ProgressEvent& event) {
+    const ULONGLONG now = ticks_->Milliseconds();
+    if (event.kind == EventKind::PassStarted || (event.pass && event.pass != pass_)) {
+        pass_ = event.pass;
+        timeLeft_.StartPass(now, event.position.value_or(static_cast<std::int32_t>(
+                                     SendMessageW(controls_->progressBar, PBM_GETPOS, 0, 0))));
+    }
+    if (event.position) {
+        timeLeft_.Observe(now, *event.position);
+    }
+}
+
+// The log goes into the destination folder, beside the Recovery_... folder the tool makes.
+void ScanDialog::StartLog() {
+    try {
+        const std::string destination = context_.DestinationText();
+        if (destination.empty()) {
+            return;
+        }
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        const LocalTime started{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+        RunLogHeader header;
+        header.programVersion = LoadText(IDS_VERSION_NUMBER);
+        header.sourceDrive = context_.SourceDrive();
+        header.fileSystem = context_.SourceFileSystem();
+        header.destination = destination;
+        header.commandLine = runner_->CommandLine(arguments_);
+        header.started = started;
+        log_ =
+            std::make_unique<RunLogWriter>(Widen(destination), Widen(RunLogFileName(started)), RunLogOpening(header));
+        runner_->SetLineObserver([this](std::string_view line) { LogLine(line); });
+    } catch (...) {
+        // Without a log the run goes on as before.
+        log_.reset();
+    }
+}
+
+void ScanDialog::LogLine(std::string_view line) {
+    if (log_) {
+        const ULONGLONG now = ticks_->Milliseconds();
+        log_->Append(RunLogOutputLine(now > runStarted_ ? now - runStarted_ : 0, line));
+    }
+}
+
+void ScanDialog::RecordEnding(RunEnding ending, std::uint32_t exitCode) {
+    if (!ending_) {
+        ending_ = ending;
+        endingCode_ = exitCode;
+    }
+}
+
+// After the runner has stopped: the tool has nothing more to say.
+void ScanDialog::FinishLog() noexcept {
+    if (!log_) {
+        return;
+    }
+    try {
+        runner_->SetLineObserver(nullptr);
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        const LocalTime ended{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+        log_->Finish(RunLogClosing(ending_.value_or(RunEnding::StoppedByUser), endingCode_, ended));
+    } catch (...) {
+    }
+    logPath_ = log_->Path();
+    log_.reset();
+}
+
+std::wstring ScanDialog::LogPath() const {
+    return log_ ? log_->Path() : logPath_;
 }
 
 } // namespace kestro

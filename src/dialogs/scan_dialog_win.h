@@ -2,15 +2,20 @@
 // ScanDialog: the modal Scanning dialog in which a recovery run lives.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "dialogs/time_left.h"
 #include "global/form_win.h"
 #include "job/recovery_options.h"
+#include "runner/progress_event.h"
+#include "runner/run_log.h"
 
 namespace kestro {
 
+class RunLogWriter;
 class ToolRunner;
-struct ProgressEvent;
 
 // The clock of the elapsed time; tests put their own in its place.
 class TickSource {
@@ -25,6 +30,9 @@ public:
     virtual ~ScanContext() = default;
     virtual std::string DestinationText() const = 0; // text of destinationEdit
     virtual RecoveryMode Mode() const = 0;
+    // The source drive ("C:") and its file system, for the run's log.
+    virtual std::string SourceDrive() const { return {}; }
+    virtual std::string SourceFileSystem() const { return {}; }
 };
 
 // The dialog shares the runner with the main window: whatever the main window does while the
@@ -51,6 +59,8 @@ public:
     HWND ElapsedText() const;
 
     std::int32_t FilesFound() const noexcept { return filesFound_; }
+    // The run's log beside the recovered files; empty when none could be made (tests).
+    std::wstring LogPath() const;
     const std::string& SavedFolder() const noexcept { return savedFolder_; }
 
     struct Controls;
@@ -74,10 +84,15 @@ private:
     void DrainQueuedEvents() noexcept;
     void MoveBar(std::int32_t position);
     void ShowProblem(const std::string& text);
-    void EndRunWithProblem(const std::string& text);
+    void EndRunWithProblem(const std::string& text, RunEnding ending);
     void ShowElapsed();
+    void FollowPass(const ProgressEvent& event);
     void StopClock();
     void EndTaskbarProgress();
+    void StartLog();
+    void LogLine(std::string_view line);
+    void RecordEnding(RunEnding ending, std::uint32_t exitCode = 0);
+    void FinishLog() noexcept;
 
     std::unique_ptr<Controls> controls_;
     ScanContext& context_;
@@ -96,6 +111,14 @@ private:
     bool taskbarActive_ = false;
     // An outcome (destination full, missing rights) has stopped the run and shows its box.
     bool outcomeEndedRun_ = false;
+    // The time left in the pass under way, told by the bar's moves within it.
+    TimeLeftEstimator timeLeft_;
+    std::optional<RunPass> pass_;
+    // The run's log, and how the run ended as far as the dialog knows (the first word counts).
+    std::unique_ptr<RunLogWriter> log_;
+    std::optional<RunEnding> ending_;
+    std::uint32_t endingCode_ = 0;
+    std::wstring logPath_;
 };
 
 } // namespace kestro

@@ -44,8 +44,8 @@ void TimeLeftEstimator::Observe(std::uint64_t nowMs, std::int32_t position) {
 }
 
 std::optional<std::uint64_t> TimeLeftEstimator::SecondsLeft(std::uint64_t nowMs) const {
-    if (!started_ || rate_ <= 0.0 || nowMs < passStartMs_ + kWarmUpMs ||
-        position_ - passStartPosition_ < kWarmUpMove || nowMs >= lastMoveMs_ + kStallMs) {
+    if (!started_ || rate_ <= 0.0 || nowMs < passStartMs_ + kWarmUpMs || position_ - passStartPosition_ < kWarmUpMove ||
+        nowMs >= lastMoveMs_ + kStallMs) {
         return std::nullopt;
     }
     // The rate held at the last move; the time since then counts down.

@@ -1,6 +1,7 @@
 #include "global/files_win.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -96,6 +97,21 @@ std::vector<std::wstring> PathFolders() {
     return folders;
 }
 
+// Where Microsoft Store puts the app execution aliases of this account's apps (winfr.exe among
+// them): usually on PATH, but not always, and an elevated program may have been started with
+// another environment. Only the account the program runs as is asked: another user's profile is
+// not ours to guess.
+std::wstring AppAliasFolder() {
+    PWSTR localAppData = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &localAppData)) &&
+        localAppData != nullptr && IsAbsolutePath(localAppData)) {
+        folder = JoinPath(localAppData, L"Microsoft\\WindowsApps");
+    }
+    CoTaskMemFree(localAppData);
+    return folder;
+}
+
 // The folders a bare program name is looked for in, in order.
 std::vector<std::wstring> ProgramSearchFolders() {
     const std::wstring program = ProgramFile();
@@ -107,6 +123,7 @@ std::vector<std::wstring> ProgramSearchFolders() {
     for (std::wstring& folder : PathFolders()) {
         folders.push_back(std::move(folder));
     }
+    folders.push_back(AppAliasFolder());
     return folders;
 }
 

@@ -17,7 +17,8 @@ std::string ExecutableFolder();
 std::string VolumeIdentity(const std::string& path);
 
 // The full path of the program that a bare tool name stands for: searched in the application's
-// folder, the system folder, the Windows folder and the absolute PATH folders, in that order, but
+// folder, the system folder, the Windows folder, the absolute PATH folders and this account's
+// folder of Store app aliases (%LOCALAPPDATA%\Microsoft\WindowsApps), in that order, but
 // never in the current directory. ".exe" is added to a name without an extension. Empty when
 // nothing is found.
 std::wstring FindToolProgram(const std::wstring& name);

@@ -149,7 +149,7 @@ bool IsWebAddress(const std::wstring& file) {
         }
         return true;
     };
-    return startsWith(L"http://") || startsWith(L"https://");
+    return startsWith(L"http://") || startsWith(L"https://") || startsWith(L"ms-windows-store://");
 }
 
 } // namespace kestro

@@ -28,7 +28,8 @@ public:
     bool Launch(HWND owner, const std::wstring& verb, const std::wstring& file) override;
 };
 
-// An http or https address (leading blanks aside, any letter case).
+// An address that a program of the user opens: http, https, or a Microsoft Store page (leading
+// blanks aside, any letter case).
 bool IsWebAddress(const std::wstring& file);
 
 } // namespace kestro

@@ -144,7 +144,17 @@ void OutputInterpreter::Post(ProgressEvent event) {
     sink_.Post(std::make_unique<ProgressEvent>(std::move(event)));
 }
 
+void OutputInterpreter::SetLineObserver(std::function<void(std::string_view line)> observer) {
+    lineObserver_ = std::move(observer);
+}
+
 void OutputInterpreter::Line(std::string_view line) {
+    if (lineObserver_) {
+        try {
+            lineObserver_(line);
+        } catch (...) {
+        }
+    }
     if (dropRestOfPiece_) {
         return;
     }

@@ -39,6 +39,10 @@ public:
     // valid UTF-8 and reads other bytes as Windows-1252. The Win32 side installs the OEM code page.
     void SetNarrowDecoder(std::function<std::string(std::string_view)> decode);
 
+    // Told every decoded line before it is interpreted (the run's log). A failing observer does
+    // not keep the line from being interpreted.
+    void SetLineObserver(std::function<void(std::string_view line)> observer);
+
 private:
     void Line(std::string_view line) override;
     void Interpret(std::string_view line);
@@ -49,6 +53,7 @@ private:
     void Post(ProgressEvent event);
 
     ProgressEventSink& sink_;
+    std::function<void(std::string_view)> lineObserver_;
     OutputDecoder decoder_;
     std::string lower_;
     std::int32_t lastPermille_ = 0;

@@ -27,6 +27,8 @@ std::string EndingText(RunEnding ending, std::uint32_t exitCode) {
         return "the destination disk is full";
     case RunEnding::NeedsAdmin:
         return "the tool needs administrator rights";
+    case RunEnding::AbortPrompt:
+        return "the tool asked whether to abort; the run was stopped";
     case RunEnding::Crashed:
         return "the tool crashed (exit code 0x" + HexExitCode(exitCode) + ")";
     }
@@ -69,8 +71,8 @@ std::string RunLogOutputLine(std::uint64_t millisecondsSinceStart, std::string_v
 }
 
 std::string RunLogClosing(RunEnding ending, std::uint32_t exitCode, const LocalTime& ended) {
-    return std::string(kLineEnd) + "Ended: " + EndingText(ending, exitCode) + kLineEnd + "Ended at: " +
-           DateTimeText(ended) + kLineEnd;
+    return std::string(kLineEnd) + "Ended: " + EndingText(ending, exitCode) + kLineEnd +
+           "Ended at: " + DateTimeText(ended) + kLineEnd;
 }
 
 } // namespace kestro

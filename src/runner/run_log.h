@@ -16,11 +16,12 @@ struct LocalTime {
 std::string RunLogFileName(const LocalTime& started);
 
 enum class RunEnding {
-    Finished,       // the tool ended by itself
-    StoppedByUser,  // Stop, the close box, or the program closing
-    DiskFull,       // the destination filled up
-    NeedsAdmin,     // the tool lacked administrator rights
-    Crashed,        // the tool died with an NTSTATUS error code
+    Finished,      // the tool ended by itself
+    StoppedByUser, // Stop, the close box, or the program closing
+    DiskFull,      // the destination filled up
+    NeedsAdmin,    // the tool lacked administrator rights
+    AbortPrompt,   // the tool asked whether to abort, and the run was stopped
+    Crashed,       // the tool died with an NTSTATUS error code
 };
 
 struct RunLogHeader {

@@ -531,6 +531,18 @@ void ToolRunner::SetToolName(const std::string& name) {
     impl_->toolName = name;
 }
 
+std::string ToolRunner::CommandLine(const std::string& arguments) const {
+    return ToolCommandLine(impl_->toolName, arguments);
+}
+
+bool ToolRunner::ToolFound() const {
+    return !FindToolProgram(Widen(impl_->toolName)).empty();
+}
+
+void ToolRunner::SetLineObserver(std::function<void(std::string_view line)> observer) {
+    impl_->interpreter.SetLineObserver(std::move(observer));
+}
+
 std::int32_t ToolRunner::LastPermille() const {
     return impl_->interpreter.LastPermille();
 }

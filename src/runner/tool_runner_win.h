@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kestro {
 
@@ -31,6 +32,14 @@ public:
 
     // The program name searched for (tests point it elsewhere).
     void SetToolName(const std::string& name);
+    // The command line Start forms from these arguments.
+    std::string CommandLine(const std::string& arguments) const;
+    // Whether Start would find the tool, searched exactly as Start searches for it.
+    bool ToolFound() const;
+
+    // Told every line of the tool's output as decoded, without its line end, as the runner reads
+    // it (on the GUI thread). Null: nobody.
+    void SetLineObserver(std::function<void(std::string_view line)> observer);
 
     // Told true when a tool process starts running and false when the runner lets go of it
     // (stopped, or ended by itself). Called on the GUI thread; it must not start or stop runs.

@@ -67,7 +67,7 @@ class CollectingSink : public ProgressEventSink {
 public:
     Events events;
     std::vector<std::uint32_t> exitCodes; // of each event
-    int throwOnPost = -1; // index of the post that fails, or -1
+    int throwOnPost = -1;                 // index of the post that fails, or -1
     int posts = 0;
     void Post(std::unique_ptr<ProgressEvent> event) override {
         if (posts++ == throwOnPost) {
@@ -173,8 +173,7 @@ TEST(OutputInterpreter, RulesOnSingleLines) {
         {u"files recovered: 25, total files: 100, current filename: x, 50%", {}},
         {u"Files recovered: 25, total files: 0, current filename: x", {}},
         {u"Files recovered: 25, total files: 100", {}},
-        {u"Files recovered: 2000000, total files: 3000000, current filename: b",
-         {Recovering(666, "b", 3000000)}},
+        {u"Files recovered: 2000000, total files: 3000000, current filename: b", {Recovering(666, "b", 3000000)}},
         {u"Files recovered: -5, total files: 100, current filename: c", {Recovering(std::nullopt, "c", 100)}},
         {u"Files recovered: 1, total files: 3000, current filename: d", {}},
         {u" \t ", {}},
@@ -293,6 +292,34 @@ TEST(OutputInterpreter, AFailureDropsOnlyTheRestOfItsPiece) {
     EXPECT_EQ(narrowSink.events, (Events{Progress(500), Progress(600)}));
 }
 
+// The run's log hears every decoded line, also those that post nothing and the carried last one;
+// an observer that fails changes nothing.
+TEST(OutputInterpreter, TheLineObserverHearsEveryLineInOrder) {
+    CollectingSink sink;
+    OutputInterpreter interpreter(sink);
+    std::vector<std::string> heard;
+    interpreter.SetLineObserver([&](std::string_view line) {
+        heard.emplace_back(line);
+        if (line == "boom") {
+            throw std::runtime_error("log full");
+        }
+    });
+    Feed(interpreter,
+         Le(u"Windows File Recovery\r\n50%\r\n60%\r\nboom\r\n70%\r\n\u0424\u043e\u0442\u043e.jpg\r\nOverwrite a.jpg? "
+            u"(o)verwrite, (s)kip, or (a)bort: "));
+    interpreter.Flush();
+    EXPECT_EQ(heard, (std::vector<std::string>{"Windows File Recovery", "50%", "60%", "boom", "70%",
+                                               "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE.jpg",
+                                               "Overwrite a.jpg? (o)verwrite, (s)kip, or (a)bort: "}));
+    EXPECT_EQ(sink.events, (Events{Progress(500), Progress(600), Progress(700), Saying(EventKind::AbortPrompt)}));
+
+    heard.clear();
+    interpreter.SetLineObserver(nullptr);
+    Feed(interpreter, Le(u"80%\r\n"));
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(sink.events.back(), Progress(800));
+}
+
 TEST(OutputInterpreter, InterpretsLinesWithoutAllocatingUnlessItPosts) {
     CollectingSink sink;
     sink.events.reserve(16);
@@ -399,13 +426,11 @@ TEST(OutputInterpreter, RecoveringEventsCarryTheFilesRecoveredSoFar) {
                          u"Scanning disk: 50%\r\n"
                          u"Progress: 100%\r\n"));
     interpreter.PostFinished();
-    const std::vector<Counts> expected = {{EventKind::PassStarted, 0, 0, 0},
-                                          {EventKind::Progress, 301, 1204, 4000},
-                                          {EventKind::Progress, 999, 3999, 4000},
-                                          {EventKind::Progress, 1000, 4000, 4000},
-                                          {EventKind::Progress, 500, 0, 0},
-                                          {EventKind::Completed, std::nullopt, 0, 0},
-                                          {EventKind::Finished, std::nullopt, 0, 0}};
+    const std::vector<Counts> expected = {
+        {EventKind::PassStarted, 0, 0, 0},        {EventKind::Progress, 301, 1204, 4000},
+        {EventKind::Progress, 999, 3999, 4000},   {EventKind::Progress, 1000, 4000, 4000},
+        {EventKind::Progress, 500, 0, 0},         {EventKind::Completed, std::nullopt, 0, 0},
+        {EventKind::Finished, std::nullopt, 0, 0}};
     ASSERT_EQ(sink.records.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(sink.records[i].kind, expected[i].kind) << i;

@@ -43,9 +43,13 @@ TEST(RunLog, ClosesWithHowTheRunEnded) {
     const LocalTime ended{2026, 12, 8, 10, 0, 0};
     const std::string at = "Ended at: 2026-12-08 10:00:00\r\n";
     EXPECT_EQ(RunLogClosing(RunEnding::Finished, 0, ended), "\r\nEnded: the tool finished (exit code 0)\r\n" + at);
-    EXPECT_EQ(RunLogClosing(RunEnding::StoppedByUser, 1, ended), "\r\nEnded: stopped before the tool finished\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::StoppedByUser, 1, ended),
+              "\r\nEnded: stopped before the tool finished\r\n" + at);
     EXPECT_EQ(RunLogClosing(RunEnding::DiskFull, 0, ended), "\r\nEnded: the destination disk is full\r\n" + at);
-    EXPECT_EQ(RunLogClosing(RunEnding::NeedsAdmin, 5, ended), "\r\nEnded: the tool needs administrator rights\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::NeedsAdmin, 5, ended),
+              "\r\nEnded: the tool needs administrator rights\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::AbortPrompt, 0, ended),
+              "\r\nEnded: the tool asked whether to abort; the run was stopped\r\n" + at);
     EXPECT_EQ(RunLogClosing(RunEnding::Crashed, 0xC0000005, ended),
               "\r\nEnded: the tool crashed (exit code 0xC0000005)\r\n" + at);
 }

@@ -66,7 +66,8 @@ TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 30000);
     ASSERT_NE(box, nullptr);
     const std::string text = BoxText(box);
-    EXPECT_EQ(text.rfind("Quick scan completed. 12 files were found.\r\nThe recovered files have been saved in ", 0), 0u)
+    EXPECT_EQ(text.rfind("Quick scan completed. 12 files were found.\r\nThe recovered files have been saved in ", 0),
+              0u)
         << text;
     EXPECT_NE(text.find(Narrow(destination.wstring()) + "\\Recovery_"), std::string::npos) << text;
     HWND bar = Child(scanning, PROGRESS_CLASSW);
@@ -294,7 +295,9 @@ void PressKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-void Tap(WORD key) { PressKeys({{key, true}, {key, false}}); }
+void Tap(WORD key) {
+    PressKeys({{key, true}, {key, false}});
+}
 
 // What an open popup menu of the program shows (menus of another process cannot be asked for
 // their items under Wine): whether it is the program's own skinned menu, with its grey side bar,
@@ -437,6 +440,156 @@ TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
         EXPECT_EQ(lines.back(), "*.log") << "nothing after *.log";
     }
     PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+// A copy of the program in a folder of its own, with whatever stands there as winfr.exe.
+class LoneProgram {
+public:
+    explicit LoneProgram(const char* winfrText) : folder_(L"e2e-lone") {
+        std::filesystem::copy_file(ExeFolder() / L"Tarvask.exe", folder_.Path() / L"Tarvask.exe");
+        if (winfrText != nullptr) {
+            std::ofstream(folder_.Path() / L"winfr.exe", std::ios::binary) << winfrText;
+        }
+    }
+    std::filesystem::path Exe() const { return folder_.Path() / L"Tarvask.exe"; }
+
+private:
+    TempDir folder_;
+};
+
+// Many who start the program have no Windows File Recovery yet.
+TEST(EndToEnd, WithoutWinfrAnywhereStartOffersTheStoreAndNoReturnsToTheMainWindow) {
+    const std::filesystem::path destination = L"D:\\e2e-store-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    const LoneProgram lone(nullptr);
+    {
+        Program program(L"quick", true, lone.Exe());
+        ASSERT_TRUE(program.Started());
+        HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+        ASSERT_NE(main, nullptr);
+        HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+        PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+        HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 10000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(BoxText(box), "Windows File Recovery (winfr) is not installed for this Windows account.\r\n"
+                                "It is free in Microsoft Store. Open Microsoft Store now?");
+        EXPECT_NE(Child(box, L"Button", L"&No"), nullptr);
+        EXPECT_EQ(WaitForWindow(program.Id(), L"KestroScanDialog", L"", 300), nullptr) << "no Scanning dialog";
+        Screenshot(box, L"e2e-store-offer.bmp");
+        PostMessageW(box, WM_COMMAND, IDNO, 0);
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 5000));
+        EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(main) != FALSE; }, 5000)) << "back to the main window";
+        EXPECT_EQ(WaitForWindow(program.Id(), L"KestroScanDialog", L"", 300), nullptr);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(program.WaitForExit(20000));
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+// A winfr.exe that is there but cannot be started keeps the error and its number.
+TEST(EndToEnd, AWinfrThatIsNotAProgramGivesTheSystemsErrorNumber) {
+    const std::filesystem::path destination = L"D:\\e2e-bad-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    const LoneProgram lone("This is not a program.\r\n");
+    {
+        Program program(L"quick", true, lone.Exe());
+        ASSERT_TRUE(program.Started());
+        HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+        ASSERT_NE(main, nullptr);
+        HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+        PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+        // The Scanning dialog reports it as it opens: the tool was found, so no Store offer.
+        HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 10000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(BoxText(box), "Error while creating restore process!193.");
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        HWND scanning = WaitForWindow(program.Id(), L"KestroScanDialog", L"Kestro Refindor", 5000);
+        if (scanning != nullptr) {
+            PostMessageW(Child(scanning, L"Button", L"Stop"), BM_CLICK, 0, 0);
+        }
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(program.WaitForExit(20000));
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+// The static of the Scanning dialog whose text begins with "Elapsed".
+std::string ElapsedLine(HWND scanning) {
+    for (HWND child = Child(scanning, L"Static"); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::string text = ControlText(child);
+        if (text.starts_with("Elapsed")) {
+            return text;
+        }
+    }
+    return {};
+}
+
+TEST(EndToEnd, ASlowRunShowsTheTimeLeftAndLeavesOneLogBesideTheRecoveredFiles) {
+    const std::filesystem::path destination = L"D:\\e2e-log-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    TempDir scripts(L"e2e-log-script");
+    const std::filesystem::path script = scripts.Path() / L"slow.txt";
+    std::vector<std::string> printed = {"Windows File Recovery", "Pass 1: Scanning and processing disk"};
+    {
+        std::ofstream out(script, std::ios::binary);
+        out << "line " << printed[0] << "\nline " << printed[1] << "\n";
+        for (int percent = 0; percent <= 60; percent += 2) {
+            printed.push_back("Scanning disk: " + std::to_string(percent) + "%");
+            out << "line " << printed.back() << "\nsleep 400\n";
+        }
+        out << "hang\n";
+    }
+    const std::filesystem::path record = scripts.Path() / L"command.txt";
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", script.c_str());
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", record.c_str());
+    Program program(L"quick");
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
+    ASSERT_TRUE(program.Started());
+    const OutsideRun run = StartThroughTheWindow(program, destination, -1);
+    ASSERT_NE(run.scanning, nullptr);
+    std::string line;
+    EXPECT_TRUE(PumpUntil([&] { return (line = ElapsedLine(run.scanning)).find(" left") != std::string::npos; }, 25000))
+        << line;
+    EXPECT_TRUE(line.starts_with("Elapsed 0:00:1")) << line;
+    Screenshot(run.scanning, L"e2e-time-left.bmp");
+    // Wait for the last line the tool prints, then stop.
+    HWND bar = Child(run.scanning, PROGRESS_CLASSW);
+    EXPECT_TRUE(PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 600; }, 20000));
+    PostMessageW(Child(run.scanning, L"Button", L"Stop"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(run.scanning) || !IsWindowVisible(run.scanning); }, 10000));
+
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(destination)) {
+        if (entry.path().extension() == L".log") {
+            logs.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_TRUE(logs[0].filename().wstring().starts_with(L"Kestro Refindor "));
+    std::ifstream in(logs[0], std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ifstream recorded(record);
+    std::string commandLine;
+    std::getline(recorded, commandLine);
+    ASSERT_FALSE(commandLine.empty());
+    EXPECT_NE(text.find("Command line: " + commandLine + "\r\n"), std::string::npos) << text;
+    std::size_t from = 0;
+    for (const std::string& printedLine : printed) {
+        const std::size_t at = text.find("] " + printedLine + "\r\n", from);
+        ASSERT_NE(at, std::string::npos) << printedLine << " in\n" << text;
+        from = at;
+    }
+    EXPECT_NE(text.find("Ended: stopped before the tool finished\r\n", from), std::string::npos) << text;
+
+    PostMessageW(run.main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit(20000));
     std::error_code ec;
     std::filesystem::remove_all(destination, ec);

@@ -588,6 +588,49 @@ TEST_F(MainWindowTest, StartHandsTheArgumentStringToTheScanningDialog) {
     EXPECT_EQ(scans[2], "E: D:\\Rescue /extensive /o:b /a /e:*.mm1 /n \"\\Old Work\\my plan.docx\" ");
 }
 
+// Without winfr anywhere the runner would look, Start offers the Store instead of a Scanning
+// dialog that could only fail; the checks come first, and copying the command is not affected.
+TEST_F(MainWindowTest, StartWithoutTheToolOffersTheStoreAndNoScanningDialog) {
+    system.directories = {"D:\\Rescue"};
+    system.fileSystems = {{'C', "NTFS"}};
+    MainWindow& w = Open();
+    auto& c = w.Ctl();
+    ASSERT_NE(w.Runner(), nullptr);
+    w.Runner()->SetToolName("kestro-winfr-not-installed");
+    SetText(c.destinationEdit, "D:\\Nope");
+    SendMessageW(c.startButton, BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "D:\\Nope, the output directory does not exist.") << "the checks come first";
+
+    SetText(c.destinationEdit, "D:\\Rescue");
+    const std::string offer = "Windows File Recovery (winfr) is not installed for this Windows account.\r\n"
+                              "It is free in Microsoft Store. Open Microsoft Store now?";
+    boxes.answer = IDNO;
+    SendMessageW(c.startButton, BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].text, offer);
+    EXPECT_EQ(boxes.boxes[1].caption, "Kestro Refindor");
+    EXPECT_EQ(boxes.boxes[1].flags, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
+    EXPECT_TRUE(shell.calls.empty());
+
+    boxes.answer = IDYES;
+    SendMessageW(c.startButton, BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].file, "ms-windows-store://pdp/?ProductId=9N26S50LN705");
+    EXPECT_EQ(shell.calls[0].owner, w.Handle());
+    EXPECT_TRUE(scans.empty()) << "no Scanning dialog without the tool";
+
+    boxes.answer = IDOK;
+    w.CopyCommand();
+    EXPECT_EQ(ClipboardText(), "winfr C: D:\\Rescue /regular /o:b /a /e:*.mm1");
+    EXPECT_EQ(boxes.boxes.size(), 3u);
+
+    w.Runner()->SetToolName("winfr"); // beside this test program
+    SendMessageW(c.startButton, BM_CLICK, 0, 0);
+    EXPECT_EQ(scans.size(), 1u);
+}
+
 TEST_F(MainWindowTest, StartShowsTheFirstFailingCheck) {
     system.directories = {"D:\\Rescue", "C:\\Temp"};
     MainWindow& w = Open();
@@ -647,7 +690,9 @@ BOOL CALLBACK CancelPicker(HWND hwnd, LPARAM) {
     return FALSE;
 }
 
-void CALLBACK AnswerPicker(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), CancelPicker, 0); }
+void CALLBACK AnswerPicker(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), CancelPicker, 0);
+}
 
 TEST_F(MainWindowTest, TheMainWindowIsInFrontAgainAfterTheFolderPicker) {
     realPicker = true;

@@ -65,10 +65,10 @@ namespace kestro {
 namespace {
 
 using testing_win::ExeFolder;
-using testing_win::TempDir;
 using testing_win::ProcessGone;
 using testing_win::PumpUntil;
 using testing_win::RecordingBoxes;
+using testing_win::TempDir;
 
 constexpr char kProduct[] = "Kestro Refindor";
 
@@ -89,7 +89,6 @@ std::wstring TextOf(HWND control) {
 int PositionOf(HWND bar) {
     return static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
 }
-
 
 // A progress event of a pass with the file counts, as the interpreter posts it for "Files recovered".
 ProgressEvent PassEvent(RunPass pass, std::int32_t position, const std::string& file, std::int32_t total,
@@ -332,13 +331,13 @@ TEST_F(ScanDialogTest, LaterRecoveringEventsCountFilesButKeepTheFolder) {
     Send(PassEvent(RunPass::Recovering, 10, "E:\\out\\Recovery_1\\a.txt", 40));
     Send(PassEvent(RunPass::Recovering, 20, "E:\\out\\Recovery_9\\b.txt", 50));
     Send(PassEvent(RunPass::Recovering, 30, "E:\\out\\Recovery_9\\c.txt", 0)); // no total: not counted
-    Send(PassEvent(RunPass::Scanning, 40, "E:\\out\\x\\c.txt", 70));       // not the recovering pass
+    Send(PassEvent(RunPass::Scanning, 40, "E:\\out\\x\\c.txt", 70));           // not the recovering pass
     EXPECT_EQ(dialog->FilesFound(), 50);
     EXPECT_EQ(dialog->SavedFolder(), "E:\\out\\Recovery_1");
 }
 
 struct CompletedCase {
-    int mode; // index in the main window's mode list
+    int mode;           // index in the main window's mode list
     std::int32_t total; // 0: no recovering event
     const char* file;   // current file of the recovering event
     const char* message;
@@ -401,15 +400,17 @@ TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
-    ::testing::Values(
-        OutcomeCase{EventKind::DestinationFull, 0, "Destination disk is full, please free up space.", MB_ICONERROR, true},
-        OutcomeCase{EventKind::AbortPrompt, 0, nullptr, 0, true},
-        OutcomeCase{EventKind::NothingFound, 0,
-                    "No recoverable files were found with this mode. Please change the Deep Scan to try.",
-                    MB_ICONINFORMATION, false},
-        OutcomeCase{EventKind::NothingFound, 1, "No recoverable files were found with this mode.", MB_ICONINFORMATION, false},
-        OutcomeCase{EventKind::NeedsAdmin, 0, "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
-                    MB_ICONERROR, true}));
+    ::testing::Values(OutcomeCase{EventKind::DestinationFull, 0, "Destination disk is full, please free up space.",
+                                  MB_ICONERROR, true},
+                      OutcomeCase{EventKind::AbortPrompt, 0, nullptr, 0, true},
+                      OutcomeCase{EventKind::NothingFound, 0,
+                                  "No recoverable files were found with this mode. Please change the Deep Scan to try.",
+                                  MB_ICONINFORMATION, false},
+                      OutcomeCase{EventKind::NothingFound, 1, "No recoverable files were found with this mode.",
+                                  MB_ICONINFORMATION, false},
+                      OutcomeCase{EventKind::NeedsAdmin, 0,
+                                  "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
+                                  MB_ICONERROR, true}));
 
 // ---------------------------------------------------------------------------
 // Whole runs with the simulator.
@@ -731,7 +732,7 @@ protected:
         Application::Get().SetTaskbar(&taskbar);
         Application::Get().SetBoxes(&stateBoxes);
         dialog->SetTickSource(&ticks);
-        }
+    }
     void TearDown() override {
         ScanDialogTest::TearDown();
         Application::Get().SetTaskbar(nullptr);
@@ -895,6 +896,49 @@ TEST_F(ProgressDisplayTest, ElapsedLineCountsFromTheStartAndShowsTheFilesOnlyOnT
     }
 }
 
+// The time left in a pass joins the line once the pass has run 10 s and moved the bar 2 %, counts
+// down between moves, and goes with a stalled bar or a new pass.
+TEST_F(ProgressDisplayTest, TimeLeftFollowsThePassAndGoesWithAStallOrANewPass) {
+    const ULONGLONG start = ticks.now;
+    std::vector<std::wstring> lines;
+    const auto at = [&](ULONGLONG ms) {
+        ticks.now = start + ms;
+        Tick();
+        lines.push_back(Line());
+    };
+    const ModalRun run = RunHanging([&] {
+        Send(ProgressEvent::PassStarted(RunPass::Scanning));
+        for (int second = 1; second <= 20; ++second) {
+            ticks.now = start + static_cast<ULONGLONG>(second) * 1000;
+            Send(ProgressEvent::Progress(second * 5)); // half a percent a second: 180 s left at 10 %
+            if (second == 9) {
+                at(9000);
+            }
+        }
+        at(20'000);
+        at(21'000);
+        at(79'000);
+        at(80'000); // a minute without a move
+        ticks.now = start + 81'000;
+        Send(ProgressEvent::Progress(105));
+        at(81'000);
+        ticks.now = start + 82'000;
+        Send(ProgressEvent::Progress(0, RunPass::Recovering)); // the caption changes
+        at(82'000);
+    });
+    EXPECT_FALSE(run.timedOut);
+    const std::vector<std::wstring> expected = {
+        L"Elapsed 0:00:09",
+        L"Elapsed 0:00:20   about 3 min left",
+        L"Elapsed 0:00:21   about 3 min left",
+        L"Elapsed 0:01:19   about 2 min left",
+        L"Elapsed 0:01:20",
+        L"Elapsed 0:01:21   about 21 min left", // the slow minute counts in the rate
+        L"Elapsed 0:01:22",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
 TEST_F(ProgressDisplayTest, TheDialogsOwnTimerMovesTheClock) {
     const ULONGLONG start = ticks.now;
     bool moved = false;
@@ -934,6 +978,127 @@ void PostMarkedEvents(HWND window, int count) {
             info.release();
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// The run's log beside the recovered files.
+
+std::vector<std::filesystem::path> LogsIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == L".log") {
+            logs.push_back(entry.path());
+        }
+    }
+    return logs;
+}
+
+std::string FileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class RunLogTest : public ScanDialogTest {
+protected:
+    ModalRun RunScript(const std::string& script) {
+        const std::filesystem::path file = scripts.Path() / L"script.txt";
+        {
+            std::ofstream out(file, std::ios::binary);
+            out << script;
+        }
+        SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", file.c_str());
+        const ModalRun run = RunModal(*dialog, 15000);
+        SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
+        return run;
+    }
+    TempDir scripts{L"kestro-log-script"};
+};
+
+TEST_F(RunLogTest, EveryRunLeavesOneLogWithTheCommandLineAndEveryLineTheToolPrinted) {
+    const ModalRun run = RunScript("line Windows File Recovery\n"
+                                   "line Pass 1: Scanning and processing disk\n"
+                                   "line Scanning disk: 50%\n"
+                                   "line \xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE \xE5\x86\x99\xE7\x9C\x9F.jpg\n"
+                                   "raw Scanning disk: 100%\n"
+                                   "exit 0\n");
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_TRUE(boxes.boxes.empty());
+    const auto logs = LogsIn(destination.Path());
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0], std::filesystem::path(dialog->LogPath()));
+    const std::string name = Narrow(logs[0].filename().wstring());
+    EXPECT_TRUE(name.starts_with("Kestro Refindor ") &&
+                name.size() == std::string("Kestro Refindor 20261208_114156.log").size())
+        << name;
+    const std::string text = FileText(logs[0]);
+    EXPECT_TRUE(text.starts_with("Kestro Refindor 2.0 - recovery log\r\n")) << text;
+    EXPECT_NE(text.find("Destination: " + destination.Utf8() + "\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Command line: " + runner.CommandLine(Arguments()) + "\r\n"), std::string::npos) << text;
+    std::size_t from = 0;
+    for (const char* line :
+         {"] Windows File Recovery\r\n", "] Pass 1: Scanning and processing disk\r\n", "] Scanning disk: 50%\r\n",
+          "] \xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE \xE5\x86\x99\xE7\x9C\x9F.jpg\r\n", "] Scanning disk: 100%\r\n",
+          "Ended: the tool finished (exit code 0)\r\n"}) {
+        const std::size_t at = text.find(line, from);
+        ASSERT_NE(at, std::string::npos) << line << " in order, in\n" << text;
+        from = at;
+    }
+    EXPECT_NE(text.find("Ended at: "), std::string::npos);
+}
+
+TEST_F(RunLogTest, TheLogSaysHowTheRunEnded) {
+    struct Case {
+        const char* script;
+        const char* ending;
+    };
+    const Case cases[] = {
+        {"line Scanning disk: 10%\ncrash\n", "Ended: the tool crashed (exit code 0xC0000005)"},
+        {"line Destination disk is full.\nhang\n", "Ended: the destination disk is full"},
+        {"line Windows File Recovery requires admin privileges to run.\nexit 5\n",
+         "Ended: the tool needs administrator rights"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        for (const auto& old : LogsIn(destination.Path())) {
+            std::filesystem::remove(old);
+        }
+        dialog = std::make_unique<ScanDialog>(nullptr, context, sharedRunner, Arguments());
+        RunScript(c.script);
+        const auto logs = LogsIn(destination.Path());
+        ASSERT_EQ(logs.size(), 1u);
+        EXPECT_NE(FileText(logs[0]).find(c.ending), std::string::npos) << FileText(logs[0]);
+    }
+    // Stopped from the dialog.
+    for (const auto& old : LogsIn(destination.Path())) {
+        std::filesystem::remove(old);
+    }
+    dialog = std::make_unique<ScanDialog>(nullptr, context, sharedRunner, Arguments());
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
+    bool pressed = false;
+    RunModal(*dialog, 15000, [&] {
+        if (!pressed && Bar() >= 300) {
+            pressed = true;
+            PostMessageW(dialog->StopButton(), BM_CLICK, 0, 0);
+        }
+    });
+    const auto logs = LogsIn(destination.Path());
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(FileText(logs[0]).find("Ended: stopped before the tool finished"), std::string::npos);
+}
+
+// The log goes into the destination or nowhere: a destination that cannot take it changes
+// nothing about the run.
+TEST_F(RunLogTest, ADestinationThatCannotTakeTheLogLeavesTheRunAsItWas) {
+    const std::filesystem::path gone = destination.Path() / L"not-there";
+    context.destination = Narrow(gone.wstring());
+    dialog = std::make_unique<ScanDialog>(nullptr, context, sharedRunner, Arguments());
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"quick");
+    const ModalRun run = RunModal(*dialog, 20000);
+    EXPECT_FALSE(run.timedOut);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.starts_with("Quick scan completed.")) << boxes.boxes[0].text;
+    EXPECT_TRUE(dialog->LogPath().empty());
+    EXPECT_FALSE(std::filesystem::exists(gone));
 }
 
 TEST_F(ScanDialogTest, EventsStillQueuedWhenTheDialogIsFreedAreFreedWithIt) {

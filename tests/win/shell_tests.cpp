@@ -47,6 +47,9 @@ TEST(SystemShell, WebAddressesGoThroughTheDesktopShellAndEverythingElseDirectly)
         {"http://www.kestro-software.example/", true, true, false},
         {"HTTPS://EXAMPLE.ORG/", true, true, false},
         {" https://example.org/", true, true, false},
+        // The Store opens in the user's own session too.
+        {"ms-windows-store://pdp/?ProductId=9N26S50LN705", true, true, false},
+        {"ms-windows-store://pdp/?ProductId=9N26S50LN705", false, true, true},
         // No desktop shell answers (Wine, Explorer not running): the program's own shell call.
         {"https://www.kestro-software.example/donate/", false, true, true},
         // Folders (Show Files) and anything that is not a web page: as before.
@@ -57,6 +60,7 @@ TEST(SystemShell, WebAddressesGoThroughTheDesktopShellAndEverythingElseDirectly)
         {"https:", true, false, true},
         {"httpx://example.org/", true, false, true},
         {"file://C:/x", true, false, true},
+        {"ms-windows-store:", true, false, true},
     };
     HWND owner = reinterpret_cast<HWND>(static_cast<LONG_PTR>(0x1234));
     for (const RouteCase& c : cases) {

@@ -1,5 +1,6 @@
 // The tool runner under Wine, with the winfr simulator (bin/winfr.exe) as the tool.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -54,9 +55,9 @@ namespace {
 
 using testing_win::ExeFolder;
 using testing_win::HandleCount;
-using testing_win::TempDir;
 using testing_win::ProcessGone;
 using testing_win::PumpUntil;
+using testing_win::TempDir;
 
 constexpr DWORD kRunTimeoutMs = 20000;
 
@@ -124,7 +125,6 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-
 void SetEnv(const wchar_t* name, const std::wstring& value) {
     SetEnvironmentVariableW(name, value.c_str());
 }
@@ -174,9 +174,9 @@ struct ScenarioCase {
     const wchar_t* scenario;
     std::optional<EventKind> outcome; // an outcome the run must report
     bool progressSeen;                // told by the finished event
-    const char* file; // part of a reported file name (nullptr: none)
-    int totalFiles;   // TotalFiles of the recovering events (0: not checked)
-    std::uint32_t exitCode = 0; // carried by the finished event
+    const char* file;                 // part of a reported file name (nullptr: none)
+    int totalFiles;                   // TotalFiles of the recovering events (0: not checked)
+    std::uint32_t exitCode = 0;       // carried by the finished event
 };
 
 class ScenarioTest : public RunnerTest, public ::testing::WithParamInterface<ScenarioCase> {};
@@ -460,6 +460,39 @@ TEST_F(RunnerTest, ToolIsFoundBesideTheProgramBeforeThePath) {
 
     EXPECT_TRUE(std::filesystem::equivalent(beside, ExeFolder() / L"winfr.exe")) << Narrow(beside);
     EXPECT_TRUE(std::filesystem::equivalent(onPath, folder.Path() / L"kestro-path-tool.exe")) << Narrow(onPath);
+}
+
+// Microsoft Store installs winfr.exe as an app alias in this account's WindowsApps folder, which
+// an elevated program's PATH may lack: the search looks there last, and Start runs what it finds.
+TEST_F(RunnerTest, AStoreAppAliasIsFoundWithoutPath) {
+    wchar_t* localAppData = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &localAppData)));
+    const std::filesystem::path aliases = std::filesystem::path(localAppData) / L"Microsoft" / L"WindowsApps";
+    CoTaskMemFree(localAppData);
+    std::filesystem::create_directories(aliases);
+    const std::filesystem::path alias = aliases / L"kestro-alias-tool.exe";
+    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", alias, std::filesystem::copy_options::overwrite_existing);
+    wchar_t path[32768] = {};
+    GetEnvironmentVariableW(L"PATH", path, 32768);
+    SetEnv(L"PATH", L"C:\\windows\\system32");
+
+    runner.SetToolName("kestro-alias-tool");
+    const bool found = runner.ToolFound();
+    const std::wstring program = FindToolProgram(L"kestro-alias-tool");
+    const bool thatAlias = !program.empty() && std::filesystem::equivalent(program, alias);
+    EventWindow window;
+    const bool ran = RunToEnd(L"quick", window);
+    runner.Stop();
+    runner.SetToolName("kestro-alias-gone");
+    const bool gone = !runner.ToolFound();
+    SetEnv(L"PATH", path);
+    std::filesystem::remove(alias);
+
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(thatAlias) << Narrow(program);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(window.FinishedCount(), 1);
+    EXPECT_TRUE(gone);
 }
 
 struct CommandLineCase {

@@ -29,9 +29,10 @@ public:
     ~RecordingBoxes() override { Application::Get().SetBoxes(nullptr); }
     int Show(HWND owner, const std::string& text, const std::string& caption, UINT flags) override {
         boxes.push_back({owner, text, caption, flags});
-        return IDOK;
+        return answer;
     }
     std::vector<ShownBox> boxes;
+    int answer = IDOK; // the button every box is answered with
 };
 
 struct ShellCall {
@@ -51,7 +52,7 @@ public:
 };
 
 struct FakeDrive {
-    std::string root;       // "C:\"
+    std::string root; // "C:\"
     std::string label;
     std::string fileSystem; // "" when unreadable
     unsigned long long totalBytes = 500ull << 30;

@@ -98,7 +98,9 @@ DWORD WaitForChildProcess(DWORD parent, const wchar_t* exeName, DWORD timeoutMs)
     return child;
 }
 
-HWND WaitForMenu(DWORD process, DWORD timeoutMs) { return WaitForWindow(process, L"#32768", L"", timeoutMs); }
+HWND WaitForMenu(DWORD process, DWORD timeoutMs) {
+    return WaitForWindow(process, L"#32768", L"", timeoutMs);
+}
 
 HWND Child(HWND parent, const wchar_t* className, const wchar_t* text) {
     ChildSearch search{className, text};
@@ -154,20 +156,21 @@ SIZE ClientOf(HWND window) {
     return SIZE{r.right, r.bottom};
 }
 
-Program::Program(const std::wstring& scenario, bool freshSettings) {
+Program::Program(const std::wstring& scenario, bool freshSettings, const std::filesystem::path& otherExe) {
     if (freshSettings) {
         std::error_code ec;
         std::filesystem::remove(SettingsIni(), ec);
     }
-    const std::filesystem::path exe = ExeFolder() / L"Tarvask.exe";
+    const std::filesystem::path exe = otherExe.empty() ? ExeFolder() / L"Tarvask.exe" : otherExe;
     // The simulator's settings travel in the environment the program hands to the tool.
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", scenario.c_str());
     SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"5");
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     std::wstring line = L"\"" + exe.wstring() + L"\"";
-    started_ = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, ExeFolder().c_str(),
-                              &startup, &info_) != FALSE;
+    const std::filesystem::path folder = exe.parent_path();
+    started_ = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                              &info_) != FALSE;
 }
 
 Program::~Program() {
@@ -180,7 +183,9 @@ Program::~Program() {
     }
 }
 
-bool Program::WaitForExit(DWORD ms) const { return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0; }
+bool Program::WaitForExit(DWORD ms) const {
+    return WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0;
+}
 
 DWORD Program::ExitCode() const {
     DWORD code = STILL_ACTIVE;
@@ -188,6 +193,8 @@ DWORD Program::ExitCode() const {
     return code;
 }
 
-void Program::Kill() const { TerminateProcess(info_.hProcess, 1); }
+void Program::Kill() const {
+    TerminateProcess(info_.hProcess, 1);
+}
 
 } // namespace kestro::testing_win

@@ -41,7 +41,8 @@ HWND OpenMainMenu(DWORD process, HWND main, int dpi);
 class Program {
 public:
     // freshSettings: the settings file is removed first, so the run starts as a first run.
-    explicit Program(const std::wstring& scenario, bool freshSettings = true);
+    // exe: another copy of the program (default: the one beside the test program).
+    explicit Program(const std::wstring& scenario, bool freshSettings = true, const std::filesystem::path& exe = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

@@ -1,0 +1,168 @@
+#include "runner/run_log_writer_win.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+#include "global/handles_win.h"
+
+namespace kestro {
+
+struct RunLogWriter::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string pending;
+    std::size_t dropped = 0;
+    bool finishing = false;
+    bool finished = false;
+    std::wstring path;
+};
+
+namespace {
+
+std::wstring NumberedName(const std::wstring& fileName, int number) {
+    if (number <= 1) {
+        return fileName;
+    }
+    const std::size_t dot = fileName.rfind(L'.');
+    const std::wstring stem = dot == std::wstring::npos ? fileName : fileName.substr(0, dot);
+    const std::wstring extension = dot == std::wstring::npos ? L"" : fileName.substr(dot);
+    return stem + L" (" + std::to_wstring(number) + L")" + extension;
+}
+
+// A new file, never an existing one: a log is never written over another.
+UniqueHandle CreateLogFile(const std::wstring& folder, const std::wstring& fileName, std::wstring& path) {
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\' && base.back() != L'/') {
+        base.push_back(L'\\');
+    }
+    for (int number = 1; number <= 99; ++number) {
+        const std::wstring candidate = base + NumberedName(fileName, number);
+        UniqueHandle file(CreateFileW(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            path = candidate;
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    return UniqueHandle();
+}
+
+bool WriteAll(HANDLE file, std::string_view text) {
+    while (!text.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, text.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        text.remove_prefix(written);
+    }
+    return true;
+}
+
+std::string DroppedNote(std::size_t dropped) {
+    return "[" + std::to_string(dropped) + " lines were not written: the destination was too slow]\r\n";
+}
+
+void WriteLog(const std::shared_ptr<RunLogWriter::State>& state, std::wstring folder, std::wstring fileName) {
+    std::wstring path;
+    UniqueHandle file = CreateLogFile(folder, fileName, path);
+    {
+        std::lock_guard lock(state->mutex);
+        state->path = path;
+    }
+    bool writing = static_cast<bool>(file);
+    for (;;) {
+        std::string text;
+        bool last = false;
+        {
+            std::unique_lock lock(state->mutex);
+            state->changed.wait(lock, [&] { return !state->pending.empty() || state->finishing; });
+            text.swap(state->pending);
+            if (state->dropped > 0 && !state->finishing) {
+                text += DroppedNote(std::exchange(state->dropped, 0));
+            }
+            last = state->finishing;
+        }
+        if (writing && !WriteAll(file.Get(), text)) {
+            writing = false; // the log simply ends here
+        }
+        if (last) {
+            break;
+        }
+    }
+    file.Reset();
+    std::lock_guard lock(state->mutex);
+    state->finished = true;
+    state->changed.notify_all();
+}
+
+} // namespace
+
+RunLogWriter::RunLogWriter(std::wstring folder, std::wstring fileName, std::string opening)
+    : state_(std::make_shared<State>()) {
+    state_->pending = std::move(opening);
+    try {
+        std::thread([state = state_, folder = std::move(folder), fileName = std::move(fileName)]() mutable noexcept {
+            try {
+                WriteLog(state, std::move(folder), std::move(fileName));
+            } catch (...) {
+                std::lock_guard lock(state->mutex);
+                state->finished = true;
+                state->changed.notify_all();
+            }
+        }).detach();
+    } catch (...) {
+        // No thread, no log: the run itself goes on.
+        state_->finished = true;
+    }
+}
+
+RunLogWriter::~RunLogWriter() {
+    Finish({});
+    WaitFinished(2000);
+}
+
+void RunLogWriter::Append(std::string_view text) {
+    std::lock_guard lock(state_->mutex);
+    if (state_->finishing || state_->finished) {
+        return;
+    }
+    if (state_->pending.size() + text.size() > kMaxPending) {
+        ++state_->dropped;
+        return;
+    }
+    state_->pending.append(text);
+    state_->changed.notify_all();
+}
+
+void RunLogWriter::Finish(std::string_view closing) {
+    std::lock_guard lock(state_->mutex);
+    if (state_->finishing || state_->finished) {
+        return;
+    }
+    if (state_->dropped > 0) {
+        state_->pending += DroppedNote(std::exchange(state_->dropped, 0));
+    }
+    state_->pending.append(closing);
+    state_->finishing = true;
+    state_->changed.notify_all();
+}
+
+bool RunLogWriter::WaitFinished(DWORD milliseconds) {
+    std::unique_lock lock(state_->mutex);
+    return state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return state_->finished; });
+}
+
+std::wstring RunLogWriter::Path() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->path;
+}
+
+} // namespace kestro
