@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "resource_ids.h"
+#include "global/application_win.h"
 #include "global/control_state_win.h"
 #include "global/message_filter_win.h"
 #include "global/winstr_win.h"
@@ -48,19 +49,19 @@ constexpr Color kSilver = RGB(192, 192, 192);
 // The category check boxes, in the order of Category; the hint of each is CategoryHint.
 struct CheckBoxSpec {
     int top;
-    const char* caption;
+    TextId caption;
 };
 constexpr CheckBoxSpec kCategoryChecks[kCategoryCount] = {
-    {24, "Documents (.txt, .doc, .docx, .wps, .xls, .xlsx, .pdf, .ppt, ...)"},
-    {54, "Photos (.bmp, .cur, .ico, .jpg, .jpeg, .png, .gif, .psd, .svg, ...)"},
-    {85, "Videos (.mpeg, .mp4, .avi, .wmv, .3gp, .rm, .flv, .rmvb, ...)"},
-    {116, "Audios ( .aac, .cda, .wav, .mp3, .wma, .ogg, .flac, .m4a, ...)"},
-    {147, "Web pages (.htm, .html, .mht, .xhtml, .asp, .aspx, ...)"},
-    {178, "Compressed files (.7z, .arj, .exe, .iso, .jar, .rar, .tar, .zip, ...)"},
+    {24, IDS_CATEGORY_DOCUMENTS}, {54, IDS_CATEGORY_PHOTOS},     {85, IDS_CATEGORY_VIDEOS},
+    {116, IDS_CATEGORY_AUDIOS},   {147, IDS_CATEGORY_WEB_PAGES}, {178, IDS_CATEGORY_COMPRESSED},
 };
 
-constexpr const wchar_t* kFilterCaptions[kFilterCount] = {L"All deleted files", L"Specific file", L"Wildcard",
-                                                          L"Deleted file type"};
+constexpr TextId kFilterCaptions[kFilterCount] = {IDS_FILTER_ALL_DELETED, IDS_FILTER_SPECIFIC_FILE, IDS_FILTER_WILDCARD,
+                                                  IDS_FILTER_FILE_TYPE};
+
+std::wstring Caption(TextId id) {
+    return Widen(LoadText(id));
+}
 
 } // namespace
 
@@ -106,7 +107,7 @@ void MainWindow::CreateTitleLabels(HCURSOR hand) {
     c_.titleLabel->SetFont(-15, true, false);
     c_.titleLabel->SetFontColor(kWhite);
     c_.titleLabel->SetBounds(65, 8, 0, 0);
-    c_.titleLabel->SetCaption("Windows File Recovery Gui");
+    c_.titleLabel->SetCaption(LoadText(IDS_TITLE));
 
     c_.subtitleLabel = std::make_unique<Label>(*this);
     c_.subtitleLabel->SetTransparent(true);
@@ -114,7 +115,7 @@ void MainWindow::CreateTitleLabels(HCURSOR hand) {
     c_.subtitleLabel->SetAutoSize(false);
     c_.subtitleLabel->SetFontColor(kWhite);
     c_.subtitleLabel->SetBounds(66, 27, 266, 13);
-    c_.subtitleLabel->SetCaption("Recover lost files from your local storage device");
+    c_.subtitleLabel->SetCaption(LoadText(IDS_SUBTITLE));
 }
 
 void MainWindow::CreateUpdateLink() {
@@ -132,16 +133,16 @@ void MainWindow::CreateUpdateLink() {
     // target such as "-" would have the shell try to open a file of that name first.
     c_.updateLink->SetURL("");
     c_.updateLink->SetBounds(0, 24, 0, 0);
-    c_.updateLink->SetCaption("Check for updates...");
+    c_.updateLink->SetCaption(LoadText(IDS_CHECK_UPDATES));
 }
 
 void MainWindow::CreateSourceRow(Container& panel) {
-    c_.sourceLabel = AddLabel(panel, L"Source drive:", 8, 11, idStatic + 1);
+    c_.sourceLabel = AddLabel(panel, Caption(IDS_SOURCE_DRIVE), 8, 11, idStatic + 1);
     c_.sourceCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 79, 8, 130, 21, idSourceCombo);
-    c_.modeLabel = AddLabel(panel, L"Recovery mode:", 260, 7, idStatic + 2);
+    c_.modeLabel = AddLabel(panel, Caption(IDS_RECOVERY_MODE), 260, 7, idStatic + 2);
     c_.modeCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 344, 4, 92, 21, idModeCombo);
-    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Quick Scan"));
-    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Deep Scan"));
+    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(IDS_QUICK_SCAN).c_str()));
+    SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(IDS_DEEP_SCAN).c_str()));
     SendMessageW(c_.modeCombo, CB_SETCURSEL, 0, 0);
 }
 
@@ -150,41 +151,41 @@ void MainWindow::CreateDestinationRow(Container& panel) {
     c_.destinationRow = std::make_unique<Container>(this);
     c_.destinationRow->CreatePanel(panel, 8, 39, 433, 34);
     Container& row = *c_.destinationRow;
-    c_.destinationButton = AddControl(row, WC_BUTTONW, L"Browser...", kButton, 0, 350, 0, 80, 23, idDestinationButton);
+    c_.destinationButton = AddControl(row, WC_BUTTONW, Caption(IDS_BROWSE), kButton, 0, 350, 0, 80, 23, idDestinationButton);
     c_.destinationEdit = AddControl(row, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 51, 2, 278, 20, idDestinationEdit);
-    c_.destinationLabel = AddLabel(row, L"Save to:", 0, 5, idStatic + 3);
+    c_.destinationLabel = AddLabel(row, Caption(IDS_SAVE_TO), 0, 5, idStatic + 3);
 }
 
 void MainWindow::CreateSourceFolderRow(Container& panel) {
     c_.sourceFolderRow = std::make_unique<Container>(this);
     c_.sourceFolderRow->CreatePanel(panel, 8, 88, 473, 34);
     Container& row = *c_.sourceFolderRow;
-    c_.sourceFolderCheck = AddCheckBox(row, L"Source file path:", 0, 3, 17, idSourceFolderCheck);
+    c_.sourceFolderCheck = AddCheckBox(row, Caption(IDS_SOURCE_FOLDER_CHECK), 0, 3, 17, idSourceFolderCheck);
     c_.sourceFolderEdit = AddControl(row, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 106, 3, 222, 20, idSourceFolderEdit);
     c_.sourceFolderButton =
-        AddControl(row, WC_BUTTONW, L"Browser...", kButton, 0, 350, 1, 80, 23, idSourceFolderButton);
+        AddControl(row, WC_BUTTONW, Caption(IDS_BROWSE), kButton, 0, 350, 1, 80, 23, idSourceFolderButton);
 }
 
 // Four items in four columns, laid out as the toolkit's radio group does (width - 10 shared out,
 // items under the caption line).
 void MainWindow::CreateFilterChoice(Container& panel) {
     c_.filterGroup = std::make_unique<GroupBox>(this);
-    c_.filterGroup->CreateGroup(panel, "Select the filter", 8, 127, 430, 57);
+    c_.filterGroup->CreateGroup(panel, LoadText(IDS_SELECT_FILTER), 8, 127, 430, 57);
     const int itemWidth = (430 - 10) / kFilterCount;
     for (int i = 0; i < kFilterCount; ++i) {
         const DWORD style = WS_VISIBLE | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
         c_.filterButtons[static_cast<std::size_t>(i)] =
-            AddControl(*c_.filterGroup, WC_BUTTONW, kFilterCaptions[i], style, 0, 8 + i * itemWidth, 14, itemWidth, 39,
+            AddControl(*c_.filterGroup, WC_BUTTONW, Caption(kFilterCaptions[i]), style, 0, 8 + i * itemWidth, 14, itemWidth, 39,
                        idFilterButton0 + i);
     }
     SetChecked(FilterButton(Filter::AllDeleted), true);
 }
 
 void MainWindow::CreateButtonRow(Container& panel) {
-    c_.startButton = AddControl(panel, WC_BUTTONW, L"Start...", kButton, 0, 158, 204, 80, 23, idStartButton);
+    c_.startButton = AddControl(panel, WC_BUTTONW, Caption(IDS_START), kButton, 0, 158, 204, 80, 23, idStartButton);
     c_.showFilesButton =
-        AddControl(panel, WC_BUTTONW, L"Show Files...", kButton, 0, 254, 204, 80, 23, idShowFilesButton);
-    c_.exitButton = AddControl(panel, WC_BUTTONW, L"Exit", kButton, 0, 351, 204, 80, 23, idExitButton);
+        AddControl(panel, WC_BUTTONW, Caption(IDS_SHOW_FILES), kButton, 0, 254, 204, 80, 23, idShowFilesButton);
+    c_.exitButton = AddControl(panel, WC_BUTTONW, Caption(IDS_EXIT), kButton, 0, 351, 204, 80, 23, idExitButton);
 }
 
 // The groups of the filters' own fields, hidden until their filter is chosen.
@@ -201,10 +202,10 @@ void MainWindow::CreateFilterGroups() {
 void MainWindow::CreateFileNameGroup(Container& panel) {
     c_.fileNameGroup = std::make_unique<GroupBox>(this);
     GroupBox& group = *c_.fileNameGroup;
-    group.CreateGroup(panel, "Specific file", 8, 200, 430, 89);
+    group.CreateGroup(panel, LoadText(IDS_GROUP_SPECIFIC_FILE), 8, 200, 430, 89);
     c_.fileNameHelp =
-        AddLabel(group, L"Scans for a specific file by using a file name such as myfile.docx.", 16, 24, idStatic + 10);
-    c_.fileNameLabel = AddLabel(group, L"File name: ", 16, 53, idStatic + 11);
+        AddLabel(group, Caption(IDS_FILE_NAME_HELP), 16, 24, idStatic + 10);
+    c_.fileNameLabel = AddLabel(group, Caption(IDS_FILE_NAME_LABEL), 16, 53, idStatic + 11);
     c_.fileNameEdit =
         AddControl(group, WC_EDITW, L"myfile.docx", kEdit, WS_EX_CLIENTEDGE, 76, 52, 188, 19, idFileNameEdit);
     SetTextColor(c_.fileNameEdit, kSilver);
@@ -213,10 +214,10 @@ void MainWindow::CreateFileNameGroup(Container& panel) {
 void MainWindow::CreateWildcardGroup(Container& panel) {
     c_.wildcardGroup = std::make_unique<GroupBox>(this);
     GroupBox& group = *c_.wildcardGroup;
-    group.CreateGroup(panel, "Wildcard", 8, 296, 430, 89);
-    c_.wildcardHelp = AddLabel(group, L"Scans for a specific file by using wildcards such as myfile.* or *<string>*.",
+    group.CreateGroup(panel, LoadText(IDS_GROUP_WILDCARD), 8, 296, 430, 89);
+    c_.wildcardHelp = AddLabel(group, Caption(IDS_WILDCARD_HELP),
                                16, 24, idStatic + 13);
-    c_.wildcardLabel = AddLabel(group, L"Wildcard: ", 16, 53, idStatic + 14);
+    c_.wildcardLabel = AddLabel(group, Caption(IDS_WILDCARD_LABEL), 16, 53, idStatic + 14);
     c_.wildcardEdit = AddControl(group, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 69, 52, 188, 19, idWildcardEdit);
 }
 
@@ -224,12 +225,12 @@ void MainWindow::CreateWildcardGroup(Container& panel) {
 void MainWindow::CreateFileTypeGroup(Container& panel) {
     c_.fileTypeGroup = std::make_unique<GroupBox>(this);
     GroupBox& group = *c_.fileTypeGroup;
-    group.CreateGroup(panel, "Deleted file type", 448, 200, 430, 244);
+    group.CreateGroup(panel, LoadText(IDS_GROUP_FILE_TYPE), 448, 200, 430, 244);
     for (std::size_t i = 0; i < kCategoryCount; ++i) {
-        c_.categoryChecks[i] = AddCheckBox(group, Widen(kCategoryChecks[i].caption), 16, kCategoryChecks[i].top, 19,
+        c_.categoryChecks[i] = AddCheckBox(group, Caption(kCategoryChecks[i].caption), 16, kCategoryChecks[i].top, 19,
                                            idCategoryCheck0 + static_cast<int>(i));
     }
-    c_.customTypesCheck = AddCheckBox(group, L"Custom file types", 16, 209, 19, idCustomTypesCheck);
+    c_.customTypesCheck = AddCheckBox(group, Caption(IDS_CUSTOM_TYPES_CHECK), 16, 209, 19, idCustomTypesCheck);
     c_.customTypesEdit = AddControl(group, WC_EDITW, L".dll, .ini, .sys", kEdit | WS_DISABLED, WS_EX_CLIENTEDGE, 123,
                                     210, 185, 19, idCustomTypesEdit);
     c_.fileTypesPicture = std::make_unique<Image>(group);
@@ -252,21 +253,20 @@ void MainWindow::CreateMenuControls(Container& panel) {
     c_.menuLabel->SetFont(-11, true, true);
     c_.menuLabel->SetFontColor(RGB(0, 0, 255));
     c_.menuLabel->SetBounds(51, 212, 0, 0);
-    c_.menuLabel->SetCaption("Menu");
+    c_.menuLabel->SetCaption(LoadText(IDS_MENU_LABEL));
 }
 
 void MainWindow::SetHints() {
-    SetHint(c_.destinationEdit, "Specifies the storage device and folder on which to put the recovered files. Must be "
-                                "different from the source-drive.");
-    SetHint(c_.destinationButton, "Set your default output folder");
-    SetHint(c_.sourceFolderEdit, "Scan the specified file directory");
-    SetHint(c_.wildcardEdit, "myfile.* or *<string>*");
-    SetHint(c_.customTypesEdit, "Please separate multiple extensions with commas");
+    SetHint(c_.destinationEdit, LoadText(IDS_HINT_DESTINATION));
+    SetHint(c_.destinationButton, LoadText(IDS_HINT_BROWSE_DESTINATION));
+    SetHint(c_.sourceFolderEdit, LoadText(IDS_HINT_SOURCE_FOLDER));
+    SetHint(c_.wildcardEdit, LoadText(IDS_HINT_WILDCARD));
+    SetHint(c_.customTypesEdit, LoadText(IDS_HINT_CUSTOM_TYPES));
     for (std::size_t i = 0; i < kCategoryCount; ++i) {
         SetHint(c_.categoryChecks[i], CategoryHint(static_cast<Category>(i)));
     }
-    SetHint(*c_.menuImage, "Click to popup the menu");
-    SetHint(*c_.menuLabel, "Click to popup the menu");
+    SetHint(*c_.menuImage, LoadText(IDS_HINT_MENU));
+    SetHint(*c_.menuLabel, LoadText(IDS_HINT_MENU));
 }
 
 // Labels and check boxes are as wide as their text (and the check mark), at every DPI.

@@ -41,15 +41,15 @@ enum MenuCommand : int { kMenuHomePage = 1, kMenuDonate, kMenuOptions, kMenuAbou
 
 std::vector<PopupItem> MenuItems() {
     return {
-        {kMenuHomePage, "&Home Page", true},
+        {kMenuHomePage, LoadText(IDS_MENU_HOME_PAGE), true},
         {0, "", true},
-        {kMenuDonate, "&Donate", true},
+        {kMenuDonate, LoadText(IDS_MENU_DONATE), true},
         {0, "", true},
         // Kept for the layout of the menu, never shown.
-        {kMenuOptions, "Options", false},
+        {kMenuOptions, LoadText(IDS_MENU_OPTIONS), false},
         {0, "", true},
         {kMenuCopyCommand, LoadText(IDS_COPY_COMMAND), true},
-        {kMenuAbout, "&About...", true},
+        {kMenuAbout, LoadText(IDS_MENU_ABOUT), true},
     };
 }
 

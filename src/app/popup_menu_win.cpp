@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "global/handles_win.h"
+#include "global/language_win.h"
 #include "global/optional_api_win.h"
 #include "global/display_win.h"
 #include "global/window_win.h"
@@ -160,6 +161,7 @@ void SkinnedPopupMenu::Impl::PrepareFont(HWND owner) {
                                 ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi))
                                 : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     if (gotMetrics) {
+        UseProgramFace(metrics.lfMenuFont);
         font.reset(CreateFontIndirectW(&metrics.lfMenuFont));
     } else {
         font.reset();

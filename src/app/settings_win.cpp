@@ -193,6 +193,7 @@ void ReadSettings(const std::string& file, RememberedChoices& fields) {
     fields.useSourceFolder = ProfileBool(ReadText(path, L"IsUseSourcePath"), false);
     fields.recoveryMode = ProfileInteger(ReadText(path, L"RecoveryMode"), 0);
     fields.sourceDrive = ProfileInteger(ReadText(path, L"SourceDrive"), 0);
+    fields.language = ReadText(path, L"Language");
 }
 
 void WriteSettingsKey(const std::string& file, const std::string& key, const std::string& value) {
@@ -220,6 +221,11 @@ void WriteSettings(const SettingsKeyWriter& writeKey, const ChoicesAtClose& now,
     writeKey("IsUseSourcePath", ProfileBoolText(now.useSourcePath));
     writeKey("RecoveryMode", ProfileIntegerText(now.recoveryModeIndex));
     writeKey("SourceDrive", ProfileIntegerText(now.sourceDriveIndex));
+    // Written back only where the user set it, so that a file of another language keeps it
+    // even when saving had to start the file afresh.
+    if (!fields.language.empty()) {
+        writeKey("Language", fields.language);
+    }
 }
 
 } // namespace kestro

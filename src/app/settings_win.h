@@ -1,5 +1,6 @@
 #pragma once
-// The settings file: five remembered choices of the main window in settings.ini.
+// The settings file: five remembered choices of the main window in settings.ini, and the
+// language the user may have set there.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,6 +13,7 @@ struct RememberedChoices {
     bool useSourceFolder = false;
     std::int32_t recoveryMode = 0;
     std::int32_t sourceDrive = 0;
+    std::string language; // Language: "de", "en" ...; empty when not set
 };
 
 // The state of the main window's controls when it closes.
@@ -31,7 +33,7 @@ std::string SettingsFile();
 // The same for a given application-data folder (empty: the shell could not tell).
 std::string SettingsFile(const std::string& appDataFolder);
 
-// Fills all five fields: the stored values, or the defaults for what is missing
+// Fills all the fields: the stored values, or the defaults for what is missing
 // or unreadable. A file that cannot be opened, or is too large or binary, gives
 // the defaults throughout.
 void ReadSettings(const std::string& file, RememberedChoices& fields);

@@ -5,7 +5,9 @@
 #include <objbase.h>
 
 #include "app/main_window_win.h"
+#include "app/settings_win.h"
 #include "global/application_win.h"
+#include "global/language_win.h"
 #include "global/optional_api_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -20,6 +22,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     kestro::Application& app = kestro::Application::Get();
     app.Initialize(instance);
     app.SetTitle("Kestro Refindor");
+    // The texts speak the user's language from the first window on.
+    kestro::RememberedChoices settings;
+    kestro::ReadSettings(kestro::SettingsFile(), settings);
+    kestro::SetTextLanguage(kestro::ProgramLanguage(settings.language));
     int exitCode = 0;
     {
         kestro::MainWindow main;

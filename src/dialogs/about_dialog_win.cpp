@@ -16,9 +16,6 @@ constexpr int idCopyright = 1003;
 constexpr int idEmail = 1004;
 constexpr int idSeparator = 1005;
 
-constexpr char kVersionText[] = "Version: 2.0  Build 20230428";
-constexpr char kCopyrightText[] = "Copyright \xC2\xA9 2023 Kestro Software. All rights reserved.";
-constexpr char kEmailText[] = "Email: support@kestro-software.example";
 constexpr char kWebAddressText[] = "www.kestro-software.example";
 
 } // namespace
@@ -55,7 +52,7 @@ void SizeToText(Form& form, HWND label) {
 
 AboutDialog::AboutDialog(HWND owner) {
     CreateForm(L"KestroAboutDialog", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
-               L"About Refindor", 360, 237);
+               Widen(LoadText(IDS_ABOUT_CAPTION)), 360, 237);
     // A dialog frame carries no icon; the framework's classes all get the program's.
     SetClassLongPtrW(Handle(), GCLP_HICON, 0);
     SetClassLongPtrW(Handle(), GCLP_HICONSM, 0);
@@ -78,9 +75,9 @@ AboutDialog::AboutDialog(HWND owner) {
 
     // Filled in when the dialog is shown.
     c.productName = AddLabel(*this, idProductName, "", 80, 62);
-    c.versionText = AddLabel(*this, idVersion, kVersionText, 80, 87);
-    c.copyrightText = AddLabel(*this, idCopyright, kCopyrightText, 80, 112);
-    c.emailText = AddLabel(*this, idEmail, kEmailText, 80, 137);
+    c.versionText = AddLabel(*this, idVersion, LoadText(IDS_ABOUT_VERSION), 80, 87);
+    c.copyrightText = AddLabel(*this, idCopyright, LoadText(IDS_ABOUT_COPYRIGHT), 80, 112);
+    c.emailText = AddLabel(*this, idEmail, LoadText(IDS_ABOUT_EMAIL), 80, 137);
     for (HWND label : {c.productName, c.versionText, c.copyrightText, c.emailText}) {
         SizeToText(*this, label);
     }
@@ -97,7 +94,7 @@ AboutDialog::AboutDialog(HWND owner) {
     };
 
     c.okButton =
-        AddControl(*this, L"BUTTON", L"&OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 260, 201, 79, 23, IDOK);
+        AddControl(*this, L"BUTTON", Widen(LoadText(IDS_OK)), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 260, 201, 79, 23, IDOK);
     OnCommand(IDOK, [this](int) { SetModalResult(mrOk); });
     // Esc: the way of the close box.
     OnCommand(IDCANCEL, [this](int) { Close(); });

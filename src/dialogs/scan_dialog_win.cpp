@@ -66,7 +66,7 @@ ScanDialog::ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRun
     c.elapsedText = AddControl(c.body, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 55, 337, 13,
                                idElapsedText);
     c.stopButton =
-        AddControl(c.body, WC_BUTTONW, L"Stop", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 144, 75, 80, 27, idStop);
+        AddControl(c.body, WC_BUTTONW, Widen(LoadText(IDS_STOP)), WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 144, 75, 80, 27, idStop);
     OnCommand(idStop, [this](int notifyCode) {
         if (notifyCode == BN_CLICKED) {
             StopRun();

@@ -1,5 +1,8 @@
 #include "global/application_win.h"
 
+#include <optional>
+#include <string_view>
+
 #include "global/form_win.h"
 #include "global/winstr_win.h"
 
@@ -159,20 +162,52 @@ LRESULT CALLBACK Application::AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-std::string LoadText(int id) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(Application::Get().Instance() != nullptr ? Application::Get().Instance()
-                                                                            : GetModuleHandleW(nullptr),
-                                   static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || text == nullptr) {
-        return {};
+namespace {
+
+// The entry of a string table block in one language, as the resource holds it: sixteen counted
+// strings, an empty one for an id that is not there.
+std::optional<std::wstring_view> StringResource(HMODULE module, int id, LANGID language) {
+    HRSRC block = FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
+    HGLOBAL loaded = block != nullptr ? LoadResource(module, block) : nullptr;
+    const auto* p = static_cast<const wchar_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    if (p == nullptr) {
+        return std::nullopt;
     }
-    return Narrow(std::wstring_view(text, static_cast<std::size_t>(length)));
+    const wchar_t* end = p + SizeofResource(module, block) / sizeof(wchar_t);
+    for (int i = 0; i < id % 16 && p < end; ++i) {
+        p += 1 + *p;
+    }
+    if (p >= end || *p == 0 || *p > end - p - 1) {
+        return std::nullopt;
+    }
+    return std::wstring_view(p + 1, *p);
+}
+
+HMODULE TextModule() {
+    return Application::Get().Instance() != nullptr ? Application::Get().Instance() : GetModuleHandleW(nullptr);
+}
+
+} // namespace
+
+std::string LoadText(int id) {
+    const LANGID chosen = InfoOf(TextLanguage()).languageId;
+    const LANGID english = InfoOf(Language::English).languageId;
+    for (const LANGID language : {chosen, english}) {
+        if (const std::optional<std::wstring_view> text = StringResource(TextModule(), id, language)) {
+            return Narrow(*text);
+        }
+    }
+    return {};
+}
+
+std::string LoadTextIn(Language language, int id) {
+    const std::optional<std::wstring_view> text = StringResource(TextModule(), id, InfoOf(language).languageId);
+    return text ? Narrow(*text) : std::string();
 }
 
 void ReportUnhandled(const char* message) noexcept {
     try {
-        Application::Get().ShowException(message != nullptr ? message : "");
+        Application::Get().ShowException(message != nullptr ? std::string(message) : LoadText(IDS_UNKNOWN_ERROR));
     } catch (...) {
         // Nothing more can be done from inside a window procedure.
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "global/services_win.h"
+#include "global/texts.h"
 #include "global/taskbar_win.h"
 
 namespace kestro {
@@ -68,10 +69,14 @@ private:
     TaskbarProgress* taskbar_;
 };
 
-// A text of the program's string table (UTF-8); empty when it is missing.
+// A text of the program's string table (UTF-8) in the language of the texts (TextLanguage), or in
+// English where that table lacks it; empty when both lack it.
 std::string LoadText(int id);
+// The text of one language's string table alone; empty when it lacks it.
+std::string LoadTextIn(Language language, int id);
 
-// Reports a failure that escaped a handler through the default error display.
+// Reports a failure that escaped a handler through the default error display; without a
+// message, as an unknown error.
 void ReportUnhandled(const char* message) noexcept;
 
 } // namespace kestro

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "global/application_win.h"
+#include "global/language_win.h"
 
 namespace kestro {
 
@@ -26,10 +27,11 @@ Form::~Form() {
     }
 }
 
-UniqueFont Form::MakeFont(int height96, int weight, bool underline, const wchar_t* face) const {
-    return UniqueFont(CreateFontW(S(height96), 0, 0, 0, weight, FALSE, underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
+UniqueFont Form::MakeFont(int height96, int weight, bool underline) const {
+    const TextFace& face = ProgramTextFace();
+    return UniqueFont(CreateFontW(S(height96), 0, 0, 0, weight, FALSE, underline ? TRUE : FALSE, FALSE, face.charset,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                  face));
+                                  face.face.c_str()));
 }
 
 void Form::CreateForm(const wchar_t* className, HWND owner, DWORD style, DWORD exStyle, const std::wstring& caption,

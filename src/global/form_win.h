@@ -30,8 +30,9 @@ public:
     void ApplyDpi(int dpi);
     int S(int value) const noexcept { return MulDiv(value, dpi_, 96); }
     HFONT Font() const noexcept { return font_.get(); }
-    // A font of the form's DPI: height in 96-DPI pixels (negative: character height).
-    UniqueFont MakeFont(int height96, int weight, bool underline, const wchar_t* face = L"MS Sans Serif") const;
+    // A font of the form's DPI in the face of the program's texts (ProgramTextFace): height in
+    // 96-DPI pixels (negative: character height).
+    UniqueFont MakeFont(int height96, int weight, bool underline) const;
 
     // Creates a child control on parent at a place in 96-DPI pixels, with the form's font.
     HWND AddControl(Container& parent, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle,

@@ -95,7 +95,7 @@ LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     } catch (const std::exception& e) {
         ReportUnhandled(e.what());
     } catch (...) {
-        ReportUnhandled("Unknown error");
+        ReportUnhandled(nullptr);
     }
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

@@ -97,11 +97,10 @@ TEST(UnicodeSpace, KnowsEveryWhiteSpaceCharacterByItsUtf8Length) {
 }
 
 TEST(StringTable, HoldsEachTextOnce) {
-    int count = 0;
-    const TextEntry* entries = AllTexts(count);
-    ASSERT_GT(count, 20);
-    for (int i = 0; i < count; ++i) {
-        for (int j = i + 1; j < count; ++j) {
+    const auto entries = AllTexts();
+    ASSERT_GT(entries.size(), 20u);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        for (std::size_t j = i + 1; j < entries.size(); ++j) {
             EXPECT_NE(entries[i].id, entries[j].id) << entries[i].text;
         }
     }

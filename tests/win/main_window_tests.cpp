@@ -901,10 +901,18 @@ TEST_F(MainWindowTest, CopyCommandPutsTheCommandLineOnTheClipboard) {
 
 } // namespace
 
-TEST(StringTable, MatchesThePortableCopy) {
-    int count = 0;
-    const TextEntry* entries = AllTexts(count);
-    for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(LoadText(entries[i].id), entries[i].text) << entries[i].id;
+// Each language's string table in the resources holds what the portable copy holds, and
+// LoadText reads the chosen one.
+TEST(StringTable, MatchesThePortableCopyInEveryLanguage) {
+    for (const LanguageInfo& info : Languages()) {
+        for (const TextEntry& e : AllTexts(info.language)) {
+            EXPECT_EQ(LoadTextIn(info.language, e.id), e.text) << info.code << " " << e.id;
+        }
+        SetTextLanguage(info.language);
+        EXPECT_EQ(LoadText(IDS_STOP), TextIn(info.language, IDS_STOP)) << info.code;
+    }
+    SetTextLanguage(Language::English);
+    for (const TextEntry& e : AllTexts()) {
+        EXPECT_EQ(LoadText(e.id), e.text) << e.id;
     }
 }
