@@ -123,6 +123,7 @@ public:
         std::unique_ptr<Label> menuLabel;
     };
     Controls& Ctl() noexcept { return c_; }
+    SkinnedPopupMenu& PopupMenu() noexcept { return *popupMenu_; }
 
 protected:
     void OnShow() override;

@@ -96,8 +96,10 @@ public:
 
     const std::string& Caption() const noexcept { return caption_; }
     void SetCaption(const std::string& caption);
-    // The label's font: height in 96-DPI pixels, bold, underline; face "MS Sans Serif".
+    // The label's font: height in 96-DPI pixels, bold, underline; the face of the program's texts.
     void SetFont(int height96, bool bold, bool underline);
+    // The font the caption is drawn in.
+    HFONT ActiveFont() const;
     // CLR_INVALID (the default): the system's window-text colour.
     Color FontColor() const noexcept { return color_; }
     void SetFontColor(Color color);
@@ -112,7 +114,6 @@ public:
 
 private:
     void ApplyAutoSize();
-    HFONT ActiveFont() const;
 
     std::string caption_;
     UniqueFont font_;

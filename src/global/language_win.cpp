@@ -79,7 +79,9 @@ TextFace FaceFor(Language language) {
     case Language::English:
         return {L"MS Sans Serif", DEFAULT_CHARSET, false};
     case Language::Russian:
-        return {L"MS Sans Serif", RUSSIAN_CHARSET, false};
+        // The toolkit's face has no Cyrillic letters on a Western system; Tahoma, the dialog face
+        // of Windows in Russian, has them on every system.
+        return {L"Tahoma", RUSSIAN_CHARSET, false};
     case Language::ChineseSimplified:
         return ScriptFace({L"Microsoft YaHei UI", L"Microsoft YaHei", L"SimSun"}, GB2312_CHARSET);
     case Language::Japanese:

@@ -18,7 +18,8 @@ std::vector<std::string> UserDisplayLanguages();
 Language ProgramLanguage(std::string_view setting);
 
 // The face and character set of the program's own texts in the chosen language: the toolkit's
-// "MS Sans Serif" for the languages it can show, a face of the script for Chinese and Japanese.
+// "MS Sans Serif" for the Western languages, Tahoma for Russian, a face of the script for Chinese
+// and Japanese.
 struct TextFace {
     std::wstring face;
     BYTE charset = DEFAULT_CHARSET;

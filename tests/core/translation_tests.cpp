@@ -144,8 +144,8 @@ TEST_P(TranslationTest, TextFollowsTheChosenLanguage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLanguage, TranslationTest, ::testing::ValuesIn(Languages().begin(), Languages().end()),
-                         [](const auto& info) {
-                             std::string name = info.param.code;
+                         [](const auto& param) {
+                             std::string name = param.param.code;
                              std::erase(name, '-');
                              return name;
                          });

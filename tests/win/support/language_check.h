@@ -1,0 +1,27 @@
+#pragma once
+// The program's windows in one language, measured: every text against its control.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "global/texts.h"
+
+namespace kestro::testing_win {
+
+struct LanguageCheck {
+    int dpi = 0;                       // the DPI the main window was made at
+    std::vector<std::string> misfits;  // what does not fit, where
+    std::vector<std::string> captions; // a few captions as shown, to see the language in use
+};
+
+// Makes the main window (with each filter), its popup menu, the About dialog and the Scanning
+// dialog in the language, and measures their texts: the controls' own (TextMisfits), the
+// windowless title band and menu label against their neighbours, the menu items against the
+// menu, the About dialog's lines against its separator line and its caption against the title
+// bar. With shots given, screenshots of the main window and the Scanning dialog are saved there
+// as lang-<code>-main.bmp and lang-<code>-scanning.bmp. The language is English again afterwards.
+LanguageCheck CheckLanguage(Language language, const std::filesystem::path* shots);
+
+} // namespace kestro::testing_win
