@@ -137,8 +137,21 @@ endif()
 if(TARGET win_main_window_tests AND TARGET bench-minimal-window)
     add_dependencies(win_main_window_tests bench-minimal-window)
 endif()
+# The program in the session's language: once under German, once under English (the locales
+# come from scripts/setup.sh).
+if(TARGET win_language_env_tests)
+    set_tests_properties(win_language_env_tests PROPERTIES ENVIRONMENT
+        "${KESTRO_WINE_ENV};LANG=de_DE.UTF-8;LC_ALL=de_DE.UTF-8;KESTRO_EXPECT_LANGUAGE=de")
+    add_test(NAME win_language_env_en_tests COMMAND win_language_env_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    set_tests_properties(win_language_env_en_tests PROPERTIES TIMEOUT 600 RESOURCE_LOCK wine_display)
+    if(CMAKE_CROSSCOMPILING)
+        set_tests_properties(win_language_env_en_tests PROPERTIES FIXTURES_REQUIRED WINE)
+    endif()
+    set_tests_properties(win_language_env_en_tests PROPERTIES ENVIRONMENT
+        "${KESTRO_WINE_ENV};LANG=en_US.UTF-8;LC_ALL=en_US.UTF-8;KESTRO_EXPECT_LANGUAGE=en")
+endif()
 # These tests start or read the program itself.
-foreach(test win_e2e_tests win_dpi144_tests win_resources_tests)
+foreach(test win_e2e_tests win_dpi144_tests win_resources_tests win_language_env_tests)
     if(TARGET ${test})
         add_dependencies(${test} Tarvask)
     endif()

@@ -4,8 +4,9 @@
 # latter runs only where the machine can execute 32-bit programs; scripts/wine.sh
 # decides), Xvfb and the tools the tests use,
 # GoogleTest and Google Benchmark, libjpeg-turbo (native) and the libjpeg-turbo
-# source package that the Windows build compiles, and pmccabe for the function-size
-# check. Idempotent: a second run only
+# source package that the Windows build compiles, pmccabe for the function-size
+# check, and for the language tests a Chinese and Japanese font and the German and
+# English locales. Idempotent: a second run only
 # checks. Needs root (or sudo) the first time.
 set -euo pipefail
 
@@ -31,6 +32,7 @@ packages=(
     libjpeg62-turbo-dev dpkg-dev nasm
     clang libclang-rt-14-dev llvm
     pmccabe
+    locales fonts-wqy-microhei
 )
 
 missing=()
@@ -82,6 +84,15 @@ if [ "${#missing[@]}" -gt 0 ] || [ "$need_i386" -eq 1 ] || [ "$need_src" -eq 1 ]
         fi
     fi
 fi
+
+# The locales the language tests start the program under (Wine takes the display language from
+# the Unix locale); a fresh machine has only C and C.UTF-8.
+for name in de_DE en_US; do
+    if ! locale -a 2>/dev/null | grep -qix "$name.utf-\?8"; then
+        log "adding the locale $name.UTF-8"
+        $SUDO localedef -i "$name" -f UTF-8 "$name.UTF-8" || die "localedef $name.UTF-8 failed"
+    fi
+done
 
 # libjpeg-turbo's source, for the MinGW build (never stored in the repository).
 jpeg_dir="$cache_dir/libjpeg-turbo-src"

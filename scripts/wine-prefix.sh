@@ -6,7 +6,8 @@
 #  - reports Windows 10 (Wine's default is Windows 7); the test program
 #    win_version7_tests.exe alone is told it runs on Windows 7;
 #  - Wine draws its own window frames (no stalls without a window manager);
-#  - Wine's fonts are installed in the prefix (MS Sans Serif, Tahoma, Marlett);
+#  - Wine's fonts are installed in the prefix (MS Sans Serif, Tahoma, Marlett), and a
+#    Chinese and Japanese face;
 #  - extra drives D: to H: (labels, one CD-ROM) for the drive-list tests;
 #  - with DPI given (such as 144), screens of that DPI instead of 96.
 set -euo pipefail
@@ -45,6 +46,9 @@ if [ ! -f "$prefix/.kestro-ready" ]; then
     # to a much wider font and labels no longer fit their places.
     mkdir -p "$prefix/drive_c/windows/Fonts"
     cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+    # A face with Chinese and Japanese glyphs (fonts-wqy-microhei), so that those languages are
+    # drawn and measured with real glyphs.
+    cp -n /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     # Extra drives: more than four roots overflow a 20-character drive-string buffer.
     for d in d e f g h; do
         mkdir -p "$prefix/drives/$d"

@@ -175,6 +175,25 @@ TEST_F(SettingsFileTest, AnEarlierVersionsEightBitFileIsReadAndKeepsItsValuesWhe
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Left=10"), lines.end()) << "another section survives";
 }
 
+// The language the user set is read and kept, also where the save must start the file afresh;
+// where none was set, none is written.
+TEST_F(SettingsFileTest, TheLanguageIsKeptWhereItWasSetAndNeverAdded) {
+    WriteBytes(path, "[Options]\r\nLanguage=de\r\nSourceDrive=1\r\n");
+    RememberedChoices fields = Read();
+    EXPECT_EQ(fields.language, "de");
+    // An unreadable file: the save starts a fresh one and puts the language back.
+    WriteBytes(path, std::string("\x00\x01\x02\x03", 4));
+    WriteSettings(file, ChoicesAtClose{"", "", false, 0, 0}, fields);
+    EXPECT_EQ(Read().language, "de");
+
+    RememberedChoices none;
+    std::filesystem::remove(path);
+    WriteSettings(file, ChoicesAtClose{"", "", false, 0, 0}, none);
+    for (const std::string& line : Utf16Lines(ReadBytes(path))) {
+        EXPECT_NE(line.rfind("Language", 0), 0u) << line;
+    }
+}
+
 TEST_F(SettingsFileTest, ADestinationThatIsNoFolderLeavesTheStoredOne) {
     const std::string kept = MakeFolder(L"Kept");
     RememberedChoices fields;
