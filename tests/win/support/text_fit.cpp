@@ -100,9 +100,9 @@ struct Collector {
             const DWORD type = style & BS_TYPEMASK;
             const int width = TextWidth(font, text, true);
             if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
-                // Clear of the border and the focus rectangle on both sides.
-                if (width > client.right - S(8)) {
-                    Note(text, "button", width, client.right - S(8));
+                // Clear of the border and its shadow on both sides.
+                if (width > client.right - S(6)) {
+                    Note(text, "button", width, client.right - S(6));
                 }
                 return false;
             }
