@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include <gtest/gtest.h>
+
 #include "app/main_window_win.h"
 #include "app/popup_menu_win.h"
 #include "dialogs/about_dialog_win.h"
@@ -71,6 +73,36 @@ void CheckWindowless(MainWindow& w, int dpi, std::vector<std::string>& misfits) 
     check(*c.menuLabel, PixelsInPanel(*c.menuLabel).right, start.left, "(menu label)");
 }
 
+// The fonts of menus and captions at the DPI, as the menu itself takes them.
+NONCLIENTMETRICSW MetricsAt(int dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
+    if (forDpi != nullptr) {
+        forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi));
+    } else {
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    }
+    return metrics;
+}
+
+// The category check boxes stay clear of the file-types picture beside them (windowless, so not
+// among the controls that TextMisfits sees).
+void CheckFileTypesPicture(MainWindow& w, std::vector<std::string>& misfits) {
+    auto& c = w.Ctl();
+    const RECT picture = c.fileTypesPicture->ClientRect();
+    for (HWND box : c.categoryChecks) {
+        RECT r{};
+        GetWindowRect(box, &r);
+        MapWindowPoints(HWND_DESKTOP, c.fileTypeGroup->Handle(), reinterpret_cast<POINT*>(&r), 2);
+        RECT overlap{};
+        if (IntersectRect(&overlap, &r, &picture)) {
+            misfits.push_back("\"" + GetText(box) + "\": runs into the file-types picture by " +
+                              std::to_string(overlap.right - overlap.left));
+        }
+    }
+}
+
 struct MenuMeasure {
     HMENU menu = nullptr;
     std::vector<std::pair<std::wstring, RECT>> items;
@@ -118,14 +150,7 @@ void CheckMenu(MainWindow& w, int dpi, std::vector<std::string>& misfits) {
         misfits.push_back("menu: did not open");
         return;
     }
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
-    if (forDpi != nullptr) {
-        forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi));
-    } else {
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    }
+    NONCLIENTMETRICSW metrics = MetricsAt(dpi);
     UseProgramFace(metrics.lfMenuFont);
     const UniqueFont font(CreateFontIndirectW(&metrics.lfMenuFont));
     for (const auto& [text, item] : measure.items) {
@@ -146,14 +171,7 @@ void CheckMenu(MainWindow& w, int dpi, std::vector<std::string>& misfits) {
 }
 
 HFONT CaptionFont(int dpi, UniqueFont& holder) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
-    if (forDpi != nullptr) {
-        forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi));
-    } else {
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    }
+    NONCLIENTMETRICSW metrics = MetricsAt(dpi);
     holder.reset(CreateFontIndirectW(&metrics.lfCaptionFont));
     return holder.get();
 }
@@ -218,7 +236,33 @@ void CheckScanning(HWND owner, int dpi, const std::wstring& shot, std::vector<st
     ShowWindow(dialog.Handle(), SW_HIDE);
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& line : lines) {
+        all += "\n  " + line;
+    }
+    return all;
+}
+
 } // namespace
+
+void ExpectEveryTextFits(const LanguageInfo& info, int dpi, const std::filesystem::path* shots) {
+    const LanguageCheck check = CheckLanguage(info.language, shots);
+    EXPECT_EQ(check.dpi, dpi);
+    EXPECT_TRUE(check.misfits.empty()) << info.code << Joined(check.misfits);
+    // The windows were really made in the language, and English is back afterwards.
+    ASSERT_EQ(check.captions.size(), 2u);
+    EXPECT_EQ(check.captions[0], TextIn(info.language, IDS_START));
+    EXPECT_EQ(check.captions[1], TextIn(info.language, IDS_TITLE));
+    EXPECT_EQ(TextLanguage(), Language::English);
+    EXPECT_EQ(LoadText(IDS_START), "Start...");
+}
+
+std::string TestNameOf(const LanguageInfo& info) {
+    std::string name = info.code;
+    std::erase(name, '-');
+    return name;
+}
 
 LanguageCheck CheckLanguage(Language language, const std::filesystem::path* shots) {
     SetTextLanguage(language);
@@ -244,6 +288,9 @@ LanguageCheck CheckLanguage(Language language, const std::filesystem::path* shot
             Add(check.misfits, "main window, filter " + std::to_string(IndexOfFilter(filter)),
                 TextMisfits(w.Handle(), check.dpi, w.Font()));
         }
+        w.SetFilter(Filter::FileType);
+        CheckFileTypesPicture(w, check.misfits);
+        w.SetFilter(Filter::AllDeleted);
         CheckWindowless(w, check.dpi, check.misfits);
         CheckMenu(w, check.dpi, check.misfits);
         CheckAbout(w.Handle(), check.dpi, check.misfits);

@@ -24,4 +24,11 @@ struct LanguageCheck {
 // as lang-<code>-main.bmp and lang-<code>-scanning.bmp. The language is English again afterwards.
 LanguageCheck CheckLanguage(Language language, const std::filesystem::path* shots);
 
+// The check of one language as a test: nothing misfits, the main window was made at dpi and in
+// the language, and English is back afterwards.
+void ExpectEveryTextFits(const LanguageInfo& info, int dpi, const std::filesystem::path* shots);
+
+// A test name for the language: its code without "-".
+std::string TestNameOf(const LanguageInfo& info);
+
 } // namespace kestro::testing_win
