@@ -4,6 +4,8 @@
 
 #include "global/form_win.h"
 #include "global/graphic_controls_win.h"
+#include "global/language_win.h"
+#include "global/optional_api_win.h"
 #include "global/winstr_win.h"
 
 namespace kestro {
@@ -27,6 +29,25 @@ void Hints::Ensure() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form_.Handle(), nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, form_.S(kMaxTipWidth96));
+    ApplyFont();
+}
+
+// The system's tip font of the form's DPI; for Chinese and Japanese, in a face of the script.
+void Hints::ApplyFont() {
+    font_.reset();
+    if (ProgramTextFace().ownScript) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
+        const BOOL got = forDpi != nullptr ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+                                                    static_cast<UINT>(form_.Dpi()))
+                                           : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+        if (got) {
+            UseProgramFace(metrics.lfStatusFont);
+            font_.reset(CreateFontIndirectW(&metrics.lfStatusFont));
+        }
+    }
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 }
 
 void Hints::Set(HWND control, const std::string& hint) {
@@ -71,8 +92,8 @@ void Hints::UpdateRect(GraphicControl& control) {
 
 void Hints::DpiChanged() {
     if (tooltip_ != nullptr) {
-        SendMessageW(tooltip_, WM_SETFONT, 0, FALSE);
         SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, form_.S(kMaxTipWidth96));
+        ApplyFont();
     }
 }
 

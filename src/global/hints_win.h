@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "global/handles_win.h"
+
 namespace kestro {
 
 class Form;
@@ -29,7 +31,10 @@ private:
     void Ensure();
 
     const Form& form_;
+    void ApplyFont();
+
     HWND tooltip_ = nullptr;
+    UniqueFont font_; // the tips' own font where the language needs a face of its script
     UINT_PTR nextToolId_ = 1;
     std::map<GraphicControl*, UINT_PTR> graphicTools_;
 };

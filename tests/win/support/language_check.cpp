@@ -292,6 +292,14 @@ LanguageCheck CheckLanguage(Language language, const std::filesystem::path* shot
         CheckFileTypesPicture(w, check.misfits);
         w.SetFilter(Filter::AllDeleted);
         CheckWindowless(w, check.dpi, check.misfits);
+        // The tips are drawn with glyphs of the language too.
+        HFONT tipFont = reinterpret_cast<HFONT>(SendMessageW(w.Tooltip(), WM_GETFONT, 0, 0));
+        for (const int hint : {IDS_HINT_DESTINATION, IDS_HINT_MENU}) {
+            const std::wstring missing = MissingGlyphs(tipFont, Widen(LoadText(hint)));
+            if (!missing.empty()) {
+                check.misfits.push_back("tip \"" + LoadText(hint) + "\": no glyphs for \"" + Narrow(missing) + "\"");
+            }
+        }
         CheckMenu(w, check.dpi, check.misfits);
         CheckAbout(w.Handle(), check.dpi, check.misfits);
         std::wstring scanningShot;
