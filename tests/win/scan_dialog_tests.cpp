@@ -65,10 +65,10 @@ namespace kestro {
 namespace {
 
 using testing_win::ExeFolder;
-using testing_win::TempDir;
 using testing_win::ProcessGone;
 using testing_win::PumpUntil;
 using testing_win::RecordingBoxes;
+using testing_win::TempDir;
 
 constexpr char kProduct[] = "Kestro Refindor";
 
@@ -89,7 +89,6 @@ std::wstring TextOf(HWND control) {
 int PositionOf(HWND bar) {
     return static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
 }
-
 
 // A progress event of a pass with the file counts, as the interpreter posts it for "Files recovered".
 ProgressEvent PassEvent(RunPass pass, std::int32_t position, const std::string& file, std::int32_t total,
@@ -280,6 +279,25 @@ TEST_F(ScanDialogTest, BarPercentTakesTheTextColoursInHighContrast) {
     EXPECT_EQ(count(kOnBar), 0) << "black again without high contrast";
 }
 
+// A flood of moves is painted at most once a frame, but the bar always comes to show where it
+// stands last, also when that move came within a frame of the one painted before it.
+TEST_F(ScanDialogTest, BarShowsItsLastPositionAfterAFloodOfMoves) {
+    HWND bar = dialog->ProgressBar();
+    ShowWindow(dialog->Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(dialog->Handle());
+    for (int round = 0; round < 2; ++round) {
+        const int last = round == 0 ? 737 : 212;
+        for (int p = 1; p <= 200; ++p) {
+            Send(ProgressEvent::Progress(p * last / 200));
+        }
+        ASSERT_EQ(Bar(), last);
+        const std::vector<COLORREF> expected = testing_win::PrintClient(bar);
+        EXPECT_TRUE(PumpUntil([&] { return testing_win::ScreenClient(bar) == expected; }, 2000))
+            << "the screen does not show the bar at " << last;
+    }
+    ShowWindow(dialog->Handle(), SW_HIDE);
+}
+
 // ---------------------------------------------------------------------------
 // Events one by one.
 
@@ -332,13 +350,13 @@ TEST_F(ScanDialogTest, LaterRecoveringEventsCountFilesButKeepTheFolder) {
     Send(PassEvent(RunPass::Recovering, 10, "E:\\out\\Recovery_1\\a.txt", 40));
     Send(PassEvent(RunPass::Recovering, 20, "E:\\out\\Recovery_9\\b.txt", 50));
     Send(PassEvent(RunPass::Recovering, 30, "E:\\out\\Recovery_9\\c.txt", 0)); // no total: not counted
-    Send(PassEvent(RunPass::Scanning, 40, "E:\\out\\x\\c.txt", 70));       // not the recovering pass
+    Send(PassEvent(RunPass::Scanning, 40, "E:\\out\\x\\c.txt", 70));           // not the recovering pass
     EXPECT_EQ(dialog->FilesFound(), 50);
     EXPECT_EQ(dialog->SavedFolder(), "E:\\out\\Recovery_1");
 }
 
 struct CompletedCase {
-    int mode; // index in the main window's mode list
+    int mode;           // index in the main window's mode list
     std::int32_t total; // 0: no recovering event
     const char* file;   // current file of the recovering event
     const char* message;
@@ -401,15 +419,17 @@ TEST_P(OutcomeTest, OutcomeShowsItsBoxAndEndsTheRunOrNot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
-    ::testing::Values(
-        OutcomeCase{EventKind::DestinationFull, 0, "Destination disk is full, please free up space.", MB_ICONERROR, true},
-        OutcomeCase{EventKind::AbortPrompt, 0, nullptr, 0, true},
-        OutcomeCase{EventKind::NothingFound, 0,
-                    "No recoverable files were found with this mode. Please change the Deep Scan to try.",
-                    MB_ICONINFORMATION, false},
-        OutcomeCase{EventKind::NothingFound, 1, "No recoverable files were found with this mode.", MB_ICONINFORMATION, false},
-        OutcomeCase{EventKind::NeedsAdmin, 0, "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
-                    MB_ICONERROR, true}));
+    ::testing::Values(OutcomeCase{EventKind::DestinationFull, 0, "Destination disk is full, please free up space.",
+                                  MB_ICONERROR, true},
+                      OutcomeCase{EventKind::AbortPrompt, 0, nullptr, 0, true},
+                      OutcomeCase{EventKind::NothingFound, 0,
+                                  "No recoverable files were found with this mode. Please change the Deep Scan to try.",
+                                  MB_ICONINFORMATION, false},
+                      OutcomeCase{EventKind::NothingFound, 1, "No recoverable files were found with this mode.",
+                                  MB_ICONINFORMATION, false},
+                      OutcomeCase{EventKind::NeedsAdmin, 0,
+                                  "Please right click on the \"Tarvask.exe\" and select \"Run as administrator\".",
+                                  MB_ICONERROR, true}));
 
 // ---------------------------------------------------------------------------
 // Whole runs with the simulator.
@@ -731,7 +751,7 @@ protected:
         Application::Get().SetTaskbar(&taskbar);
         Application::Get().SetBoxes(&stateBoxes);
         dialog->SetTickSource(&ticks);
-        }
+    }
     void TearDown() override {
         ScanDialogTest::TearDown();
         Application::Get().SetTaskbar(nullptr);
