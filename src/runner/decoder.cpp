@@ -1,6 +1,9 @@
 #include "runner/decoder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -169,6 +172,11 @@ EncodingVerdict EncodingJudge::Judge(const unsigned char* bytes, std::size_t cou
     if (count == 0) {
         return {};
     }
+    // The usual line of the tool, decided at once: byte by byte, no rule applies to these bytes
+    // before the one that reads them as four ASCII units.
+    if (next_ == 0 && count >= kAsciiUnits * 2 && StartsWithAsciiUnits(bytes)) {
+        return EncodingVerdict{OutputEncoding::Utf16Le, 0};
+    }
     if (const auto mark = ByteOrderMark(bytes, count, final)) {
         return *mark;
     }
@@ -311,6 +319,7 @@ void OutputDecoder::SetNarrowDecoder(NarrowDecoder decode) {
 OutputDecoder::OutputDecoder() {
     held_.reserve(kHeldCapacity);
     judgingHeld_.reserve(kHeldCapacity);
+    line_.reserve(kLineCapacity);
 }
 
 void OutputDecoder::Feed(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
@@ -429,6 +438,12 @@ std::size_t OutputDecoder::FeedUtf16Line(const unsigned char* bytes, std::size_t
                 }
             }
             while (i + 1 < count) {
+                if (highSurrogate_ == 0) {
+                    i += AppendAsciiRun(bytes + i, count - i, receiver);
+                    if (i + 1 >= count) {
+                        break;
+                    }
+                }
                 const unsigned unit = bytes[i] | (static_cast<unsigned>(bytes[i + 1]) << 8);
                 i += 2;
                 if (Unit(unit, receiver)) {
@@ -448,6 +463,49 @@ std::size_t OutputDecoder::FeedUtf16Line(const unsigned char* bytes, std::size_t
         }
     }
     return i;
+}
+
+// Most of the tool's text is printable ASCII, which each unit would add to the line as it is: a
+// run of such units is added at once, up to the longest line. Returns the bytes used.
+std::size_t OutputDecoder::AppendAsciiRun(const unsigned char* bytes, std::size_t count, LineReceiver& receiver) {
+    const std::size_t room = kMaxLineBytes - std::min(line_.size(), kMaxLineBytes);
+    const std::size_t most = std::min(count / 2, room);
+    std::size_t n = 0;
+    // Four units at a time (the bytes in little-endian order, as UTF-16LE is): each high byte 0,
+    // each low byte from 0x20 to 0x7F.
+    constexpr std::uint64_t kHighAndTop = 0xFF80FF80FF80FF80u;
+    constexpr std::uint64_t kToTop = 0x0060006000600060u;
+    constexpr std::uint64_t kTop = 0x0080008000800080u;
+    while (n + 4 <= most) {
+        std::uint64_t units = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&units, bytes + 2 * n, sizeof(units));
+        } else {
+            for (std::size_t k = 0; k < 8; ++k) {
+                units |= std::uint64_t{bytes[2 * n + k]} << (8 * k);
+            }
+        }
+        if ((units & kHighAndTop) != 0 || ((units + kToTop) & kTop) != kTop) {
+            break;
+        }
+        n += 4;
+    }
+    while (n < most && bytes[2 * n + 1] == 0 && bytes[2 * n] >= 0x20 && bytes[2 * n] < 0x80) {
+        ++n;
+    }
+    if (n == 0) {
+        return 0;
+    }
+    const std::size_t at = line_.size();
+    line_.resize(at + n);
+    char* out = line_.data() + at;
+    for (std::size_t k = 0; k < n; ++k) {
+        out[k] = static_cast<char>(bytes[2 * k]);
+    }
+    if (line_.size() >= kMaxLineBytes) {
+        EndWideLine(receiver);
+    }
+    return 2 * n;
 }
 
 bool OutputDecoder::Unit(unsigned unit, LineReceiver& receiver) {

@@ -16,10 +16,6 @@ namespace kestro {
 
 namespace {
 
-bool Contains(std::string_view s, std::string_view what) {
-    return s.find(what) != std::string_view::npos;
-}
-
 bool HasVisibleCharacter(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) > 32; });
 }
@@ -135,28 +131,50 @@ bool StartsWithLowered(std::string_view s, std::string_view lowered) {
     return true;
 }
 
-// For each byte, the phrases that begin with it.
-constexpr std::array<unsigned, 256> kPhrasesStartingWith = [] {
-    std::array<unsigned, 256> table{};
-    for (const PhraseText& p : kPhrases) {
-        table[static_cast<unsigned char>(p.lowered.front())] |= p.phrase;
+// Letters in a small alphabet: a to z are 1 to 26 whatever their case, everything else 0. Every
+// phrase begins with two letters.
+constexpr std::array<unsigned char, 256> kLetterIndex = [] {
+    std::array<unsigned char, 256> table{};
+    for (unsigned c = 'a'; c <= 'z'; ++c) {
+        table[c] = static_cast<unsigned char>(c - 'a' + 1);
+        table[c - 'a' + 'A'] = static_cast<unsigned char>(c - 'a' + 1);
     }
     return table;
 }();
 
+constexpr unsigned LetterPair(unsigned char first, unsigned char second) {
+    return kLetterIndex[first] * 32u + kLetterIndex[second];
+}
+
+// For each pair of letters, the phrases that begin with it.
+constexpr std::array<unsigned, 32 * 32> kPhrasesStartingWith = [] {
+    std::array<unsigned, 32 * 32> table{};
+    for (const PhraseText& p : kPhrases) {
+        table[LetterPair(static_cast<unsigned char>(p.lowered[0]), static_cast<unsigned char>(p.lowered[1]))] |=
+            p.phrase;
+    }
+    return table;
+}();
+
+static_assert([] {
+    for (const PhraseText& p : kPhrases) {
+        if (kLetterIndex[static_cast<unsigned char>(p.lowered[0])] == 0 ||
+            kLetterIndex[static_cast<unsigned char>(p.lowered[1])] == 0) {
+            return false;
+        }
+    }
+    return true;
+}());
+
 // The phrases that the line holds, found in one pass over it: the tool prints a line for every
 // file it recovers, and a search for each phrase in a lowered copy of each line was most of the
-// work of reading them.
+// work of reading them. Only where two letters begin a phrase is the rest of it compared.
 unsigned PhrasesIn(std::string_view line) {
-    unsigned found = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = LowerAscii(line[i]);
-        if (c == '%') {
-            found |= kPercentSign;
-            continue;
-        }
-        for (unsigned candidates = kPhrasesStartingWith[static_cast<unsigned char>(c)] & ~found; candidates != 0;
-             candidates &= candidates - 1) {
+    unsigned found = line.find('%') != std::string_view::npos ? kPercentSign : 0u;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        unsigned candidates = kPhrasesStartingWith[LetterPair(bytes[i], bytes[i + 1])] & ~found;
+        for (; candidates != 0; candidates &= candidates - 1) {
             const PhraseText& p = kPhrases[std::countr_zero(candidates)];
             if (StartsWithLowered(line.substr(i), p.lowered)) {
                 found |= p.phrase;
@@ -189,13 +207,15 @@ std::int32_t WholeNumber(std::string_view text) {
 }
 
 std::string_view LastPercentNumber(std::string_view line, std::string_view start) {
-    std::string_view number = start;
-    std::string_view rest = TextAfterView(line, "%");
-    while (Contains(rest, "%")) {
-        number = TrimView(TextBeforeView(rest, "%"));
-        rest = TextAfterView(rest, "%");
+    const std::size_t last = line.rfind('%');
+    if (last == std::string_view::npos || last == 0) {
+        return start;
     }
-    return number;
+    const std::size_t before = line.rfind('%', last - 1);
+    if (before == std::string_view::npos) {
+        return start;
+    }
+    return TrimView(line.substr(before + 1, last - before - 1));
 }
 
 OutputInterpreter::OutputInterpreter(ProgressEventSink& sink) : sink_(sink) {}
@@ -311,11 +331,12 @@ void OutputInterpreter::InterpretRecovered(std::string_view line) {
         return;
     }
     lastPermille_ = position;
-    ProgressEvent event = ProgressEvent::Progress(BarPosition(position), RunPass::Recovering);
-    event.currentFile.assign(TrimView(TextAfterView(line, "current filename:")));
-    event.totalFiles = total;
-    event.filesRecovered = recovered;
-    Post(std::move(event));
+    // Filled where it goes: the file name is kept in the record itself.
+    auto event = std::make_unique<ProgressEvent>(ProgressEvent::Progress(BarPosition(position), RunPass::Recovering));
+    event->currentFile.assign(TrimView(TextAfterView(line, "current filename:")));
+    event->totalFiles = total;
+    event->filesRecovered = recovered;
+    sink_.Post(std::move(event));
 }
 
 void OutputInterpreter::InterpretPercent(std::string_view line) {

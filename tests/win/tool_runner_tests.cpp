@@ -54,9 +54,9 @@ namespace {
 
 using testing_win::ExeFolder;
 using testing_win::HandleCount;
-using testing_win::TempDir;
 using testing_win::ProcessGone;
 using testing_win::PumpUntil;
+using testing_win::TempDir;
 
 constexpr DWORD kRunTimeoutMs = 20000;
 
@@ -99,8 +99,9 @@ public:
     }
     int FinishedCount() const { return Count(EventKind::Finished); }
     bool HasFile(const std::string& part) const {
-        return std::any_of(events.begin(), events.end(),
-                           [&](const ProgressEvent& e) { return e.currentFile.find(part) != std::string::npos; });
+        return std::any_of(events.begin(), events.end(), [&](const ProgressEvent& e) {
+            return e.currentFile.view().find(part) != std::string_view::npos;
+        });
     }
 
 private:
@@ -123,7 +124,6 @@ private:
     }
     HWND hwnd_ = nullptr;
 };
-
 
 void SetEnv(const wchar_t* name, const std::wstring& value) {
     SetEnvironmentVariableW(name, value.c_str());
@@ -174,9 +174,9 @@ struct ScenarioCase {
     const wchar_t* scenario;
     std::optional<EventKind> outcome; // an outcome the run must report
     bool progressSeen;                // told by the finished event
-    const char* file; // part of a reported file name (nullptr: none)
-    int totalFiles;   // TotalFiles of the recovering events (0: not checked)
-    std::uint32_t exitCode = 0; // carried by the finished event
+    const char* file;                 // part of a reported file name (nullptr: none)
+    int totalFiles;                   // TotalFiles of the recovering events (0: not checked)
+    std::uint32_t exitCode = 0;       // carried by the finished event
 };
 
 class ScenarioTest : public RunnerTest, public ::testing::WithParamInterface<ScenarioCase> {};
