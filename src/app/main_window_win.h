@@ -120,7 +120,11 @@ public:
         std::unique_ptr<HoverImage> menuImage;
         std::unique_ptr<Label> menuLabel;
     };
-    Controls& Ctl() noexcept { return c_; }
+    // For tests: every control made, the filter groups too.
+    Controls& Ctl() {
+        EnsureFilterGroups();
+        return c_;
+    }
 
 protected:
     void OnShow() override;
@@ -158,7 +162,7 @@ private:
     void CreateSourceFolderRow(Container& panel);
     void CreateFilterChoice(Container& panel);
     void CreateButtonRow(Container& panel);
-    void CreateFilterGroups();
+    void EnsureFilterGroups();
     void CreateFileNameGroup(Container& panel);
     void CreateWildcardGroup(Container& panel);
     void CreateFileTypeGroup(Container& panel);
@@ -179,7 +183,7 @@ private:
     void FitToButtonRow();
 
     // The recovery job.
-    JobChoices ReadChoices() const;
+    JobChoices ReadChoices();
     void RunScanDialog(const std::string& arguments);
     void ShowError(const std::string& text);
 
