@@ -2,9 +2,9 @@
 // The events that the output interpreter sends to the Scanning dialog: each says one thing the
 // tool's output told about the run. Portable: the Win32 side posts each as a WM_PROCESSINFO
 // message whose lParam carries the record.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -46,7 +46,7 @@ public:
     EventText(const EventText& other) { assign(other.view()); }
     EventText(EventText&& other) noexcept : size_(other.size_), long_(std::move(other.long_)) {
         if (size_ <= kRoom) {
-            std::memcpy(room_, other.room_, size_);
+            std::copy(other.room_, other.room_ + size_, room_);
         }
     }
     EventText& operator=(const EventText& other) {
@@ -60,7 +60,7 @@ public:
             size_ = other.size_;
             long_ = std::move(other.long_);
             if (size_ <= kRoom) {
-                std::memcpy(room_, other.room_, size_);
+                std::copy(other.room_, other.room_ + size_, room_);
             }
         }
         return *this;
@@ -72,7 +72,7 @@ public:
         if (text.size() <= kRoom) {
             long_.clear();
             long_.shrink_to_fit();
-            std::memcpy(room_, text.data(), text.size());
+            std::copy(text.begin(), text.end(), room_);
         } else {
             long_.assign(text);
         }
