@@ -40,7 +40,7 @@ struct Event {
 class CollectingSink : public ProgressEventSink {
 public:
     void Post(std::unique_ptr<ProgressEvent> e) override {
-        events.push_back({e->kind, e->position, e->pass, e->currentFile, e->totalFiles, e->progressSeen});
+        events.push_back({e->kind, e->position, e->pass, e->currentFile.str(), e->totalFiles, e->progressSeen});
     }
     std::vector<Event> events;
 };

@@ -77,7 +77,7 @@ void MainWindow::CreateControls() {
     CreateSourceFolderRow(panel);
     CreateFilterChoice(panel);
     CreateButtonRow(panel);
-    CreateFilterGroups();
+    // The filter groups come next in the keyboard order; they are made when first needed.
     CreateMenuControls(panel);
     SetHints();
 }
@@ -188,8 +188,15 @@ void MainWindow::CreateButtonRow(Container& panel) {
     c_.exitButton = AddControl(panel, WC_BUTTONW, Caption(IDS_EXIT), kButton, 0, 351, 204, 80, 23, idExitButton);
 }
 
-// The groups of the filters' own fields, hidden until their filter is chosen.
-void MainWindow::CreateFilterGroups() {
+// The groups of the filters' own fields are hidden until their filter is chosen, and they hold
+// most of the window's controls: they are made, hidden, the first time a filter other than all
+// deleted files is chosen or the choices are read, so that the window appears sooner. The panel's
+// other windows are all made before them, so they come last in the keyboard order, after the
+// button row, as when they were made with the rest. The order of making is the keyboard order.
+void MainWindow::EnsureFilterGroups() {
+    if (c_.fileNameGroup) {
+        return;
+    }
     Container& panel = *c_.mainPanel;
     CreateFileNameGroup(panel);
     CreateWildcardGroup(panel);
@@ -197,6 +204,19 @@ void MainWindow::CreateFilterGroups() {
     for (Container* group : {c_.fileNameGroup.get(), c_.wildcardGroup.get(), c_.fileTypeGroup.get()}) {
         ShowWindow(group->Handle(), SW_HIDE);
     }
+    SetHint(c_.wildcardEdit, LoadText(IDS_HINT_WILDCARD));
+    SetHint(c_.customTypesEdit, LoadText(IDS_HINT_CUSTOM_TYPES));
+    for (std::size_t i = 0; i < kCategoryCount; ++i) {
+        SetHint(c_.categoryChecks[i], CategoryHint(static_cast<Category>(i)));
+    }
+    Subclass(c_.fileNameEdit, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        if (msg != WM_LBUTTONUP) {
+            return false;
+        }
+        result = CallOriginal(hwnd, msg, wParam, lParam);
+        OnFileNameClicked();
+        return true;
+    });
 }
 
 void MainWindow::CreateFileNameGroup(Container& panel) {
@@ -260,11 +280,6 @@ void MainWindow::SetHints() {
     SetHint(c_.destinationEdit, LoadText(IDS_HINT_DESTINATION));
     SetHint(c_.destinationButton, LoadText(IDS_HINT_BROWSE_DESTINATION));
     SetHint(c_.sourceFolderEdit, LoadText(IDS_HINT_SOURCE_FOLDER));
-    SetHint(c_.wildcardEdit, LoadText(IDS_HINT_WILDCARD));
-    SetHint(c_.customTypesEdit, LoadText(IDS_HINT_CUSTOM_TYPES));
-    for (std::size_t i = 0; i < kCategoryCount; ++i) {
-        SetHint(c_.categoryChecks[i], CategoryHint(static_cast<Category>(i)));
-    }
     SetHint(*c_.menuImage, LoadText(IDS_HINT_MENU));
     SetHint(*c_.menuLabel, LoadText(IDS_HINT_MENU));
 }
@@ -289,14 +304,6 @@ void MainWindow::BindHandlers() {
         }
     });
     BindButtons();
-    Subclass(c_.fileNameEdit, [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-        if (msg != WM_LBUTTONUP) {
-            return false;
-        }
-        result = CallOriginal(hwnd, msg, wParam, lParam);
-        OnFileNameClicked();
-        return true;
-    });
     BindGraphics();
     AcceptFolderDrops(c_.destinationEdit);
     AcceptFolderDrops(c_.sourceFolderEdit);
@@ -415,6 +422,10 @@ GroupBox* MainWindow::GroupOfFilter(Filter filter) const {
 // Shows the group of the filter's own field under the filter choice and hides the others. Returns
 // what the button row goes below: that group, or the filter choice itself.
 Container& MainWindow::ShowFilterGroup(Filter filter) {
+    if (filter == Filter::AllDeleted && !c_.fileNameGroup) {
+        return *c_.filterGroup; // no group made yet, none to hide
+    }
+    EnsureFilterGroups();
     GroupBox* shown = GroupOfFilter(filter);
     if (shown != nullptr) {
         const RECT choice = DesignRect(c_.filterGroup->Handle());

@@ -18,7 +18,8 @@ namespace {
 constexpr int kDeepScanEntry = 1; // of the mode list
 }
 
-JobChoices MainWindow::ReadChoices() const {
+JobChoices MainWindow::ReadChoices() {
+    EnsureFilterGroups();
     JobChoices choices;
     choices.sourceText = GetText(c_.sourceCombo);
     choices.sourceIndex = SelectedIndex(c_.sourceCombo);

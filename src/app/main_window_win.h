@@ -122,7 +122,11 @@ public:
         std::unique_ptr<HoverImage> menuImage;
         std::unique_ptr<Label> menuLabel;
     };
-    Controls& Ctl() noexcept { return c_; }
+    // For tests: every control made, the filter groups too.
+    Controls& Ctl() {
+        EnsureFilterGroups();
+        return c_;
+    }
     SkinnedPopupMenu& PopupMenu() noexcept { return *popupMenu_; }
 
 protected:
@@ -161,7 +165,7 @@ private:
     void CreateSourceFolderRow(Container& panel);
     void CreateFilterChoice(Container& panel);
     void CreateButtonRow(Container& panel);
-    void CreateFilterGroups();
+    void EnsureFilterGroups();
     void CreateFileNameGroup(Container& panel);
     void CreateWildcardGroup(Container& panel);
     void CreateFileTypeGroup(Container& panel);
@@ -182,7 +186,7 @@ private:
     void FitToButtonRow();
 
     // The recovery job.
-    JobChoices ReadChoices() const;
+    JobChoices ReadChoices();
     void RunScanDialog(const std::string& arguments);
     bool ToolMissing();
     void ShowError(const std::string& text);

@@ -301,8 +301,12 @@ void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
 void ScanDialog::ShowProgress(const ProgressEvent& event) {
     FollowPass(event);
     if (event.pass) {
-        SetText(controls_->statusText,
-                LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK : IDS_RECOVERING_FILES));
+        // A static paints itself on every new text, and most events name the pass already shown.
+        const std::string status =
+            LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK : IDS_RECOVERING_FILES);
+        if (GetText(controls_->statusText) != status) {
+            SetText(controls_->statusText, status);
+        }
         if (*event.pass == RunPass::Recovering && event.totalFiles > 0) {
             CountRecovered(event);
         }

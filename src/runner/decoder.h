@@ -103,6 +103,7 @@ private:
     bool AtLineStart() const { return lineStart_ && !haveOddByte_ && highSurrogate_ == 0; }
     // Returns true when the unit ended a line.
     bool Unit(unsigned unit, LineReceiver& receiver);
+    std::size_t AppendAsciiRun(const unsigned char* bytes, std::size_t count, LineReceiver& receiver);
     void AppendCodePoint(unsigned codePoint, LineReceiver& receiver);
     void EndWideLine(LineReceiver& receiver);
     void EndNarrowLine(LineReceiver& receiver);
@@ -121,6 +122,9 @@ private:
     std::string narrowRaw_; // the current line's bytes as they came (8-bit input)
     NarrowDecoder narrowDecoder_;
     static constexpr std::size_t kHeldCapacity = 2 * kEvidenceBytes + 8;
+    // Room for the line being built that nearly every line of the tool fits: it is reused, so a
+    // run's lines cost no allocation, its first ones included.
+    static constexpr std::size_t kLineCapacity = 512;
 };
 
 // Appends the 8-bit text as UTF-8: well-formed UTF-8 sequences are kept as they are, every other

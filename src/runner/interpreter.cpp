@@ -1,6 +1,9 @@
 #include "runner/interpreter.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -12,10 +15,6 @@
 namespace kestro {
 
 namespace {
-
-bool Contains(std::string_view s, std::string_view what) {
-    return s.find(what) != std::string_view::npos;
-}
 
 bool HasVisibleCharacter(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) > 32; });
@@ -75,6 +74,116 @@ std::size_t HexPrefixLength(std::string_view text) {
     return text.starts_with("$") || text.starts_with("x") || text.starts_with("X") ? 1 : 0;
 }
 
+// The phrases that the rules look for, whatever their letter case.
+enum Phrase : unsigned {
+    kPassTwo = 1u << 0,
+    kNothingFound = 1u << 1,
+    kDiskFull = 1u << 2,
+    kAbortChoice = 1u << 3,
+    kNeedsAdmin = 1u << 4,
+    kScanning = 1u << 5,
+    kCompleted = 1u << 6,
+    kRecovered = 1u << 7,
+    kPercentSign = 1u << 8,
+};
+
+struct PhraseText {
+    Phrase phrase;
+    std::string_view lowered;
+};
+
+constexpr PhraseText kPhrases[] = {
+    {kPassTwo, "pass 2: recovering files"},
+    {kNothingFound, "no recoverable files were found with this mode."},
+    {kDiskFull, "destination disk is full"},
+    {kAbortChoice, "or (a)bort"},
+    {kNeedsAdmin, "requires admin privileges to run"},
+    {kScanning, "scanning disk:"},
+    {kCompleted, "progress: 100%"},
+    {kRecovered, "files recovered:"},
+};
+
+// A phrase's bit is its place in the table.
+constexpr bool PhrasesInBitOrder() {
+    for (std::size_t i = 0; i < std::size(kPhrases); ++i) {
+        if (kPhrases[i].phrase != 1u << i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(PhrasesInBitOrder());
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether s starts with the lowered phrase once its letters A to Z are lowered.
+bool StartsWithLowered(std::string_view s, std::string_view lowered) {
+    if (s.size() < lowered.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < lowered.size(); ++k) {
+        if (LowerAscii(s[k]) != lowered[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Letters in a small alphabet: a to z are 1 to 26 whatever their case, everything else 0. Every
+// phrase begins with two letters.
+constexpr std::array<unsigned char, 256> kLetterIndex = [] {
+    std::array<unsigned char, 256> table{};
+    for (unsigned c = 'a'; c <= 'z'; ++c) {
+        table[c] = static_cast<unsigned char>(c - 'a' + 1);
+        table[c - 'a' + 'A'] = static_cast<unsigned char>(c - 'a' + 1);
+    }
+    return table;
+}();
+
+constexpr unsigned LetterPair(unsigned char first, unsigned char second) {
+    return kLetterIndex[first] * 32u + kLetterIndex[second];
+}
+
+// For each pair of letters, the phrases that begin with it.
+constexpr std::array<unsigned, 32 * 32> kPhrasesStartingWith = [] {
+    std::array<unsigned, 32 * 32> table{};
+    for (const PhraseText& p : kPhrases) {
+        table[LetterPair(static_cast<unsigned char>(p.lowered[0]), static_cast<unsigned char>(p.lowered[1]))] |=
+            p.phrase;
+    }
+    return table;
+}();
+
+static_assert([] {
+    for (const PhraseText& p : kPhrases) {
+        if (kLetterIndex[static_cast<unsigned char>(p.lowered[0])] == 0 ||
+            kLetterIndex[static_cast<unsigned char>(p.lowered[1])] == 0) {
+            return false;
+        }
+    }
+    return true;
+}());
+
+// The phrases that the line holds, found in one pass over it: the tool prints a line for every
+// file it recovers, and a search for each phrase in a lowered copy of each line was most of the
+// work of reading them. Only where two letters begin a phrase is the rest of it compared.
+unsigned PhrasesIn(std::string_view line) {
+    unsigned found = line.find('%') != std::string_view::npos ? kPercentSign : 0u;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        unsigned candidates = kPhrasesStartingWith[LetterPair(bytes[i], bytes[i + 1])] & ~found;
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const PhraseText& p = kPhrases[std::countr_zero(candidates)];
+            if (StartsWithLowered(line.substr(i), p.lowered)) {
+                found |= p.phrase;
+            }
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 std::int32_t WholeNumber(std::string_view text) {
@@ -98,13 +207,15 @@ std::int32_t WholeNumber(std::string_view text) {
 }
 
 std::string_view LastPercentNumber(std::string_view line, std::string_view start) {
-    std::string_view number = start;
-    std::string_view rest = TextAfterView(line, "%");
-    while (Contains(rest, "%")) {
-        number = TrimView(TextBeforeView(rest, "%"));
-        rest = TextAfterView(rest, "%");
+    const std::size_t last = line.rfind('%');
+    if (last == std::string_view::npos || last == 0) {
+        return start;
     }
-    return number;
+    const std::size_t before = line.rfind('%', last - 1);
+    if (before == std::string_view::npos) {
+        return start;
+    }
+    return TrimView(line.substr(before + 1, last - before - 1));
 }
 
 OutputInterpreter::OutputInterpreter(ProgressEventSink& sink) : sink_(sink) {}
@@ -169,41 +280,40 @@ void OutputInterpreter::Interpret(std::string_view line) {
     if (!HasVisibleCharacter(line)) {
         return;
     }
-    // Phrases are looked for in a lowered copy, so their letter case does not matter; numbers are
-    // cut from the line itself with case-sensitive markers.
-    AsciiLowerInto(line, lower_);
-    const std::string_view low = lower_;
-    InterpretMessages(low);
-    if (Contains(low, "scanning disk:")) {
+    // Phrases are found whatever their letter case; numbers are cut from the line itself with
+    // case-sensitive markers.
+    const unsigned phrases = PhrasesIn(line);
+    InterpretMessages(phrases);
+    if ((phrases & kScanning) != 0) {
         InterpretScanning(line);
     }
-    if (Contains(low, "progress: 100%")) {
+    if ((phrases & kCompleted) != 0) {
         progressSeen_ = true;
         Post(ProgressEvent::Of(EventKind::Completed));
     }
-    if (Contains(low, "files recovered:")) {
+    if ((phrases & kRecovered) != 0) {
         InterpretRecovered(line);
-    } else if (Contains(line, "%")) {
+    } else if ((phrases & kPercentSign) != 0) {
         InterpretPercent(line);
     }
 }
 
-void OutputInterpreter::InterpretMessages(std::string_view low) {
-    const bool diskFull = Contains(low, "destination disk is full");
-    if (Contains(low, "pass 2: recovering files")) {
+void OutputInterpreter::InterpretMessages(unsigned phrases) {
+    const bool diskFull = (phrases & kDiskFull) != 0;
+    if ((phrases & kPassTwo) != 0) {
         Post(ProgressEvent::PassStarted(RunPass::Recovering));
     }
-    if (Contains(low, "no recoverable files were found with this mode.")) {
+    if ((phrases & kNothingFound) != 0) {
         Post(ProgressEvent::Of(EventKind::NothingFound));
     }
     if (diskFull) {
         Post(ProgressEvent::Of(EventKind::DestinationFull));
     }
     // The full-disk prompt also ends in "or (a)bort"; it must not count twice.
-    if (!diskFull && Contains(low, "or (a)bort")) {
+    if (!diskFull && (phrases & kAbortChoice) != 0) {
         Post(ProgressEvent::Of(EventKind::AbortPrompt));
     }
-    if (Contains(low, "requires admin privileges to run")) {
+    if ((phrases & kNeedsAdmin) != 0) {
         Post(ProgressEvent::Of(EventKind::NeedsAdmin));
     }
 }
@@ -231,11 +341,12 @@ void OutputInterpreter::InterpretRecovered(std::string_view line) {
         return;
     }
     lastPermille_ = position;
-    ProgressEvent event = ProgressEvent::Progress(BarPosition(position), RunPass::Recovering);
-    event.currentFile.assign(TrimView(TextAfterView(line, "current filename:")));
-    event.totalFiles = total;
-    event.filesRecovered = recovered;
-    Post(std::move(event));
+    // Filled where it goes: the file name is kept in the record itself.
+    auto event = std::make_unique<ProgressEvent>(ProgressEvent::Progress(BarPosition(position), RunPass::Recovering));
+    event->currentFile.assign(TrimView(TextAfterView(line, "current filename:")));
+    event->totalFiles = total;
+    event->filesRecovered = recovered;
+    sink_.Post(std::move(event));
 }
 
 void OutputInterpreter::InterpretPercent(std::string_view line) {

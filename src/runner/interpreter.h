@@ -46,7 +46,7 @@ public:
 private:
     void Line(std::string_view line) override;
     void Interpret(std::string_view line);
-    void InterpretMessages(std::string_view lowered);
+    void InterpretMessages(unsigned phrases);
     void InterpretScanning(std::string_view line);
     void InterpretRecovered(std::string_view line);
     void InterpretPercent(std::string_view line);
@@ -55,7 +55,6 @@ private:
     ProgressEventSink& sink_;
     std::function<void(std::string_view)> lineObserver_;
     OutputDecoder decoder_;
-    std::string lower_;
     std::int32_t lastPermille_ = 0;
     bool progressSeen_ = false;
     bool dropRestOfPiece_ = false;

@@ -28,6 +28,10 @@ constexpr LRESULT kCallDone = 1;
 constexpr LRESULT kCallRefused = 2;
 constexpr LRESULT kCallFailed = 3;
 constexpr DWORD kPollWaitMs = 200;
+// The pipe holds this much of the tool's output: while the GUI thread is busy (painting, a box
+// open) the tool writes on instead of waiting, and a flood of output is read in a few large
+// pieces rather than in many small ones, each of which costs a call onto the GUI thread.
+constexpr DWORD kPipeBytes = 64 * 1024;
 
 std::atomic<int> livePollingThreads{0};
 
@@ -306,7 +310,7 @@ void ToolRunner::Impl::CreateOutputPipe() {
     attributes.bInheritHandle = TRUE;
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) {
+    if (!CreatePipe(&readEnd, &writeEnd, &attributes, kPipeBytes)) {
         RaiseError(IDS_PIPE_CREATE_ERROR, GetLastError());
     }
     readPipe.Reset(readEnd);

@@ -31,7 +31,7 @@ struct RecordedEvent {
 };
 
 inline RecordedEvent Record(const ProgressEvent& e) {
-    RecordedEvent r{e.kind, e.position, e.pass, e.currentFile, e.totalFiles, false};
+    RecordedEvent r{e.kind, e.position, e.pass, e.currentFile.str(), e.totalFiles, false};
     if (e.kind == EventKind::Finished) {
         r.progressSeen = e.progressSeen;
     }

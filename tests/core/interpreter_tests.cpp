@@ -176,7 +176,21 @@ TEST(OutputInterpreter, RulesOnSingleLines) {
         {u"Files recovered: 2000000, total files: 3000000, current filename: b", {Recovering(666, "b", 3000000)}},
         {u"Files recovered: -5, total files: 100, current filename: c", {Recovering(std::nullopt, "c", 100)}},
         {u"Files recovered: 1, total files: 3000, current filename: d", {}},
+        // A file name longer than a record keeps inside it arrives whole.
+        {u"Files recovered: 5, total files: 10, current filename: " + std::u16string(300, u'y') + u"\\z.txt",
+         {Recovering(500, std::string(300, 'y') + "\\z.txt", 10)}},
         {u" \t ", {}},
+        // Phrases among other text, in mixed case, after characters beyond ASCII, at the very end.
+        {u"ppProGress: 100%", {Saying(EventKind::Completed)}},
+        {u"\u00C9t\u00E9 pass 2: RECOVERING FILES", {RecoveringPassStarted()}},
+        {u"x pa", {}},
+        {u"or (a)bor", {}},
+        {u"The destination disk is full", {Saying(EventKind::DestinationFull)}},
+        // The number between the last two percent signs.
+        {u"1% 2% 3%", {Progress(30)}},
+        {u"%50%", {Progress(500)}},
+        {u"50%%", {}},
+        {u"%", {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EventsOfLine(c.line), c.events) << std::string(c.line.begin(), c.line.end());
@@ -364,6 +378,41 @@ TEST(OutputInterpreter, InterpretsLinesWithoutAllocatingUnlessItPosts) {
     }
     gCountAllocations = false;
     EXPECT_EQ(gAllocations.load(), 0) << "8-bit lines";
+}
+
+// Each event is one allocation, its record: a file name of a usual length is kept inside it, and
+// the line being read needs no room of its own, the run's first lines included.
+TEST(OutputInterpreter, PostsEachEventAsOneAllocation) {
+    class CountingSink : public ProgressEventSink {
+    public:
+        void Post(std::unique_ptr<ProgressEvent> event) override {
+            files += event->currentFile.empty() ? 0 : 1;
+            ++events;
+        }
+        int events = 0;
+        int files = 0;
+    };
+    CountingSink sink;
+    OutputInterpreter interpreter(sink);
+    std::u16string text = u"Scanning disk: 5%\r\nPass 2: Recovering files\r\n";
+    for (char16_t i = u'1'; i <= u'9'; ++i) {
+        text += u"Files recovered: " + std::u16string(1, i) +
+                u", total files: 9, current filename: E:\\out\\Recovery_20240105_101500\\Users\\"
+                u"\u041C\u0430\u0440\u0438\u044F\\Documents\\Quarterly reports 2023\\"
+                u"\u043E\u0442\u0447\u0451\u0442 \U0001F600 " +
+                std::u16string(1, i) + u".docx\r\n";
+    }
+    text += u"Progress: 100%\r\n";
+    const Bytes bytes = Le(text);
+    gAllocations = 0;
+    gCountAllocations = true;
+    for (std::size_t at = 0; at < bytes.size(); at += 4096) {
+        interpreter.Feed(bytes.data() + at, std::min<std::size_t>(4096, bytes.size() - at));
+    }
+    gCountAllocations = false;
+    ASSERT_EQ(sink.events, 12);
+    EXPECT_EQ(sink.files, 9);
+    EXPECT_EQ(gAllocations.load(), sink.events);
 }
 
 // Golden transcripts: whole runs of tool output with the events they must post.

@@ -201,6 +201,35 @@ TEST_F(MainWindowTest, KeyboardOrderFollowsTheRows) {
     EXPECT_EQ(order[9], c.showFilesButton);
 }
 
+BOOL CALLBACK CountSpecificFileGroups(HWND child, LPARAM count) {
+    wchar_t name[32] = {};
+    GetClassNameW(child, name, 32);
+    const bool group = GetText(child) == "Specific file" && lstrcmpiW(name, L"Button") != 0;
+    *reinterpret_cast<int*>(count) += group ? 1 : 0;
+    return TRUE;
+}
+
+// The filter groups are made when first needed, and then take the place in the keyboard order
+// that they always had: after the button row.
+TEST_F(MainWindowTest, FilterGroupsAreMadeWhenFirstNeededInTheirKeyboardPlace) {
+    MainWindow& w = Open();
+    const auto groupsMade = [&] {
+        int found = 0;
+        EnumChildWindows(w.Handle(), CountSpecificFileGroups, reinterpret_cast<LPARAM>(&found));
+        return found;
+    };
+    EXPECT_EQ(groupsMade(), 0) << "not needed for all deleted files";
+    w.SetFilter(Filter::SpecificFile);
+    EXPECT_EQ(groupsMade(), 1);
+    auto& c = w.Ctl();
+    EXPECT_TRUE(IsWindowVisible(c.fileNameGroup->Handle()));
+    EXPECT_EQ(GetWindow(c.exitButton, GW_HWNDNEXT), c.fileNameGroup->Handle());
+    EXPECT_EQ(GetNextDlgTabItem(w.Handle(), c.exitButton, FALSE), c.fileNameEdit);
+    w.SetFilter(Filter::AllDeleted);
+    EXPECT_FALSE(IsWindowVisible(c.fileNameGroup->Handle()));
+    EXPECT_EQ(groupsMade(), 1) << "made once";
+}
+
 struct LayoutCase {
     Filter filter;
     int rowTop;

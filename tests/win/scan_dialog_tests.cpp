@@ -279,6 +279,25 @@ TEST_F(ScanDialogTest, BarPercentTakesTheTextColoursInHighContrast) {
     EXPECT_EQ(count(kOnBar), 0) << "black again without high contrast";
 }
 
+// A flood of moves is painted at most once a frame, but the bar always comes to show where it
+// stands last, also when that move came within a frame of the one painted before it.
+TEST_F(ScanDialogTest, BarShowsItsLastPositionAfterAFloodOfMoves) {
+    HWND bar = dialog->ProgressBar();
+    ShowWindow(dialog->Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(dialog->Handle());
+    for (int round = 0; round < 2; ++round) {
+        const int last = round == 0 ? 737 : 212;
+        for (int p = 1; p <= 200; ++p) {
+            Send(ProgressEvent::Progress(p * last / 200));
+        }
+        ASSERT_EQ(Bar(), last);
+        const std::vector<COLORREF> expected = testing_win::PrintClient(bar);
+        EXPECT_TRUE(PumpUntil([&] { return testing_win::ScreenClient(bar) == expected; }, 2000))
+            << "the screen does not show the bar at " << last;
+    }
+    ShowWindow(dialog->Handle(), SW_HIDE);
+}
+
 // ---------------------------------------------------------------------------
 // Events one by one.
 

@@ -100,8 +100,9 @@ public:
     }
     int FinishedCount() const { return Count(EventKind::Finished); }
     bool HasFile(const std::string& part) const {
-        return std::any_of(events.begin(), events.end(),
-                           [&](const ProgressEvent& e) { return e.currentFile.find(part) != std::string::npos; });
+        return std::any_of(events.begin(), events.end(), [&](const ProgressEvent& e) {
+            return e.currentFile.view().find(part) != std::string_view::npos;
+        });
     }
 
 private:

@@ -1,8 +1,9 @@
 // The floor for a run of the tool: the tool started with its output redirected into one
-// anonymous pipe, a polling thread that peeks, reads what is waiting into a fresh buffer and
-// throws it away, and waits on the process handle when the pipe is quiet (1 ms at first,
-// doubled up to 200 ms, as the program's runner waits). No window, no interpretation, no
-// synchronous call onto another thread: whatever the program takes beyond this is its own cost.
+// anonymous pipe (64 KB, as the program's runner makes it), a polling thread that peeks, reads
+// what is waiting into a fresh buffer and throws it away, and waits on the process handle when
+// the pipe is quiet (1 ms at first, doubled up to 200 ms, as the program's runner waits). No
+// window, no interpretation, no synchronous call onto another thread: whatever the program takes
+// beyond this is its own cost.
 //
 // Usage: bench-pipe-baseline.exe RESULT_FILE TOOL_EXE [TOOL ARGUMENTS...]
 // Writes "<milliseconds> <bytes read> <tool exit code>" to RESULT_FILE, the time counted from
@@ -99,7 +100,8 @@ int wmain() {
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) {
+    // The same size as the program's runner gives its pipe.
+    if (!CreatePipe(&readEnd, &writeEnd, &attributes, 64 * 1024)) {
         return 3;
     }
     // The read end stays in this program only.

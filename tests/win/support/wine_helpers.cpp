@@ -8,8 +8,8 @@ namespace kestro::testing_win {
 TempDir::TempDir(const std::wstring& name) {
     wchar_t buffer[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, buffer);
-    path_ = std::filesystem::path(buffer) / (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                             std::to_wstring(GetTickCount64()));
+    path_ = std::filesystem::path(buffer) /
+            (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()));
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
     std::filesystem::create_directories(path_);
@@ -20,7 +20,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::Utf8() const { return Narrow(path_.wstring()); }
+std::string TempDir::Utf8() const {
+    return Narrow(path_.wstring());
+}
 
 std::filesystem::path ExeFolder() {
     wchar_t buffer[32768];
@@ -72,7 +74,9 @@ DWORD HandleCount() {
     return count;
 }
 
-DWORD GdiObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
+DWORD GdiObjectCount() {
+    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+}
 
 SystemColors::SystemColors(std::initializer_list<std::pair<int, COLORREF>> colors) {
     std::vector<COLORREF> values;
@@ -138,7 +142,10 @@ std::vector<std::string> ClippedCaptions(HWND window, int dpi) {
     return clipped;
 }
 
-std::vector<COLORREF> PrintClient(HWND window) {
+namespace {
+
+// A 32-bit top-down DIB of the window's client size, filled by paint(memory), read as colours.
+template <class Paint> std::vector<COLORREF> ClientPixels(HWND window, Paint paint) {
     RECT r{};
     GetClientRect(window, &r);
     BITMAPINFO info{};
@@ -154,7 +161,7 @@ std::vector<COLORREF> PrintClient(HWND window) {
     std::vector<COLORREF> pixels;
     if (bitmap != nullptr && bits != nullptr) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+        paint(memory, r);
         GdiFlush();
         const auto* data = static_cast<const DWORD*>(bits);
         for (LONG i = 0; i < r.right * r.bottom; ++i) {
@@ -166,6 +173,22 @@ std::vector<COLORREF> PrintClient(HWND window) {
     }
     DeleteDC(memory);
     return pixels;
+}
+
+} // namespace
+
+std::vector<COLORREF> PrintClient(HWND window) {
+    return ClientPixels(window, [&](HDC memory, const RECT&) {
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+    });
+}
+
+std::vector<COLORREF> ScreenClient(HWND window) {
+    return ClientPixels(window, [&](HDC memory, const RECT& r) {
+        HDC screen = GetDC(window);
+        BitBlt(memory, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
+        ReleaseDC(window, screen);
+    });
 }
 
 } // namespace kestro::testing_win

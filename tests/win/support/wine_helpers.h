@@ -86,4 +86,7 @@ std::vector<std::string> ClippedCaptions(HWND window, int dpi);
 // Paints a window's client area (WM_PRINTCLIENT) into a 32-bit picture; one COLORREF per pixel.
 std::vector<COLORREF> PrintClient(HWND window);
 
+// The pixels of window's client area as the screen shows them now, in the same order.
+std::vector<COLORREF> ScreenClient(HWND window);
+
 } // namespace kestro::testing_win
