@@ -11,6 +11,7 @@
 #include "app/popup_menu_win.h"
 #include "global/handles_win.h"
 #include "global/winstr_win.h"
+#include "support/wine_helpers.h"
 
 using namespace kestro;
 
@@ -30,24 +31,8 @@ struct Script {
 };
 Script* g_script = nullptr;
 
-BOOL CALLBACK FindVisibleMenu(HWND hwnd, LPARAM param) {
-    wchar_t name[16] = {};
-    GetClassNameW(hwnd, name, 16);
-    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(param) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindMenuWindow() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindVisibleMenu, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
-    HWND menuWindow = FindMenuWindow();
+    HWND menuWindow = testing_win::ThisThreadsMenuWindow();
     if (menuWindow == nullptr) {
         return; // not on screen yet
     }

@@ -110,19 +110,8 @@ struct MenuMeasure {
 };
 MenuMeasure* openMenu = nullptr;
 
-BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(hwnd, name, 16);
-    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(found) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK MeasureOpenMenu(HWND, UINT, UINT_PTR, DWORD) {
-    HWND window = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&window));
+    HWND window = ThisThreadsMenuWindow();
     if (window == nullptr || openMenu == nullptr || openMenu->done) {
         return;
     }

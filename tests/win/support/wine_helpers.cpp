@@ -99,7 +99,23 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK NoteVisibleMenu(HWND hwnd, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(hwnd, name, 16);
+    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(found) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
+
+HWND ThisThreadsMenuWindow() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), NoteVisibleMenu, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
 
 std::vector<std::string> ClippedCaptions(HWND window, int dpi) {
     std::vector<HWND> children;

@@ -48,6 +48,9 @@ template <class Pred> bool PumpUntil(Pred pred, DWORD timeoutMs) {
     return met;
 }
 
+// The visible popup menu window of this thread, or null.
+HWND ThisThreadsMenuWindow();
+
 // The process has ended (or never existed) within the time given.
 bool ProcessGone(DWORD processId, DWORD withinMs);
 
