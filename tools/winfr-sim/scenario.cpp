@@ -479,13 +479,13 @@ std::optional<Script> ParseScript(std::string_view utf8, std::string& error) {
             continue;
         }
         const ScriptLine split = SplitLine(line);
-        const auto spec = std::find_if(std::begin(kDirectives), std::end(kDirectives),
+        const auto known = std::find_if(std::begin(kDirectives), std::end(kDirectives),
                                        [&](const DirectiveSpec& s) { return s.name == split.name; });
         Directive d;
         const char* why = "unknown directive";
-        if (spec != std::end(kDirectives)) {
-            d.op = spec->op;
-            why = spec->parse(split, d);
+        if (known != std::end(kDirectives)) {
+            d.op = known->op;
+            why = known->parse(split, d);
         }
         if (why != nullptr) {
             error = "line " + std::to_string(lineNumber) + ": " + why + ": " + std::string(trimmed);
