@@ -431,13 +431,13 @@ const char* ParseCrash(const ScriptLine& line, Directive& d) {
     return !Numbers(line.args, 0, 1, d) || d.a < 0 || d.a > 0xFFFFFFFF ? "crash [code] expected" : nullptr;
 }
 
-struct DirectiveSpec {
+struct DirectiveRule {
     std::string_view name;
     Op op;
     DirectiveParser parse;
 };
 
-constexpr DirectiveSpec kDirectives[] = {
+constexpr DirectiveRule kDirectives[] = {
     {"header", Op::Header, ParseNothing}, {"line", Op::Line, ParseText},       {"raw", Op::Raw, ParseText},
     {"file", Op::File, ParseText},        {"bytes", Op::Bytes, ParseByteList}, {"utf16", Op::Utf16, ParseUtf16},
     {"split", Op::Split, ParseCount},     {"sleep", Op::Sleep, ParseCount},    {"total", Op::Total, ParseCount},
@@ -480,7 +480,7 @@ std::optional<Script> ParseScript(std::string_view utf8, std::string& error) {
         }
         const ScriptLine split = SplitLine(line);
         const auto known = std::find_if(std::begin(kDirectives), std::end(kDirectives),
-                                       [&](const DirectiveSpec& s) { return s.name == split.name; });
+                                       [&](const DirectiveRule& s) { return s.name == split.name; });
         Directive d;
         const char* why = "unknown directive";
         if (known != std::end(kDirectives)) {
