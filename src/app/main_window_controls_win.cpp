@@ -47,11 +47,11 @@ constexpr Color kWhite = RGB(255, 255, 255);
 constexpr Color kSilver = RGB(192, 192, 192);
 
 // The category check boxes, in the order of Category; the hint of each is CategoryHint.
-struct CheckBoxSpec {
+struct CategoryCheckPlace {
     int top;
     TextId caption;
 };
-constexpr CheckBoxSpec kCategoryChecks[kCategoryCount] = {
+constexpr CategoryCheckPlace kCategoryChecks[kCategoryCount] = {
     {24, IDS_CATEGORY_DOCUMENTS}, {54, IDS_CATEGORY_PHOTOS},     {85, IDS_CATEGORY_VIDEOS},
     {116, IDS_CATEGORY_AUDIOS},   {147, IDS_CATEGORY_WEB_PAGES}, {178, IDS_CATEGORY_COMPRESSED},
 };
