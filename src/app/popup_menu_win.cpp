@@ -4,7 +4,6 @@
 
 #include "global/handles_win.h"
 #include "global/language_win.h"
-#include "global/optional_api_win.h"
 #include "global/display_win.h"
 #include "global/window_win.h"
 #include "global/winstr_win.h"
@@ -154,13 +153,8 @@ LRESULT SkinnedPopupMenu::Impl::OwnerWindow::HandleMessage(UINT msg, WPARAM wPar
 // Drawn at the owner's DPI, with the menu font of that DPI.
 void SkinnedPopupMenu::Impl::PrepareFont(HWND owner) {
     dpi = WindowDpi(owner);
-    const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    const BOOL gotMetrics = forDpi != nullptr
-                                ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi))
-                                : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    if (gotMetrics) {
+    NONCLIENTMETRICSW metrics;
+    if (NonClientMetricsAt(dpi, metrics)) {
         UseProgramFace(metrics.lfMenuFont);
         font.reset(CreateFontIndirectW(&metrics.lfMenuFont));
     } else {

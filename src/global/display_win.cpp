@@ -21,6 +21,16 @@ int WindowDpi(HWND hwnd) {
     return dpi > 0 ? dpi : 96;
 }
 
+bool NonClientMetricsAt(int dpi, NONCLIENTMETRICSW& metrics) {
+    metrics = NONCLIENTMETRICSW{};
+    metrics.cbSize = sizeof(metrics);
+    const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
+    const BOOL got = forDpi != nullptr
+                         ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi))
+                         : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    return got != FALSE;
+}
+
 bool HighContrastOn() {
     if (highContrastOverride >= 0) {
         return highContrastOverride != 0;

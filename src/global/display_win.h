@@ -13,6 +13,10 @@ using Color = COLORREF;
 // The DPI a window is shown at (the system's when it cannot tell; 96 on old systems).
 int WindowDpi(HWND hwnd);
 
+// The system's fonts of captions, menus, status lines and messages at a DPI (the system's DPI where
+// the system cannot tell them per DPI); false when it does not answer.
+bool NonClientMetricsAt(int dpi, NONCLIENTMETRICSW& metrics);
+
 // A high-contrast theme is in force (asked at every call: the user may switch at any time).
 bool HighContrastOn();
 // Tests decide what HighContrastOn answers: 1 on, 0 off, -1 the system's answer again.

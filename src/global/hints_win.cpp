@@ -5,7 +5,7 @@
 #include "global/form_win.h"
 #include "global/graphic_controls_win.h"
 #include "global/language_win.h"
-#include "global/optional_api_win.h"
+#include "global/display_win.h"
 #include "global/winstr_win.h"
 
 namespace kestro {
@@ -36,13 +36,8 @@ void Hints::Ensure() {
 void Hints::ApplyFont() {
     font_.reset();
     if (ProgramTextFace().ownScript) {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof(metrics);
-        const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
-        const BOOL got = forDpi != nullptr ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
-                                                    static_cast<UINT>(form_.Dpi()))
-                                           : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-        if (got) {
+        NONCLIENTMETRICSW metrics;
+        if (NonClientMetricsAt(form_.Dpi(), metrics)) {
             UseProgramFace(metrics.lfStatusFont);
             font_.reset(CreateFontIndirectW(&metrics.lfStatusFont));
         }

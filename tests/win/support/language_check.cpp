@@ -15,7 +15,7 @@
 #include "global/language_win.h"
 #include "global/locale_win.h"
 #include "global/text.h"
-#include "global/optional_api_win.h"
+#include "global/display_win.h"
 #include "global/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"
@@ -75,14 +75,8 @@ void CheckWindowless(MainWindow& w, int dpi, std::vector<std::string>& misfits) 
 
 // The fonts of menus and captions at the DPI, as the menu itself takes them.
 NONCLIENTMETRICSW MetricsAt(int dpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    const SystemParametersInfoForDpiFunction forDpi = SystemParametersInfoForDpiFn();
-    if (forDpi != nullptr) {
-        forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, static_cast<UINT>(dpi));
-    } else {
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    }
+    NONCLIENTMETRICSW metrics;
+    NonClientMetricsAt(dpi, metrics);
     return metrics;
 }
 
