@@ -26,6 +26,19 @@ using namespace kestro::testing_win;
 
 namespace {
 
+// The destination edit: the control after the first "Browser..." button.
+HWND DestinationEdit(HWND main) {
+    return GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+}
+
+void SetDestination(HWND main, const std::filesystem::path& destination) {
+    SendMessageW(DestinationEdit(main), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+}
+
+void PressStart(HWND main) {
+    PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+}
+
 TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     // A destination on drive D: of the test prefix, the source being C:.
     const std::filesystem::path destination = L"D:\\e2e-\u0424\u043e\u0442\u043e-" + std::to_wstring(GetTickCount64());
@@ -116,9 +129,8 @@ OutsideRun StartThroughTheWindow(const Program& program, const std::filesystem::
     if (run.main == nullptr) {
         return run;
     }
-    HWND edit = GetWindow(Child(run.main, L"Button", L"Browser..."), GW_HWNDNEXT);
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
-    PostMessageW(Child(run.main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+    SetDestination(run.main, destination);
+    PressStart(run.main);
     run.scanning = WaitForWindow(program.Id(), L"KestroScanDialog", L"Kestro Refindor", 10000);
     if (run.scanning == nullptr) {
         return run;
@@ -203,10 +215,10 @@ TEST(EndToEnd, TheSourceDriveNeverBecomesTheDestination) {
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
     ASSERT_NE(main, nullptr);
-    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    HWND edit = DestinationEdit(main);
     // The first entry, C:, is the source.
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\windows"));
-    PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+    PressStart(main);
     HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 10000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(BoxText(box), "Source and Destination cannot refer to the same physical partition.");
@@ -245,8 +257,7 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
         ASSERT_TRUE(program.Started());
         HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
         ASSERT_NE(main, nullptr);
-        HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
-        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+        SetDestination(main, destination);
         SendMessageW(Child(main, L"Button", L"Source file path:"), BM_SETCHECK, BST_CHECKED, 0);
         PostMessageW(main, WM_CLOSE, 0, 0);
         ASSERT_TRUE(program.WaitForExit(20000));
@@ -256,7 +267,7 @@ TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
     ASSERT_TRUE(again.Started());
     HWND main = WaitForWindow(again.Id(), kMainClass, L"", 20000);
     ASSERT_NE(main, nullptr);
-    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    HWND edit = DestinationEdit(main);
     EXPECT_EQ(ControlText(edit), Narrow(destination.wstring()));
     EXPECT_EQ(SendMessageW(Child(main, L"Button", L"Source file path:"), BM_GETCHECK, 0, 0), BST_CHECKED);
 
@@ -382,7 +393,7 @@ TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
     EXPECT_TRUE(PumpUntil([&] { return WaitForMenu(program.Id(), 0) == nullptr; }, 3000));
 
     // In an edit the keys open the edit's own menu.
-    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    HWND edit = DestinationEdit(main);
     PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     PumpUntil([] { return false; }, 200);
@@ -410,8 +421,7 @@ TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
     ASSERT_NE(main, nullptr);
-    HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
+    SetDestination(main, destination);
     SendMessageW(Child(main, L"Button", L"Deleted file type"), BM_CLICK, 0, 0);
     HWND custom = Child(main, L"Button", L"Custom file types");
     ASSERT_NE(custom, nullptr);
@@ -421,7 +431,7 @@ TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
     for (const wchar_t* text : {L".log,\t", L".log,\u00A0"}) {
         std::filesystem::remove(record);
         SendMessageW(types, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-        PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+        PressStart(main);
         HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 30000);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(BoxText(box).rfind("Quick scan completed.", 0), 0u) << BoxText(box);
@@ -470,9 +480,8 @@ TEST(EndToEnd, WithoutWinfrAnywhereStartOffersTheStoreAndNoReturnsToTheMainWindo
         ASSERT_TRUE(program.Started());
         HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
         ASSERT_NE(main, nullptr);
-        HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
-        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
-        PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+        SetDestination(main, destination);
+        PressStart(main);
         HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 10000);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(BoxText(box), "Windows File Recovery (winfr) is not installed for this Windows account.\r\n"
@@ -501,9 +510,8 @@ TEST(EndToEnd, AWinfrThatIsNotAProgramGivesTheSystemsErrorNumber) {
         ASSERT_TRUE(program.Started());
         HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
         ASSERT_NE(main, nullptr);
-        HWND edit = GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
-        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destination.c_str()));
-        PostMessageW(Child(main, L"Button", L"Start..."), BM_CLICK, 0, 0);
+        SetDestination(main, destination);
+        PressStart(main);
         // The Scanning dialog reports it as it opens: the tool was found, so no Store offer.
         HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 10000);
         ASSERT_NE(box, nullptr);
