@@ -20,6 +20,13 @@ using namespace kestro;
 
 namespace {
 
+POINT CentreOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+
 struct ShellCall {
     HWND owner;
     std::string verb;
@@ -240,11 +247,8 @@ TEST_F(AboutTest, SetsTheProductNameAndCentresOverItsOwnerEachTimeItIsShown) {
     const int result = ShowModal({[&] {
         shownName = WindowText(label1);
         ownerDisabled = !IsWindowEnabled(owner_);
-        RECT r;
-        GetWindowRect(about_->Handle(), &r);
-        centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        GetWindowRect(owner_, &r);
-        ownerCentre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        centre = CentreOf(about_->Handle());
+        ownerCentre = CentreOf(owner_);
         PostMessageW(Item(IDOK), BM_CLICK, 0, 0);
     }});
     EXPECT_EQ(result, mrOk);
@@ -261,11 +265,8 @@ TEST_F(AboutTest, SetsTheProductNameAndCentresOverItsOwnerEachTimeItIsShown) {
     SetWindowPos(owner_, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ShowModal({[&] {
         shownName = WindowText(label1);
-        RECT r;
-        GetWindowRect(about_->Handle(), &r);
-        centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        GetWindowRect(owner_, &r);
-        ownerCentre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        centre = CentreOf(about_->Handle());
+        ownerCentre = CentreOf(owner_);
         PostMessageW(Item(IDOK), BM_CLICK, 0, 0);
     }});
     EXPECT_EQ(shownName, "Kestro Refindor");
