@@ -113,6 +113,7 @@ void ScanDialog::OnShow() {
 
 void ScanDialog::ClearDisplay() {
     SetWindowTextW(controls_->statusText, L"");
+    shownPass_.reset();
     SendMessageW(controls_->progressBar, PBM_SETPOS, 0, 0);
     filesFound_ = 0;
     savedFolder_.clear();
@@ -302,10 +303,10 @@ void ScanDialog::ShowProgress(const ProgressEvent& event) {
     FollowPass(event);
     if (event.pass) {
         // A static paints itself on every new text, and most events name the pass already shown.
-        const std::string status =
-            LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK : IDS_RECOVERING_FILES);
-        if (GetText(controls_->statusText) != status) {
-            SetText(controls_->statusText, status);
+        if (shownPass_ != event.pass) {
+            shownPass_ = event.pass;
+            SetText(controls_->statusText,
+                    LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK : IDS_RECOVERING_FILES));
         }
         if (*event.pass == RunPass::Recovering && event.totalFiles > 0) {
             CountRecovered(event);

@@ -101,6 +101,8 @@ private:
     HWND owner_;
     std::int32_t filesFound_ = 0;
     std::string savedFolder_;
+    // The pass the status text names; nothing while it is empty.
+    std::optional<RunPass> shownPass_;
     // The files so far, from the same event as filesFound_; shown once the tool gave a total.
     std::int32_t filesRecovered_ = 0;
     std::int32_t filesTotal_ = 0;
