@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up this machine, builds Tarvask.exe and the winfr simulator, and starts
 # the program under Wine in a prefix of its own that reports Windows 10, with
-# the simulator beside it as winfr.exe. The 32-bit program runs where this
+# the simulator where Windows keeps winfr for the account (AppData\Local\Microsoft\
+# WindowsApps\winfr.exe), the one place besides the system folder that the program
+# looks. The 32-bit program runs where this
 # machine can run 32-bit programs, the 64-bit one otherwise (KESTRO_WINE_ARCHS=64
 # picks it anyway). On a machine without a display it runs on a private X
 # display and writes screenshots instead.
@@ -27,6 +29,7 @@ cmake --build --preset "win$arch" -j"$(nproc)" --target Tarvask winfr-sim >/dev/
 bin="$build/bin"
 prefix="$build/run-prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export KESTRO_WINFR="$bin/winfr-sim.exe"
 # Wine binds its desktop to the display of the session's first program: end an
 # earlier session and pick the display before anything starts.
 "$root/scripts/wine.sh" server -k >/dev/null 2>&1 || true

@@ -9,7 +9,10 @@
 #  - Wine's fonts are installed in the prefix (MS Sans Serif, Tahoma, Marlett), and a
 #    Chinese and Japanese face;
 #  - extra drives D: to H: (labels, one CD-ROM) for the drive-list tests;
-#  - with DPI given (such as 144), screens of that DPI instead of 96.
+#  - with DPI given (such as 144), screens of that DPI instead of 96;
+#  - with KESTRO_WINFR naming the simulator (winfr-sim.exe), it is put where Windows keeps winfr
+#    for the account, as Microsoft Store does: users/<name>/AppData/Local/Microsoft/WindowsApps.
+#    The program looks for winfr there and in the system folder only.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 arch=${1:?usage: wine-prefix.sh 32|64 PREFIX [start|stop] [DPI]}
@@ -65,6 +68,17 @@ if [ ! -f "$prefix/.kestro-ready" ]; then
     fi
     quiet "$here/wine.sh" server -k || true
     touch "$prefix/.kestro-ready"
+fi
+if [ -n "${KESTRO_WINFR:-}" ]; then
+    [ -f "$KESTRO_WINFR" ] || { echo "wine-prefix: KESTRO_WINFR: no such file: $KESTRO_WINFR" >&2; exit 1; }
+    installed=0
+    for home in "$prefix"/drive_c/users/*/; do
+        [ -d "$home/AppData/Local" ] || continue
+        mkdir -p "$home/AppData/Local/Microsoft/WindowsApps"
+        cp -f "$KESTRO_WINFR" "$home/AppData/Local/Microsoft/WindowsApps/winfr.exe"
+        installed=1
+    done
+    [ "$installed" = 1 ] || { echo "wine-prefix: no account folder in $prefix to hold winfr.exe" >&2; exit 1; }
 fi
 quiet "$here/wine.sh" server -p || true
 wine cmd.exe /c exit || true

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "global/handles_win.h"
+#include "global/paths.h"
 #include "global/winstr_win.h"
 
 namespace kestro {
@@ -39,92 +40,15 @@ std::size_t FolderLength(const std::wstring& path) {
     return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
-bool IsAbsolutePath(const std::wstring& path) {
-    if (path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-        path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) {
-        return true;
-    }
-    return path.size() >= 2 && (path[0] == L'\\' || path[0] == L'/') && (path[1] == L'\\' || path[1] == L'/');
-}
-
 bool IsFile(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::wstring JoinPath(std::wstring folder, const std::wstring& name) {
-    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') {
-        folder.push_back(L'\\');
-    }
-    return folder + name;
-}
-
-template <class Getter> std::wstring SystemFolder(Getter get) {
+template <class Getter> std::string SystemFolder(Getter get) {
     wchar_t buffer[MAX_PATH + 1] = {};
     const UINT length = get(buffer, MAX_PATH + 1);
-    return length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring();
-}
-
-// One entry of PATH without its quotes and surrounding blanks.
-std::wstring CleanPathEntry(std::wstring entry) {
-    std::erase(entry, L'"');
-    const std::size_t first = entry.find_first_not_of(L' ');
-    const std::size_t last = entry.find_last_not_of(L' ');
-    return first == std::wstring::npos ? std::wstring() : entry.substr(first, last - first + 1);
-}
-
-// The absolute folders of PATH: a relative entry (".", "bin") would be a search of the current
-// directory after all.
-std::vector<std::wstring> PathFolders() {
-    std::vector<std::wstring> folders;
-    const DWORD needed = GetEnvironmentVariableW(L"PATH", nullptr, 0);
-    if (needed == 0) {
-        return folders;
-    }
-    std::wstring path(needed, L'\0');
-    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), needed));
-    for (std::size_t start = 0; start <= path.size();) {
-        std::size_t end = path.find(L';', start);
-        if (end == std::wstring::npos) {
-            end = path.size();
-        }
-        std::wstring entry = CleanPathEntry(path.substr(start, end - start));
-        if (IsAbsolutePath(entry)) {
-            folders.push_back(std::move(entry));
-        }
-        start = end + 1;
-    }
-    return folders;
-}
-
-// Where Microsoft Store puts the app execution aliases of this account's apps (winfr.exe among
-// them): usually on PATH, but not always, and an elevated program may have been started with
-// another environment. Only the account the program runs as is asked: another user's profile is
-// not ours to guess.
-std::wstring AppAliasFolder() {
-    PWSTR localAppData = nullptr;
-    std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &localAppData)) &&
-        localAppData != nullptr && IsAbsolutePath(localAppData)) {
-        folder = JoinPath(localAppData, L"Microsoft\\WindowsApps");
-    }
-    CoTaskMemFree(localAppData);
-    return folder;
-}
-
-// The folders a bare program name is looked for in, in order.
-std::vector<std::wstring> ProgramSearchFolders() {
-    const std::wstring program = ProgramFile();
-    const std::size_t folderLength = FolderLength(program);
-    std::vector<std::wstring> folders;
-    folders.push_back(folderLength > 0 ? program.substr(0, folderLength - 1) : std::wstring());
-    folders.push_back(SystemFolder([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }));
-    folders.push_back(SystemFolder([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); }));
-    for (std::wstring& folder : PathFolders()) {
-        folders.push_back(std::move(folder));
-    }
-    folders.push_back(AppAliasFolder());
-    return folders;
+    return length > 0 && length <= MAX_PATH ? Narrow(std::wstring_view(buffer, length)) : std::string();
 }
 
 } // namespace
@@ -134,30 +58,44 @@ std::string ExecutableFolder() {
     return Narrow(program.substr(0, FolderLength(program)));
 }
 
-std::wstring FindToolProgram(const std::wstring& name) {
-    if (name.empty()) {
+ToolFolderFacts SystemToolFolderFacts() {
+    ToolFolderFacts facts;
+    PWSTR localAppData = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &localAppData)) &&
+        localAppData != nullptr) {
+        facts.localAppData = Narrow(localAppData);
+    }
+    CoTaskMemFree(localAppData);
+    // GetWindowsDirectory may name a folder of the user's own on a terminal server.
+    facts.windowsFolder = SystemFolder([](wchar_t* b, UINT n) { return GetSystemWindowsDirectoryW(b, n); });
+    facts.systemFolder = SystemFolder([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });
+    BOOL wow64 = FALSE;
+    facts.redirectedSystemFolder = IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    return facts;
+}
+
+std::wstring FindProgramIn(const std::wstring& name, const std::vector<std::string>& folders) {
+    // Only a bare file name: one with a folder in it would be looked up elsewhere.
+    if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos || name == L"." || name == L"..") {
         return {};
     }
     std::wstring file = name;
-    const std::size_t slash = file.find_last_of(L"\\/");
-    const std::size_t dot = file.find_last_of(L'.');
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
+    if (file.find(L'.') == std::wstring::npos) {
         file += L".exe";
     }
-    if (slash != std::wstring::npos) {
-        // A name with a folder in it is taken only as a full path: a relative one would be
-        // looked up from the current directory.
-        return IsAbsolutePath(file) && IsFile(file) ? file : std::wstring();
-    }
-    for (const std::wstring& folder : ProgramSearchFolders()) {
-        if (!folder.empty()) {
-            std::wstring candidate = JoinPath(folder, file);
+    for (const std::string& folder : folders) {
+        if (IsFullPath(folder)) {
+            std::wstring candidate = Widen(JoinFolder(folder, Narrow(file)));
             if (IsFile(candidate)) {
                 return candidate;
             }
         }
     }
     return {};
+}
+
+std::wstring FindToolProgram(const std::wstring& name) {
+    return FindProgramIn(name, ToolFolders(SystemToolFolderFacts()));
 }
 
 namespace {
@@ -203,6 +141,20 @@ std::wstring VolumeOfOpenedDirectory(const std::wstring& full) {
 }
 
 } // namespace
+
+std::optional<std::uint32_t> VolumeSerialNumber(const std::string& path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    UniqueHandle dir(CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!dir || !GetFileInformationByHandle(dir.Get(), &information)) {
+        return std::nullopt;
+    }
+    return information.dwVolumeSerialNumber;
+}
 
 std::string VolumeIdentity(const std::string& path) {
     if (path.empty()) {

@@ -10,4 +10,11 @@ namespace kestro {
 // folder.
 std::string FolderOfFile(std::string_view path);
 
+// A full path: "X:\..." or "\\server\share\..." (either separator). Anything else is looked up
+// from the current folder.
+bool IsFullPath(std::string_view path);
+
+// folder and name with one backslash between them.
+std::string JoinFolder(std::string folder, std::string_view name);
+
 } // namespace kestro

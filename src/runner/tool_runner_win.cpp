@@ -16,6 +16,8 @@
 #include "job/cmdline.h"
 #include "runner/interpreter.h"
 #include "runner/oem_text_win.h"
+#include "runner/polling_thread_win.h"
+#include "runner/tool_launch_win.h"
 #include "runner/window_sink_win.h"
 
 namespace kestro {
@@ -23,34 +25,13 @@ namespace kestro {
 namespace {
 
 constexpr wchar_t kCallWindowClass[] = L"KestroRunnerCalls";
-constexpr UINT WM_RUNNER_CALL = WM_APP + 0x210;
-constexpr LRESULT kCallDone = 1;
-constexpr LRESULT kCallRefused = 2;
-constexpr LRESULT kCallFailed = 3;
-constexpr DWORD kPollWaitMs = 200;
+// While a wake-up of the event window is refused (its queue is full), it is tried again this often.
+constexpr UINT_PTR kWakeRetryTimer = 1;
+constexpr UINT kWakeRetryMs = 50;
 // The pipe holds this much of the tool's output: while the GUI thread is busy (painting, a box
 // open) the tool writes on instead of waiting, and a flood of output is read in a few large
 // pieces rather than in many small ones, each of which costs a call onto the GUI thread.
 constexpr DWORD kPipeBytes = 64 * 1024;
-
-std::atomic<int> livePollingThreads{0};
-
-// What the polling thread and the runner share. It outlives the runner: a thread that is still
-// ending after its runner is gone reads only this.
-struct PollState {
-    std::atomic<bool> stop{false};
-};
-
-enum class CallKind { ReadChunk, Flush, Finish };
-
-// One synchronous call from a polling thread. It lives on the polling thread's stack while the GUI
-// thread runs it.
-struct CallRequest {
-    CallKind kind;
-    unsigned run;
-    DWORD available;
-    std::string error; // why the call failed, for a reader in a debugger
-};
 
 [[noreturn]] void RaiseError(TextId text, DWORD error) {
     throw std::runtime_error(LoadText(text) + std::to_string(error));
@@ -64,34 +45,6 @@ UniqueHandle DuplicateForThread(HANDLE source) {
     return UniqueHandle(copy);
 }
 
-// A job that ends every process in it when its last handle closes: the program's handle is the
-// only one (it is not inheritable), so the tool cannot outlive the program, however the program
-// ends. Empty when the system refuses one; the tool then runs without it.
-UniqueHandle MakeToolJob() {
-    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (!job) {
-        return job;
-    }
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
-        job.Reset();
-    }
-    return job;
-}
-
-// The tool's console output goes into the pipe; its console window stays hidden.
-STARTUPINFOW ToolStartup(HANDLE output) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    return startup;
-}
-
 BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
@@ -101,92 +54,6 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
         return FALSE;
     }
     return TRUE;
-}
-
-// The thread of one run. It peeks at and waits on its own duplicates of the pipe and the process
-// handle, so Stop may close the runner's handles at any moment; everything else it asks of the GUI
-// thread, tagged with its run, through the runner's call window.
-class PollingThread {
-public:
-    PollingThread(std::shared_ptr<PollState> state, HWND calls, unsigned run, UniqueHandle pipe, UniqueHandle process)
-        : state_(std::move(state)), calls_(calls), run_(run), pipe_(std::move(pipe)), process_(std::move(process)) {}
-
-    void Run() noexcept;
-
-private:
-    bool Call(CallKind kind, DWORD available) noexcept {
-        CallRequest request{kind, run_, available, {}};
-        return SendMessageW(calls_, WM_RUNNER_CALL, 0, reinterpret_cast<LPARAM>(&request)) == kCallDone;
-    }
-    // One look at the pipe: true when output was waiting; ok turns false when the GUI thread did
-    // not read it.
-    bool Poll(bool& ok) noexcept {
-        DWORD available = 0;
-        if (!PeekNamedPipe(pipe_.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) {
-            return false;
-        }
-        ok = Call(CallKind::ReadChunk, available);
-        return true;
-    }
-    // The tool has ended: what it left in the pipe is read, then the GUI thread finishes the run.
-    void Drain() noexcept {
-        bool ok = true;
-        while (Poll(ok) && ok) {
-        }
-        if (ok && !state_->stop.load()) {
-            Call(CallKind::Finish, 0);
-        }
-    }
-
-    std::shared_ptr<PollState> state_;
-    HWND calls_;
-    unsigned run_;
-    UniqueHandle pipe_;
-    UniqueHandle process_;
-};
-
-void PollingThread::Run() noexcept {
-    // The tool blocks as soon as the pipe's buffer is full, so while it writes, the thread looks
-    // again after a short wait, lengthened step by step to the full wait once the pipe stays quiet.
-    DWORD waitMs = 1;
-    DWORD quietMs = 0;
-    bool flushed = true;
-    for (;;) {
-        bool ok = true;
-        if (Poll(ok)) {
-            if (!ok) {
-                break;
-            }
-            waitMs = 1;
-            quietMs = 0;
-            flushed = false;
-            continue;
-        }
-        if (state_->stop.load()) {
-            break;
-        }
-        // Quiet for a whole wait: hand over a line the tool left without its end (a prompt).
-        if (!flushed && quietMs >= kPollWaitMs) {
-            if (!Call(CallKind::Flush, 0)) {
-                break;
-            }
-            flushed = true;
-        }
-        const DWORD waited = WaitForSingleObject(process_.Get(), waitMs);
-        if (waited == WAIT_OBJECT_0) {
-            // The tool is gone: whatever became of Finish, there is nothing left to watch.
-            Drain();
-            break;
-        }
-        if (waited != WAIT_TIMEOUT) {
-            Sleep(kPollWaitMs); // a failed wait must not turn into a busy loop
-        }
-        quietMs += waitMs;
-        waitMs = std::min<DWORD>(waitMs * 2, kPollWaitMs);
-    }
-    pipe_.Reset();
-    process_.Reset();
-    --livePollingThreads;
 }
 
 } // namespace
@@ -209,6 +76,14 @@ struct ToolRunner::Impl {
                 auto* request = reinterpret_cast<CallRequest*>(lParam);
                 return impl_ != nullptr && request != nullptr ? impl_->Serve(*request) : kCallRefused;
             }
+            if (msg == WM_TIMER && wParam == kWakeRetryTimer) {
+                if (impl_ != nullptr) {
+                    impl_->RetryWake();
+                } else {
+                    KillTimer(Handle(), kWakeRetryTimer);
+                }
+                return 0;
+            }
             return Default(msg, wParam, lParam);
         }
 
@@ -217,11 +92,13 @@ struct ToolRunner::Impl {
     };
 
     LRESULT Serve(CallRequest& request) noexcept;
+    void WakeLater() noexcept;
+    void RetryWake() noexcept;
     void EndLeftoverRun() noexcept;
     void CreateOutputPipe();
     void CloseOutputPipe() noexcept;
     UniqueHandle LaunchTool(const std::string& arguments);
-    void CreateSuspendedInJob(const std::wstring& program, std::wstring& commandLine, STARTUPINFOW& startup);
+    void CreateSuspendedInJob(const std::wstring& program, std::wstring& commandLine);
     void StartPolling(UniqueHandle threadPipe);
     void AbandonStart() noexcept;
     void ReadChunk(DWORD available);
@@ -245,6 +122,9 @@ struct ToolRunner::Impl {
     DWORD threadId = 0;
     std::shared_ptr<PollState> pollState;
     std::string toolName = "winfr";
+    std::wstring toolPath;
+    std::optional<DWORD> jobError;
+    ToolLauncher* launcher = &SystemToolLauncher();
     unsigned currentRun = 0; // tag of the run the GUI thread serves; 0 between runs
     unsigned lastRun = 0;
     WindowPostSink sink{notify};
@@ -281,6 +161,7 @@ LRESULT ToolRunner::Impl::Serve(CallRequest& request) noexcept {
             Finish();
             break;
         }
+        WakeLater();
         return kCallDone;
     } catch (const std::exception& e) {
         try {
@@ -290,6 +171,22 @@ LRESULT ToolRunner::Impl::Serve(CallRequest& request) noexcept {
     } catch (...) {
     }
     return kCallFailed;
+}
+
+// A refused wake-up must not leave the events, the run's end among them, waiting for good.
+void ToolRunner::Impl::WakeLater() noexcept {
+    if (sink.NeedsWake() && calls) {
+        SetTimer(calls->Handle(), kWakeRetryTimer, kWakeRetryMs, nullptr);
+    }
+}
+
+void ToolRunner::Impl::RetryWake() noexcept {
+    try {
+        if (sink.RetryWake() && calls) {
+            KillTimer(calls->Handle(), kWakeRetryTimer);
+        }
+    } catch (...) {
+    }
 }
 
 // A tool that an earlier Start left running would otherwise be out of reach for good.
@@ -304,10 +201,12 @@ void ToolRunner::Impl::EndLeftoverRun() noexcept {
 }
 
 void ToolRunner::Impl::CreateOutputPipe() {
+    // Neither end is inheritable as made: the tool must never hold the read end, or the program
+    // could not tell that the tool has gone. Only the write end becomes inheritable, below.
     SECURITY_ATTRIBUTES attributes{};
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = nullptr;
-    attributes.bInheritHandle = TRUE;
+    attributes.bInheritHandle = FALSE;
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &attributes, kPipeBytes)) {
@@ -336,19 +235,18 @@ void ToolRunner::Impl::CloseOutputPipe() noexcept {
 // made before the tool starts and not inheritable, so the tool never holds it.
 UniqueHandle ToolRunner::Impl::LaunchTool(const std::string& arguments) {
     std::wstring commandLine = Widen(ToolCommandLine(toolName, arguments));
-    STARTUPINFOW startup = ToolStartup(writePipe.Get());
     // The program runs elevated: a winfr.exe dropped into whatever the current directory is must
     // never be the one started, not by this search and not by any the system makes.
     SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
-    const std::wstring program = FindToolProgram(Widen(toolName));
-    if (program.empty()) {
+    toolPath = FindToolProgram(Widen(toolName));
+    if (toolPath.empty()) {
         RaiseError(IDS_CREATE_PROCESS_ERROR, ERROR_FILE_NOT_FOUND);
     }
     UniqueHandle threadPipe = DuplicateForThread(readPipe.Get());
     if (!threadPipe) {
         RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
     }
-    CreateSuspendedInJob(program, commandLine, startup);
+    CreateSuspendedInJob(toolPath, commandLine);
     if (ResumeThread(processThread.Get()) == static_cast<DWORD>(-1)) {
         RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
     }
@@ -356,21 +254,31 @@ UniqueHandle ToolRunner::Impl::LaunchTool(const std::string& arguments) {
 }
 
 // Created suspended, so that the tool is in the job before its first instruction runs, and any
-// process it starts is in the job too.
-void ToolRunner::Impl::CreateSuspendedInJob(const std::wstring& program, std::wstring& commandLine,
-                                            STARTUPINFOW& startup) {
-    UniqueHandle toolJob = MakeToolJob();
+// process it starts is in the job too. The tool is started by its full path: nothing else the
+// system might find for the name runs.
+void ToolRunner::Impl::CreateSuspendedInJob(const std::wstring& program, std::wstring& commandLine) {
+    DWORD jobCreationError = ERROR_SUCCESS;
+    UniqueHandle toolJob = MakeToolJob(jobCreationError);
+    const InheritedHandles inherited(writePipe.Get());
+    STARTUPINFOEXW startup = ToolStartup(writePipe.Get(), inherited);
+    DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED | CREATE_NO_WINDOW;
+    if (startup.lpAttributeList != nullptr) {
+        flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
+    if (!launcher->StartProcess(program, commandLine, flags, startup, info)) {
         RaiseError(IDS_CREATE_PROCESS_ERROR, GetLastError());
     }
     process.Reset(info.hProcess);
     processThread.Reset(info.hThread);
     processId = info.dwProcessId;
     threadId = info.dwThreadId;
-    if (toolJob && AssignProcessToJobObject(toolJob.Get(), process.Get())) {
+    if (!toolJob) {
+        jobError = FailureCode(jobCreationError);
+    } else if (launcher->AssignToJob(toolJob.Get(), process.Get())) {
         job = std::move(toolJob);
+    } else {
+        jobError = FailureCode(GetLastError());
     }
 }
 
@@ -381,13 +289,13 @@ void ToolRunner::Impl::StartPolling(UniqueHandle threadPipe) {
     }
     auto state = std::make_shared<PollState>();
     const unsigned run = ++lastRun == 0 ? ++lastRun : lastRun;
-    ++livePollingThreads;
+    PollingThread::Starting();
     try {
         std::thread(&PollingThread::Run,
                     PollingThread(state, calls->Handle(), run, std::move(threadPipe), std::move(threadProcess)))
             .detach();
     } catch (...) {
-        --livePollingThreads;
+        PollingThread::Ended();
         throw;
     }
     pollState = std::move(state);
@@ -503,6 +411,9 @@ void ToolRunner::Start(HWND notify, std::string arguments) {
     d.notify = notify;
     d.EndLeftoverRun();
     d.interpreter.Reset();
+    d.sink.StartRun();
+    d.toolPath.clear();
+    d.jobError.reset();
     if (!d.calls) {
         d.calls = std::make_unique<Impl::CallWindow>(d);
     }
@@ -535,6 +446,26 @@ void ToolRunner::SetToolName(const std::string& name) {
     impl_->toolName = name;
 }
 
+std::wstring ToolRunner::ToolPath() const {
+    return impl_->toolPath;
+}
+
+std::optional<DWORD> ToolRunner::JobError() const {
+    return impl_->jobError;
+}
+
+void ToolRunner::SetLauncher(ToolLauncher* launcher) {
+    impl_->launcher = launcher != nullptr ? launcher : &SystemToolLauncher();
+}
+
+void ToolRunner::SetMessagePoster(MessagePoster poster) {
+    impl_->sink.SetPoster(std::move(poster));
+}
+
+std::size_t ToolRunner::MostEventsWaiting() const {
+    return impl_->sink.MostWaiting();
+}
+
 std::string ToolRunner::CommandLine(const std::string& arguments) const {
     return ToolCommandLine(impl_->toolName, arguments);
 }
@@ -560,7 +491,7 @@ DWORD ToolRunner::ProcessId() const {
 }
 
 int ToolRunner::LivePollingThreads() {
-    return livePollingThreads.load();
+    return PollingThread::Live();
 }
 
 } // namespace kestro

@@ -3,13 +3,19 @@
 // thread per run, reads and interprets the output on the GUI thread, and stops the tool on request.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "runner/tool_launch_win.h"
+#include "runner/window_sink_win.h"
+
 namespace kestro {
+
 
 class ToolRunner {
 public:
@@ -30,8 +36,13 @@ public:
     // The window the running run's events go to; null when none runs.
     HWND NotifyWindow() const noexcept;
 
-    // The program name searched for (tests point it elsewhere).
+    // The program name searched for where Windows puts winfr (tests point it elsewhere).
     void SetToolName(const std::string& name);
+    // The full path of the tool that the last Start ran; empty before, and when none was found.
+    std::wstring ToolPath() const;
+    // Why the tool of the last Start could not be put into the job that ends it with the program
+    // (a system error number); nothing when it is in one.
+    std::optional<DWORD> JobError() const;
     // The command line Start forms from these arguments.
     std::string CommandLine(const std::string& arguments) const;
     // Whether Start would find the tool, searched exactly as Start searches for it.
@@ -44,6 +55,14 @@ public:
     // Told true when a tool process starts running and false when the runner lets go of it
     // (stopped, or ended by itself). Called on the GUI thread; it must not start or stop runs.
     void SetToolObserver(std::function<void(bool running)> observer);
+
+    // Null restores the system's calls; the launcher must outlive the runner's use of it.
+    void SetLauncher(ToolLauncher* launcher);
+    // How the events' wake-ups are posted (tests enforce the queue limit of Windows); null
+    // restores PostMessageW.
+    void SetMessagePoster(MessagePoster poster);
+    // The most events that waited at once for the window in the last run.
+    std::size_t MostEventsWaiting() const;
 
     // Per-run state of the output interpreter.
     std::int32_t LastPermille() const;

@@ -122,6 +122,12 @@ total 40
 files 5
 crash
 )"},
+    {"killed", R"(# Some progress, then ended from outside (Task Manager's "End process", taskkill /f).
+header
+line Pass 1: Scanning and processing disk
+scan 0 30 10
+exit 1
+)"},
     {"hang", R"(# Some progress, then nothing more until killed.
 header
 line Pass 1: Scanning and processing disk

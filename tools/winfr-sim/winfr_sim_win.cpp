@@ -10,6 +10,8 @@
 //   WINFR_SIM_FILES          count for every "files" directive
 //   WINFR_SIM_FLOOD_LINES    count for "flood" without a count (default 200000)
 //   WINFR_SIM_RECORD         file that receives the command line and the parsed arguments
+//   WINFR_SIM_RUNS           file to which every run adds one line: its own program file, a tab,
+//                            and "console window" or "no console window"
 //
 // Exit codes: the scenario's (0 by default); 1 for a bad command line or scenario; 2 when the
 // destination is on the source drive; 0xC0000005 (or what the script says) for a crash.
@@ -337,6 +339,26 @@ void Record(const wchar_t* commandLine, const std::vector<std::wstring>& args) {
     WriteWholeFile(*path, text);
 }
 
+// Which copy ran, and whether it was given a console window (a hidden one is still a window).
+void RecordRun() {
+    const auto path = Env(L"WINFR_SIM_RUNS");
+    if (!path || path->empty()) {
+        return;
+    }
+    std::wstring self(32768, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    const std::string line =
+        ToUtf8(self) + (GetConsoleWindow() != nullptr ? "\tconsole window\n" : "\tno console window\n");
+    const HANDLE file = CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 class Player {
 public:
     Player(Output& out, const Options& options, std::wstring destinationFull)
@@ -529,6 +551,7 @@ int wmain() {
         LocalFree(argv);
     }
     Record(commandLine, args);
+    RecordRun();
 
     Output out;
     Options options;
