@@ -81,7 +81,8 @@ measure_windows() {
     # until then they are built on their own beside it.
     local tools
     if [ -d "$win/tools/bench/CMakeFiles" ]; then
-        step bench-tools-build cmake --build "$win" --target bench-driver bench-pipe-baseline bench-minimal-window -j"$jobs"
+        step bench-tools-build cmake --build "$win" --target bench-driver bench-pipe-baseline bench-minimal-window \
+            bench-event-queue -j"$jobs"
         tools="$win/bin"
     else
         step bench-tools-build bash -c "cmake -S '$root/tools/bench' -B '$win/bench-tools' \
@@ -94,7 +95,7 @@ measure_windows() {
     rm -rf "$prefix"
     export WINEPREFIX="$prefix"
     cur_arch=$arch cur_prefix=$prefix
-    step wine-prefix "$root/scripts/wine-prefix.sh" "$arch" "$prefix" start
+    step wine-prefix env KESTRO_WINFR="$win/bin/winfr-sim.exe" "$root/scripts/wine-prefix.sh" "$arch" "$prefix" start
     # The work folder lives on drive D: of the prefix, the source drive being C:.
     local wine_rows="$steplogs/wine.tsv"
     rm -f "$wine_rows"
@@ -104,6 +105,11 @@ measure_windows() {
         --baseline "Z:$tools/bench-pipe-baseline.exe" --window "Z:$tools/bench-minimal-window.exe" \
         --work 'D:\kestro-bench' --out "Z:$wine_rows" \
         --runs 5 --startups 5 --idle-seconds 10 --flood-lines 200000 >"$steplogs/driver.log" 2>&1 </dev/null
+    if [ -x "$tools/bench-event-queue.exe" ]; then
+        timeout -k 10 300 "$root/scripts/wine.sh" run "$arch" "$tools/bench-event-queue.exe" \
+            'D:\kestro-bench' "Z:$steplogs/event-queue.tsv" 200000 >"$steplogs/event-queue.log" 2>&1 </dev/null || true
+        cat "$steplogs/event-queue.tsv" >>"$wine_rows" 2>/dev/null || true
+    fi
     "$root/scripts/wine-prefix.sh" "$arch" "$prefix" stop >/dev/null 2>&1
     cur_prefix=""
     if [ ! -s "$wine_rows" ]; then

@@ -1,7 +1,7 @@
 #pragma once
 // The events that the output interpreter sends to the Scanning dialog: each says one thing the
-// tool's output told about the run. Portable: the Win32 side posts each as a WM_PROCESSINFO
-// message whose lParam carries the record.
+// tool's output told about the run. Portable: on the Win32 side they wait in a mailbox for the
+// window that shows them (window_sink_win.h).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +13,6 @@
 #include <utility>
 
 namespace kestro {
-
-constexpr unsigned WM_PROCESSINFO = 0x3603;
 
 // The bar's range, in tenths of a percent.
 constexpr std::int32_t kBarEmpty = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <atomic>
 #include <cstring>
 #include <cstdlib>
@@ -22,9 +23,11 @@
 #include "global/text.h"
 #include "global/winstr_win.h"
 #include "runner/oem_text_win.h"
+#include "runner/run_log_writer_win.h"
 #include "runner/window_sink_win.h"
 #include "runner/progress_event.h"
 #include "runner/tool_runner_win.h"
+#include "support/event_delivery.h"
 #include "support/wine_helpers.h"
 
 // Live allocations of the whole program, for the leak checks.
@@ -61,8 +64,8 @@ using testing_win::TempDir;
 
 constexpr DWORD kRunTimeoutMs = 20000;
 
-// A message-only window that keeps a copy of every event posted to it and frees the record, as
-// the Scanning dialog does.
+// A message-only window that keeps a copy of every event delivered to it, taking them as the
+// Scanning dialog does.
 class EventWindow {
 public:
     EventWindow() {
@@ -79,10 +82,7 @@ public:
                                 GetModuleHandleW(nullptr), this);
     }
     ~EventWindow() {
-        MSG msg;
-        while (PeekMessageW(&msg, hwnd_, WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE)) {
-            delete reinterpret_cast<ProgressEvent*>(msg.lParam);
-        }
+        DiscardProgressWakeups(hwnd_);
         DestroyWindow(hwnd_);
     }
     EventWindow(const EventWindow&) = delete;
@@ -99,11 +99,6 @@ public:
             std::count_if(events.begin(), events.end(), [&](const ProgressEvent& e) { return e.kind == kind; }));
     }
     int FinishedCount() const { return Count(EventKind::Finished); }
-    bool HasFile(const std::string& part) const {
-        return std::any_of(events.begin(), events.end(), [&](const ProgressEvent& e) {
-            return e.currentFile.view().find(part) != std::string_view::npos;
-        });
-    }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -112,9 +107,8 @@ private:
                               reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
         }
         auto* self = reinterpret_cast<EventWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_PROCESSINFO && self != nullptr) {
-            std::unique_ptr<ProgressEvent> event(reinterpret_cast<ProgressEvent*>(lParam));
-            self->events.push_back(*event);
+        if (msg == WM_PROGRESS_WAITING && self != nullptr) {
+            TakeProgressEvents(lParam, [self](const ProgressEvent& event) { self->events.push_back(event); });
             return 0;
         }
         if (msg == kMarker && self != nullptr) {
@@ -145,18 +139,37 @@ std::string ReadUtf8OrUtf16(const std::filesystem::path& file) {
 class RunnerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(ExeFolder() / L"winfr.exe")) << "the simulator belongs beside the tests";
+        ASSERT_FALSE(FindToolProgram(L"winfr").empty()) << "the test prefix keeps the simulator as the account's winfr";
         SetEnv(L"WINFR_SIM_DELAY_MS", L"0");
         SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
         SetEnvironmentVariableW(L"WINFR_SIM_FLOOD_LINES", nullptr);
+        runner.SetLineObserver([this](std::string_view line) { lines.emplace_back(line); });
     }
 
     std::string Arguments() const { return "D: " + QuoteIfSpaced(destination.Utf8()) + " /regular /o:b /a /e:*.mm1 "; }
+
+    // Whether a line the runner read and decoded holds part. Events that only move the bar merge
+    // while they wait for the window, so the lines are where every file name is seen.
+    bool ReadLine(const std::string& part) const {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    }
 
     // Starts a run of the scenario with events going to window.
     void StartRun(const wchar_t* scenario, EventWindow& window) {
         SetEnv(L"WINFR_SIM_SCENARIO", scenario);
         runner.Start(window.Handle(), Arguments());
+    }
+
+    // What Start says when told to start the tool of that name; empty when it starts one.
+    std::string StartError(const std::string& toolName) {
+        runner.SetToolName(toolName);
+        try {
+            runner.Start(nullptr, "");
+        } catch (const std::runtime_error& e) {
+            return e.what();
+        }
+        return {};
     }
 
     bool RunToEnd(const wchar_t* scenario, EventWindow& window) {
@@ -166,6 +179,7 @@ protected:
 
     TempDir destination{L"kestro-runner"};
     ToolRunner runner;
+    std::vector<std::string> lines;
 };
 
 // ---------------------------------------------------------------------------
@@ -196,7 +210,7 @@ TEST_P(ScenarioTest, RunEndsWithOneFinishedEventAfterAllOutput) {
         EXPECT_GE(window.Count(*c.outcome), 1) << "outcome " << static_cast<int>(*c.outcome);
     }
     if (c.file != nullptr) {
-        EXPECT_TRUE(window.HasFile(c.file)) << c.file;
+        EXPECT_TRUE(ReadLine(c.file)) << c.file;
     }
     if (c.totalFiles > 0) {
         const auto last = std::find_if(window.events.rbegin(), window.events.rend(),
@@ -257,14 +271,12 @@ TEST_F(RunnerTest, OutputThatMixesEncodingsIsReadLineByLine) {
     const bool finished = RunToEnd(L"quick", window);
     SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
     ASSERT_TRUE(finished);
-    std::vector<std::int32_t> scanning;
-    for (const ProgressEvent& e : window.events) {
-        if (e.pass == RunPass::Scanning) {
-            scanning.push_back(*e.position);
-        }
+    for (const char* line : {"Scanning disk: 50%", "Scanning disk: 75%", "Scanning disk: 100%"}) {
+        EXPECT_TRUE(ReadLine(line)) << line << ": the 8-bit line among them";
     }
-    EXPECT_EQ(scanning, (std::vector<std::int32_t>{0, 500, 750, 1000})) << "the 8-bit line among them";
-    EXPECT_TRUE(window.HasFile("\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.docx"));
+    EXPECT_TRUE(ReadLine("\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\\\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.docx"));
+    EXPECT_TRUE(ReadLine("Warning: one file skipped"));
+    EXPECT_EQ(runner.LastPermille(), 1000);
     EXPECT_EQ(window.Count(EventKind::Completed), 1) << "UTF-16 again after the 8-bit line";
 }
 
@@ -425,13 +437,7 @@ TEST_F(RunnerTest, ToolInTheCurrentDirectoryIsNeverStarted) {
     GetCurrentDirectoryW(MAX_PATH + 1, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
 
-    runner.SetToolName("kestro-cwd-tool");
-    std::string message;
-    try {
-        runner.Start(nullptr, "");
-    } catch (const std::runtime_error& e) {
-        message = e.what();
-    }
+    const std::string message = StartError("kestro-cwd-tool");
     // Not by a relative PATH entry either.
     wchar_t path[32768] = {};
     GetEnvironmentVariableW(L"PATH", path, 32768);
@@ -448,19 +454,186 @@ TEST_F(RunnerTest, ToolInTheCurrentDirectoryIsNeverStarted) {
     EXPECT_STREQ(flag, L"1") << "the system's own searches skip the current directory too";
 }
 
-TEST_F(RunnerTest, ToolIsFoundBesideTheProgramBeforeThePath) {
+// The program runs elevated: a winfr.exe beside it (a Downloads folder) or in a folder of PATH would
+// run with administrator rights. Only the account's app aliases and the system folder count.
+TEST_F(RunnerTest, ToolIsNeverTakenFromTheProgramsFolderOrThePath) {
     TempDir folder(L"kestro-path");
-    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", folder.Path() / L"winfr.exe");
     std::filesystem::copy_file(ExeFolder() / L"winfr.exe", folder.Path() / L"kestro-path-tool.exe");
+    const std::filesystem::path beside = ExeFolder() / L"kestro-beside-tool.exe";
+    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", beside, std::filesystem::copy_options::overwrite_existing);
     wchar_t path[32768] = {};
     GetEnvironmentVariableW(L"PATH", path, 32768);
     SetEnv(L"PATH", folder.Path().wstring() + L";" + path);
-    const std::wstring beside = FindToolProgram(L"winfr");
     const std::wstring onPath = FindToolProgram(L"kestro-path-tool");
+    const std::wstring besideFound = FindToolProgram(L"kestro-beside-tool");
+    // winfr itself: the test prefix keeps the simulator where Windows keeps winfr for the account;
+    // the copy beside this program is passed over.
+    const std::wstring winfr = FindToolProgram(L"winfr");
+    const std::string message = StartError("kestro-beside-tool");
+    runner.Stop();
     SetEnv(L"PATH", path);
+    std::filesystem::remove(beside);
 
-    EXPECT_TRUE(std::filesystem::equivalent(beside, ExeFolder() / L"winfr.exe")) << Narrow(beside);
-    EXPECT_TRUE(std::filesystem::equivalent(onPath, folder.Path() / L"kestro-path-tool.exe")) << Narrow(onPath);
+    EXPECT_EQ(onPath, L"");
+    EXPECT_EQ(besideFound, L"");
+    EXPECT_EQ(message, "Error while creating restore process!2");
+    EXPECT_TRUE(Narrow(winfr).ends_with("\\AppData\\Local\\Microsoft\\WindowsApps\\winfr.exe")) << Narrow(winfr);
+}
+
+// The folders come from ToolFolders (the account's aliases, then System32, or Sysnative for a
+// 32-bit program on 64-bit Windows); these stand in for them.
+TEST(ToolSearch, TakesTheProgramFromTheFirstFolderThatHoldsItAndNothingElse) {
+    TempDir root(L"kestro-search");
+    const std::filesystem::path aliases = root.Path() / L"WindowsApps";
+    const std::filesystem::path sysnative = root.Path() / L"Sysnative";
+    std::filesystem::create_directories(aliases);
+    std::filesystem::create_directories(sysnative / L"sub");
+    for (const wchar_t* name : {L"both.exe", L"system.exe", L"tool.com"}) {
+        std::ofstream(sysnative / name) << "x";
+    }
+    std::ofstream(aliases / L"both.exe") << "x";
+    std::filesystem::create_directories(aliases / L"folder.exe");
+    const std::vector<std::string> folders = {Narrow(aliases.wstring()), "relative\\folder",
+                                              Narrow(sysnative.wstring())};
+    EXPECT_EQ(FindProgramIn(L"both", folders), (aliases / L"both.exe").wstring());
+    EXPECT_EQ(FindProgramIn(L"system", folders), (sysnative / L"system.exe").wstring());
+    EXPECT_EQ(FindProgramIn(L"tool.com", folders), (sysnative / L"tool.com").wstring());
+    EXPECT_EQ(FindProgramIn(L"folder", folders), L"") << "a folder is no program";
+    EXPECT_EQ(FindProgramIn(L"none", folders), L"");
+    for (const wchar_t* withFolder : {L"sub\\..\\system", L"..\\Sysnative\\system", L"C:system", L"/system"}) {
+        EXPECT_EQ(FindProgramIn(withFolder, folders), L"") << Narrow(withFolder);
+    }
+    EXPECT_EQ(FindProgramIn(L"both", {}), L"");
+}
+
+// Every inheritable pipe handle of this process at this moment.
+std::vector<HANDLE> InheritablePipes() {
+    std::vector<HANDLE> pipes;
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
+        const auto handle = reinterpret_cast<HANDLE>(value);
+        DWORD information = 0;
+        if (GetHandleInformation(handle, &information) && (information & HANDLE_FLAG_INHERIT) != 0 &&
+            GetFileType(handle) == FILE_TYPE_PIPE) {
+            pipes.push_back(handle);
+        }
+    }
+    return pipes;
+}
+
+// What the runner asks of the system when it starts the tool, seen before the system does it.
+class RecordingLauncher final : public ToolLauncher {
+public:
+    BOOL StartProcess(const std::wstring& file, std::wstring& commandLine, DWORD creationFlags,
+                      STARTUPINFOEXW& startup, PROCESS_INFORMATION& info) override {
+        program = file;
+        flags = creationFlags;
+        startupFlags = startup.StartupInfo.dwFlags;
+        handleList = startup.lpAttributeList != nullptr;
+        output = startup.StartupInfo.hStdOutput;
+        inheritablePipes = InheritablePipes();
+        return ToolLauncher::StartProcess(file, commandLine, creationFlags, startup, info);
+    }
+    BOOL AssignToJob(HANDLE job, HANDLE process) override {
+        if (refuseJob) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        return ToolLauncher::AssignToJob(job, process);
+    }
+    std::wstring program;
+    DWORD flags = 0;
+    DWORD startupFlags = 0;
+    bool handleList = false;
+    HANDLE output = nullptr;
+    std::vector<HANDLE> inheritablePipes;
+    bool refuseJob = false;
+};
+
+// Where Windows Terminal is the default terminal, a console program started with a hidden window
+// (STARTF_USESHOWWINDOW, SW_HIDE) gets a visible terminal all the same, and closing it ends the
+// tool; Wine shows no terminal either way, so the flags themselves are checked. The tool holds
+// only the pipe's write end: with the read end too, the pipe would never tell the program that the
+// tool is gone.
+TEST_F(RunnerTest, TheToolStartsByItsFullPathWithoutAConsoleWindowAndInheritsOnlyTheWriteEnd) {
+    RecordingLauncher launcher;
+    runner.SetLauncher(&launcher);
+    const std::vector<HANDLE> before = InheritablePipes(); // this program's own output, say
+    EventWindow window;
+    const bool ended = RunToEnd(L"quick", window);
+    runner.SetLauncher(nullptr);
+    ASSERT_TRUE(ended);
+    std::vector<HANDLE> added;
+    std::set_difference(launcher.inheritablePipes.begin(), launcher.inheritablePipes.end(), before.begin(),
+                        before.end(), std::back_inserter(added));
+    EXPECT_EQ(launcher.program, runner.ToolPath());
+    EXPECT_TRUE(std::filesystem::equivalent(launcher.program, FindToolProgram(L"winfr")));
+    EXPECT_NE(launcher.flags & CREATE_NO_WINDOW, 0u);
+    EXPECT_EQ(launcher.startupFlags & STARTF_USESHOWWINDOW, 0u);
+    EXPECT_NE(launcher.startupFlags & STARTF_USESTDHANDLES, 0u);
+    EXPECT_TRUE(launcher.handleList) << "only the handles named may be inherited";
+    EXPECT_EQ(added, std::vector<HANDLE>{launcher.output});
+    EXPECT_FALSE(runner.JobError().has_value());
+}
+
+TEST_F(RunnerTest, AToolThatCannotBePutIntoItsJobRunsAndTheReasonIsKept) {
+    RecordingLauncher launcher;
+    launcher.refuseJob = true;
+    runner.SetLauncher(&launcher);
+    EventWindow window;
+    const bool ended = RunToEnd(L"quick", window);
+    runner.SetLauncher(nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(window.Count(EventKind::Completed), 1);
+    EXPECT_EQ(runner.JobError(), std::optional<DWORD>(ERROR_ACCESS_DENIED));
+    // The next run is in its job again.
+    EventWindow next;
+    ASSERT_TRUE(RunToEnd(L"instant", next));
+    EXPECT_FALSE(runner.JobError().has_value());
+}
+
+// A flood interprets thousands of lines between two turns of the message loop. Windows would
+// refuse posts beyond its queue limit (Wine never does), and a refused end of the run would leave
+// the dialog open for good: the events wait in the runner's mailbox, and a handful of wake-ups
+// reach the window.
+TEST_F(RunnerTest, AFloodEndsRightWhereWindowsLimitsTheQueue) {
+    SetEnv(L"WINFR_SIM_FLOOD_LINES", L"200000");
+    testing_win::PostQuota quota(50);
+    runner.SetMessagePoster(quota.Poster());
+    EventWindow window;
+    const bool ended = RunToEnd(L"flood", window);
+    runner.SetMessagePoster(nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(quota.Refused(), 0u);
+    EXPECT_LE(quota.MostWaiting(), 2u);
+    EXPECT_LE(runner.MostEventsWaiting(), 64u);
+    EXPECT_EQ(window.events.back().kind, EventKind::Finished);
+    EXPECT_EQ(window.Count(EventKind::Completed), 1);
+    const auto last = std::find_if(window.events.rbegin(), window.events.rend(),
+                                   [](const ProgressEvent& e) { return e.totalFiles > 0; });
+    ASSERT_NE(last, window.events.rend());
+    EXPECT_EQ(last->filesRecovered, 200000);
+    EXPECT_EQ(last->totalFiles, 200000);
+}
+
+// A queue that is full when the run ends: the wake-up is tried again until it gets through.
+TEST_F(RunnerTest, ARefusedWakeUpIsTriedAgainUntilTheEndOfTheRunArrives) {
+    int refusals = 0;
+    runner.SetMessagePoster([&](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> BOOL {
+        if (refusals < 5) {
+            ++refusals;
+            SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+            return FALSE;
+        }
+        return PostMessageW(hwnd, message, wParam, lParam);
+    });
+    EventWindow window;
+    const bool ended = RunToEnd(L"quick", window);
+    runner.SetMessagePoster(nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(refusals, 5);
+    EXPECT_EQ(window.Count(EventKind::Completed), 1);
+    EXPECT_EQ(window.FinishedCount(), 1);
+    EXPECT_EQ(window.events.back().kind, EventKind::Finished);
 }
 
 // Microsoft Store installs winfr.exe as an app alias in this account's WindowsApps folder, which
@@ -529,6 +702,7 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest,
 // Resources.
 
 TEST_F(RunnerTest, HundredRunsLeaveNoHandlesOrMemoryBehind) {
+    runner.SetLineObserver(nullptr); // the lines kept would count as memory left behind
     const auto settle = [] {
         PumpUntil([] { return ToolRunner::LivePollingThreads() == 0; }, 5000);
         PumpUntil([] { return false; }, 100); // the threads' own handles are released as they exit
@@ -550,7 +724,7 @@ TEST_F(RunnerTest, HundredRunsLeaveNoHandlesOrMemoryBehind) {
     EXPECT_LE(liveAllocations.load(), allocationsBefore + 20);
 }
 
-TEST(WindowPostSink, RecordThatCannotBePostedIsFreed) {
+TEST(WindowPostSink, EventsForNoWindowAreFreed) {
     HWND window = nullptr;
     WindowPostSink sink(window);
     const long before = liveAllocations.load();
@@ -562,7 +736,33 @@ TEST(WindowPostSink, RecordThatCannotBePostedIsFreed) {
     EXPECT_EQ(liveAllocations.load(), before);
 
     MSG msg;
-    EXPECT_FALSE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_PROCESSINFO, WM_PROCESSINFO, PM_NOREMOVE));
+    EXPECT_FALSE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_PROGRESS_WAITING, WM_PROGRESS_WAITING, PM_NOREMOVE));
+}
+
+// A run of days on a big disk must not fill the destination with its log: the file stops at its
+// limit (64 MB; a small one here), in whole lines, with a note and the closing lines.
+TEST(RunLogWriter, TheFileStopsGrowingAtItsLimitWithANoteAndTheClosingLines) {
+    TempDir folder(L"kestro-log-limit");
+    constexpr std::uint64_t kLimit = 64 * 1024;
+    std::wstring path;
+    {
+        RunLogWriter writer(folder.Path().wstring(), L"limit.log", "opening\r\n", kLimit);
+        const std::string line = "[     1.0 s] Files recovered: 1, total files: 9, current filename: D:\\x.txt\r\n";
+        for (int i = 0; i < 5000; ++i) {
+            writer.Append(line);
+        }
+        writer.Finish("\r\nEnded: the tool finished (exit code 0)\r\n");
+        ASSERT_TRUE(writer.WaitFinished(10000));
+        path = writer.Path();
+    }
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_LE(text.size(), kLimit);
+    EXPECT_GT(text.size(), kLimit - RunLogWriter::kClosingRoom - 200);
+    EXPECT_TRUE(text.ends_with("current filename: D:\\x.txt\r\n"
+                               "[The lines that followed were not written: the log reached its limit of 64 KB]\r\n"
+                               "\r\nEnded: the tool finished (exit code 0)\r\n"))
+        << text.substr(text.size() - 300);
 }
 
 TEST(ToolNarrowText, KeepsUtf8AndReadsOtherBytesInTheOemCodePage) {
