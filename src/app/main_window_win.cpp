@@ -265,7 +265,7 @@ void MainWindow::ToolRunningChanged(bool running) {
 void MainWindow::SessionEnding() {
     try {
         if (scanDialog_ != nullptr) {
-            scanDialog_->StopRun();
+            scanDialog_->EndForSession();
         } else if (runner_) {
             runner_->Stop();
         }

@@ -19,6 +19,7 @@
 #include "runner/progress_event.h"
 #include "runner/run_log_writer_win.h"
 #include "runner/tool_runner_win.h"
+#include "runner/window_sink_win.h"
 #include "widgets/percent_bar_win.h"
 
 namespace kestro {
@@ -118,11 +119,13 @@ void ScanDialog::ClearDisplay() {
     filesFound_ = 0;
     savedFolder_.clear();
     outcomeEndedRun_ = false;
+    outcomeShown_ = false;
     filesRecovered_ = 0;
     filesTotal_ = 0;
     timeLeft_ = TimeLeftEstimator();
     pass_.reset();
     ending_.reset();
+    logLines_ = RepeatedLines();
     SetWindowTextW(controls_->elapsedText, L"");
 }
 
@@ -149,6 +152,20 @@ void ScanDialog::StartProgressDisplay() {
     clockRunning_ = true;
     ShowElapsed();
     SetTimer(hwnd_, kElapsedTimer, 1000, nullptr);
+}
+
+// Windows ends the program soon after: the log gets its closing lines now, not when the modal loop
+// would have ended.
+void ScanDialog::EndForSession() noexcept {
+    try {
+        runner_->Stop();
+        RecordEnding(RunEnding::SessionEnded);
+        FinishLog();
+        StopClock();
+        EndTaskbarProgress();
+        SetModalResult(mrAbort);
+    } catch (...) {
+    }
 }
 
 void ScanDialog::OnClose() {
@@ -232,16 +249,14 @@ bool ScanDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         result = 0;
         return true;
     }
-    if (msg == WM_PROCESSINFO) {
-        // The record is ours from here on, whatever its handling does.
-        std::unique_ptr<ProgressEvent> event(reinterpret_cast<ProgressEvent*>(lParam));
-        if (event) {
+    if (msg == WM_PROGRESS_WAITING) {
+        TakeProgressEvents(lParam, [this](const ProgressEvent& event) {
             try {
-                OnProgressEvent(*event);
+                OnProgressEvent(event);
             } catch (...) {
                 // A failing event must not disturb the run.
             }
-        }
+        });
         result = 0;
         return true;
     }
@@ -285,12 +300,14 @@ void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
         StopRun();
         break;
     case EventKind::NothingFound:
+        outcomeShown_ = true;
         ShowNothingFound();
         break;
     case EventKind::NeedsAdmin:
         EndRunWithProblem(LoadText(IDS_NEEDS_ADMIN), RunEnding::NeedsAdmin);
         break;
     case EventKind::Completed:
+        outcomeShown_ = true;
         ShowBox(CompletedMessage(), MB_ICONINFORMATION);
         break;
     case EventKind::Finished:
@@ -340,10 +357,14 @@ void ScanDialog::ShowNothingFound() {
     ShowBox(text, MB_ICONINFORMATION);
 }
 
-// A tool that crashed must not look like a finished run, whatever it reported before.
+// A tool that crashed must not look like a finished run, whatever it reported before; nor must one
+// that ended with an error code before it told any outcome (ended from outside by Task Manager's
+// "End process" or taskkill /f, for one: exit code 1).
 void ScanDialog::RunFinished(const ProgressEvent& event) {
-    RecordEnding(IsCrashExitCode(event.exitCode) ? RunEnding::Crashed : RunEnding::Finished, event.exitCode);
-    if (IsCrashExitCode(event.exitCode)) {
+    const bool crashed = IsCrashExitCode(event.exitCode);
+    const bool failed = !crashed && event.exitCode != 0 && !outcomeShown_;
+    RecordEnding(crashed ? RunEnding::Crashed : failed ? RunEnding::Failed : RunEnding::Finished, event.exitCode);
+    if (crashed || failed) {
         ShowProblem(WithExitCode(LoadText(IDS_TOOL_STOPPED), event.exitCode));
     } else if (!event.progressSeen) {
         ShowProblem(LoadText(IDS_FINISHED_QUICKLY));
@@ -351,15 +372,9 @@ void ScanDialog::RunFinished(const ProgressEvent& event) {
     Close();
 }
 
+// Wake-ups posted to this window that it will never handle: their tickets are still ours.
 void ScanDialog::DrainQueuedEvents() noexcept {
-    if (hwnd_ == nullptr) {
-        return;
-    }
-    // Events posted to this window that it will never handle: their records are still ours.
-    MSG msg;
-    while (PeekMessageW(&msg, hwnd_, WM_PROCESSINFO, WM_PROCESSINFO, PM_REMOVE)) {
-        delete reinterpret_cast<ProgressEvent*>(msg.lParam);
-    }
+    DiscardProgressWakeups(hwnd_);
 }
 
 // A new pass (its caption changes) starts the estimate of the time left again; every move of
@@ -392,6 +407,8 @@ void ScanDialog::StartLog() {
         header.fileSystem = context_.SourceFileSystem();
         header.destination = destination;
         header.commandLine = runner_->CommandLine(arguments_);
+        header.toolPath = Narrow(runner_->ToolPath());
+        header.jobError = runner_->JobError();
         header.started = started;
         log_ =
             std::make_unique<RunLogWriter>(Widen(destination), Widen(RunLogFileName(started)), RunLogOpening(header));
@@ -405,7 +422,10 @@ void ScanDialog::StartLog() {
 void ScanDialog::LogLine(std::string_view line) {
     if (log_) {
         const ULONGLONG now = ticks_->Milliseconds();
-        log_->Append(RunLogOutputLine(now > runStarted_ ? now - runStarted_ : 0, line));
+        const std::string text = logLines_.Next(now > runStarted_ ? now - runStarted_ : 0, line);
+        if (!text.empty()) {
+            log_->Append(text);
+        }
     }
 }
 
@@ -423,6 +443,10 @@ void ScanDialog::FinishLog() noexcept {
     }
     try {
         runner_->SetLineObserver(nullptr);
+        const std::string repeats = logLines_.Flush();
+        if (!repeats.empty()) {
+            log_->Append(repeats);
+        }
         SYSTEMTIME now{};
         GetLocalTime(&now);
         const LocalTime ended{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};

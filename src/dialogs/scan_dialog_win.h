@@ -51,6 +51,8 @@ public:
 
     // The Stop button; also what the events that end a run do.
     void StopRun();
+    // The session ends (logoff, shutdown): the run stops and its log is closed at once.
+    void EndForSession() noexcept;
 
     // The controls, for tests and outside readers.
     HWND StatusText() const;
@@ -113,11 +115,14 @@ private:
     bool taskbarActive_ = false;
     // An outcome (destination full, missing rights) has stopped the run and shows its box.
     bool outcomeEndedRun_ = false;
+    // The tool told how the run went (completed, nothing found).
+    bool outcomeShown_ = false;
     // The time left in the pass under way, told by the bar's moves within it.
     TimeLeftEstimator timeLeft_;
     std::optional<RunPass> pass_;
     // The run's log, and how the run ended as far as the dialog knows (the first word counts).
     std::unique_ptr<RunLogWriter> log_;
+    RepeatedLines logLines_;
     std::optional<RunEnding> ending_;
     std::uint32_t endingCode_ = 0;
     std::wstring logPath_;

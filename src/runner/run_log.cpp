@@ -1,5 +1,7 @@
 #include "runner/run_log.h"
 
+#include <utility>
+
 #include "dialogs/scan_outcome.h"
 
 namespace kestro {
@@ -31,6 +33,10 @@ std::string EndingText(RunEnding ending, std::uint32_t exitCode) {
         return "the tool asked whether to abort; the run was stopped";
     case RunEnding::Crashed:
         return "the tool crashed (exit code 0x" + HexExitCode(exitCode) + ")";
+    case RunEnding::Failed:
+        return "the tool stopped unexpectedly (exit code 0x" + HexExitCode(exitCode) + ")";
+    case RunEnding::SessionEnded:
+        return "stopped because Windows was shutting down or the user was logging off";
     }
     return "unknown";
 }
@@ -47,6 +53,11 @@ std::string RunLogOpening(const RunLogHeader& header) {
     text += "Source drive: " + header.sourceDrive + " (" + header.fileSystem + ")" + kLineEnd;
     text += "Destination: " + header.destination + kLineEnd;
     text += "Command line: " + header.commandLine + kLineEnd;
+    text += "Tool: " + header.toolPath + kLineEnd;
+    if (header.jobError) {
+        text += "Note: the tool could not be tied to this program (system error " + std::to_string(*header.jobError) +
+                "); it may go on running if the program is ended by force." + kLineEnd;
+    }
     text += "Started: " + DateTimeText(header.started) + kLineEnd;
     text += kLineEnd;
     return text;
@@ -68,6 +79,29 @@ std::string RunLogOutputLine(std::uint64_t millisecondsSinceStart, std::string_v
     }
     text += kLineEnd;
     return text;
+}
+
+std::string RepeatedLines::Next(std::uint64_t millisecondsSinceStart, std::string_view line) {
+    if (any_ && line == last_) {
+        ++repeats_;
+        lastMilliseconds_ = millisecondsSinceStart;
+        return {};
+    }
+    std::string text = Flush();
+    text += RunLogOutputLine(millisecondsSinceStart, line);
+    last_.assign(line);
+    any_ = true;
+    lastMilliseconds_ = millisecondsSinceStart;
+    return text;
+}
+
+std::string RepeatedLines::Flush() {
+    if (repeats_ == 0) {
+        return {};
+    }
+    const std::uint64_t repeats = std::exchange(repeats_, 0);
+    const std::string note = "(repeated " + std::to_string(repeats) + (repeats == 1 ? " time)" : " times)");
+    return RunLogOutputLine(lastMilliseconds_, note);
 }
 
 std::string RunLogClosing(RunEnding ending, std::uint32_t exitCode, const LocalTime& ended) {

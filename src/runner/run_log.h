@@ -3,6 +3,7 @@
 // and second attempts: what was asked, everything the tool said, and how the run ended. The
 // log is written for whoever helps the user, so it stays in English like the tool's own output.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,8 @@ enum class RunEnding {
     NeedsAdmin,    // the tool lacked administrator rights
     AbortPrompt,   // the tool asked whether to abort, and the run was stopped
     Crashed,       // the tool died with an NTSTATUS error code
+    Failed,        // the tool ended with another error code before it reported an outcome
+    SessionEnded,  // Windows was shutting down, or the user was logging off
 };
 
 struct RunLogHeader {
@@ -30,6 +33,9 @@ struct RunLogHeader {
     std::string fileSystem;
     std::string destination;
     std::string commandLine;
+    std::string toolPath; // the program file that was started
+    // Why the tool could not be tied to the program's job (a system error number); nothing when it was.
+    std::optional<std::uint32_t> jobError;
     LocalTime started;
 };
 
@@ -40,6 +46,24 @@ std::string RunLogOpening(const RunLogHeader& header);
 // "[   12.3 s] Scanning disk: 12%". Line ends and other control characters inside the line
 // are shown as blanks, so every output line is one line of the log.
 std::string RunLogOutputLine(std::uint64_t millisecondsSinceStart, std::string_view line);
+
+// Progress redraws print the same line again and again. A line equal to the one before it is
+// counted instead of written; the count follows as "(repeated N times)" when another line comes,
+// and at the end.
+class RepeatedLines {
+public:
+    // The log text for one more line of output: the line itself, after the count of the line
+    // before it when that one repeated; empty while the line repeats.
+    std::string Next(std::uint64_t millisecondsSinceStart, std::string_view line);
+    // The count of repeats not yet written; empty when there are none.
+    std::string Flush();
+
+private:
+    std::string last_;
+    bool any_ = false;
+    std::uint64_t repeats_ = 0;
+    std::uint64_t lastMilliseconds_ = 0;
+};
 
 // The closing lines: how the run ended (with the exit code where it tells something) and when.
 std::string RunLogClosing(RunEnding ending, std::uint32_t exitCode, const LocalTime& ended);

@@ -15,6 +15,7 @@ struct RunLogWriter::State {
     std::mutex mutex;
     std::condition_variable changed;
     std::string pending;
+    std::string closing; // written last, once finishing
     std::size_t dropped = 0;
     bool finishing = false;
     bool finished = false;
@@ -70,16 +71,68 @@ std::string DroppedNote(std::size_t dropped) {
     return "[" + std::to_string(dropped) + " lines were not written: the destination was too slow]\r\n";
 }
 
-void WriteLog(const std::shared_ptr<RunLogWriter::State>& state, std::wstring folder, std::wstring fileName) {
+std::string FullNote(std::uint64_t maxBytes) {
+    const std::string limit =
+        maxBytes >= (1u << 20) ? std::to_string(maxBytes >> 20) + " MB" : std::to_string(maxBytes >> 10) + " KB";
+    return "[The lines that followed were not written: the log reached its limit of " + limit + "]\r\n";
+}
+
+// The file and how much of it the output may still take.
+class LogFile {
+public:
+    LogFile(UniqueHandle file, std::uint64_t maxBytes)
+        : file_(std::move(file)), maxBytes_(maxBytes),
+          outputRoom_(maxBytes > RunLogWriter::kClosingRoom ? maxBytes - RunLogWriter::kClosingRoom : 0) {}
+
+    // Output lines, whole lines only, as far as the room allows; then one note that the log ends.
+    void WriteOutput(std::string_view text) {
+        if (!file_ || full_ || text.empty()) {
+            return;
+        }
+        if (written_ + text.size() > outputRoom_) {
+            const std::size_t room = static_cast<std::size_t>(outputRoom_ - written_);
+            const std::size_t lineEnd = text.substr(0, room).rfind('\n');
+            Write(lineEnd == std::string_view::npos ? std::string_view() : text.substr(0, lineEnd + 1));
+            Write(FullNote(maxBytes_));
+            full_ = true;
+            return;
+        }
+        Write(text);
+    }
+    // The closing lines fit in the room kept for them.
+    void WriteClosing(std::string_view text) {
+        if (file_ && written_ + text.size() <= maxBytes_) {
+            Write(text);
+        }
+    }
+
+private:
+    void Write(std::string_view text) {
+        if (file_ && !WriteAll(file_.Get(), text)) {
+            file_.Reset(); // the log simply ends here
+        }
+        written_ += text.size();
+    }
+
+    UniqueHandle file_;
+    std::uint64_t maxBytes_;
+    std::uint64_t outputRoom_;
+    std::uint64_t written_ = 0;
+    bool full_ = false;
+};
+
+void WriteLog(const std::shared_ptr<RunLogWriter::State>& state, std::wstring folder, std::wstring fileName,
+              std::uint64_t maxBytes) {
     std::wstring path;
-    UniqueHandle file = CreateLogFile(folder, fileName, path);
+    UniqueHandle created = CreateLogFile(folder, fileName, path);
     {
         std::lock_guard lock(state->mutex);
         state->path = path;
     }
-    bool writing = static_cast<bool>(file);
+    LogFile file(std::move(created), maxBytes);
     for (;;) {
         std::string text;
+        std::string closing;
         bool last = false;
         {
             std::unique_lock lock(state->mutex);
@@ -89,15 +142,16 @@ void WriteLog(const std::shared_ptr<RunLogWriter::State>& state, std::wstring fo
                 text += DroppedNote(std::exchange(state->dropped, 0));
             }
             last = state->finishing;
+            if (last) {
+                closing.swap(state->closing);
+            }
         }
-        if (writing && !WriteAll(file.Get(), text)) {
-            writing = false; // the log simply ends here
-        }
+        file.WriteOutput(text);
         if (last) {
+            file.WriteClosing(closing);
             break;
         }
     }
-    file.Reset();
     std::lock_guard lock(state->mutex);
     state->finished = true;
     state->changed.notify_all();
@@ -105,13 +159,13 @@ void WriteLog(const std::shared_ptr<RunLogWriter::State>& state, std::wstring fo
 
 } // namespace
 
-RunLogWriter::RunLogWriter(std::wstring folder, std::wstring fileName, std::string opening)
+RunLogWriter::RunLogWriter(std::wstring folder, std::wstring fileName, std::string opening, std::uint64_t maxBytes)
     : state_(std::make_shared<State>()) {
     state_->pending = std::move(opening);
     try {
-        std::thread([state = state_, folder = std::move(folder), fileName = std::move(fileName)]() mutable noexcept {
+        std::thread([state = state_, folder = std::move(folder), fileName = std::move(fileName), maxBytes]() mutable noexcept {
             try {
-                WriteLog(state, std::move(folder), std::move(fileName));
+                WriteLog(state, std::move(folder), std::move(fileName), maxBytes);
             } catch (...) {
                 std::lock_guard lock(state->mutex);
                 state->finished = true;
@@ -150,7 +204,7 @@ void RunLogWriter::Finish(std::string_view closing) {
     if (state_->dropped > 0) {
         state_->pending += DroppedNote(std::exchange(state_->dropped, 0));
     }
-    state_->pending.append(closing);
+    state_->closing.assign(closing);
     state_->finishing = true;
     state_->changed.notify_all();
 }

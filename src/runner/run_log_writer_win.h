@@ -6,6 +6,8 @@
 // the one being recovered, whereas the program's own folders usually are not.
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,8 +17,9 @@ namespace kestro {
 class RunLogWriter {
 public:
     // Starts the thread, which creates folder\fileName (or "<name> (2).log" and so on when that
-    // exists) and writes opening first.
-    RunLogWriter(std::wstring folder, std::wstring fileName, std::string opening);
+    // exists) and writes opening first. The file never grows beyond maxBytes.
+    RunLogWriter(std::wstring folder, std::wstring fileName, std::string opening,
+                 std::uint64_t maxBytes = kMaxFileBytes);
     // Finishes the log if Finish was not called, and waits a little for the thread; a thread
     // stuck on a slow destination is left to end by itself.
     ~RunLogWriter();
@@ -33,6 +36,11 @@ public:
 
     // What may wait in memory for a slow destination; beyond it, lines are counted and dropped.
     static constexpr std::size_t kMaxPending = 16u << 20;
+    // The largest log file. A run of days on a big disk could otherwise fill the destination
+    // with its log rather than with recovered files. The output stops short of it, so that a
+    // note and the closing lines still fit.
+    static constexpr std::uint64_t kMaxFileBytes = 64u << 20;
+    static constexpr std::uint64_t kClosingRoom = 4096;
 
     // Shared with the thread, which may outlive the writer.
     struct State;

@@ -20,13 +20,20 @@ TEST(RunLog, OpensWithWhatWasAskedAndWhen) {
     header.fileSystem = "NTFS";
     header.destination = "D:\\Спасение";
     header.commandLine = "winfr C: \"D:\\Спасение\" /regular /o:b /a /e:*.mm1 ";
+    header.toolPath = "C:\\Users\\Ана\\AppData\\Local\\Microsoft\\WindowsApps\\winfr.exe";
     header.started = kStarted;
-    EXPECT_EQ(RunLogOpening(header), "Kestro Refindor 2.0 - recovery log\r\n"
-                                     "Source drive: C: (NTFS)\r\n"
-                                     "Destination: D:\\Спасение\r\n"
-                                     "Command line: winfr C: \"D:\\Спасение\" /regular /o:b /a /e:*.mm1 \r\n"
-                                     "Started: 2026-12-08 09:05:07\r\n"
-                                     "\r\n");
+    const std::string opening = "Kestro Refindor 2.0 - recovery log\r\n"
+                                "Source drive: C: (NTFS)\r\n"
+                                "Destination: D:\\Спасение\r\n"
+                                "Command line: winfr C: \"D:\\Спасение\" /regular /o:b /a /e:*.mm1 \r\n"
+                                "Tool: C:\\Users\\Ана\\AppData\\Local\\Microsoft\\WindowsApps\\winfr.exe\r\n";
+    EXPECT_EQ(RunLogOpening(header), opening + "Started: 2026-12-08 09:05:07\r\n\r\n");
+    // A tool outside the job that ends it with the program is worth knowing about afterwards.
+    header.jobError = 5;
+    EXPECT_EQ(RunLogOpening(header), opening +
+                                         "Note: the tool could not be tied to this program (system error 5); it may go "
+                                         "on running if the program is ended by force.\r\n"
+                                         "Started: 2026-12-08 09:05:07\r\n\r\n");
 }
 
 TEST(RunLog, EachOutputLineIsOneLogLineWithItsOffset) {
@@ -37,6 +44,28 @@ TEST(RunLog, EachOutputLineIsOneLogLineWithItsOffset) {
     EXPECT_EQ(RunLogOutputLine(1000, "a\rb\nc\td\x7f"), "[     1.0 s] a b c d\r\n");
     EXPECT_EQ(RunLogOutputLine(1000, ""), "[     1.0 s]\r\n");
     EXPECT_EQ(RunLogOutputLine(1000, "Фото 写真.jpg"), "[     1.0 s] Фото 写真.jpg\r\n");
+}
+
+TEST(RunLog, ARepeatedLineIsWrittenOnceWithItsCount) {
+    RepeatedLines lines;
+    std::string log = lines.Next(0, "Pass 1: Scanning and processing disk");
+    for (std::uint64_t i = 0; i < 5000; ++i) {
+        log += lines.Next(1000 + i, "Scanning disk: 10%");
+    }
+    log += lines.Next(7000, "Scanning disk: 11%");
+    log += lines.Next(7100, "Scanning disk: 11%");
+    log += lines.Flush();
+    log += lines.Flush();
+    EXPECT_EQ(log, "[     0.0 s] Pass 1: Scanning and processing disk\r\n"
+                   "[     1.0 s] Scanning disk: 10%\r\n"
+                   "[     5.9 s] (repeated 4999 times)\r\n"
+                   "[     7.0 s] Scanning disk: 11%\r\n"
+                   "[     7.1 s] (repeated 1 time)\r\n");
+    // An empty first line is a line like any other.
+    RepeatedLines blank;
+    EXPECT_EQ(blank.Next(0, ""), "[     0.0 s]\r\n");
+    EXPECT_EQ(blank.Next(0, ""), "");
+    EXPECT_EQ(blank.Flush(), "[     0.0 s] (repeated 1 time)\r\n");
 }
 
 TEST(RunLog, ClosesWithHowTheRunEnded) {
@@ -52,4 +81,8 @@ TEST(RunLog, ClosesWithHowTheRunEnded) {
               "\r\nEnded: the tool asked whether to abort; the run was stopped\r\n" + at);
     EXPECT_EQ(RunLogClosing(RunEnding::Crashed, 0xC0000005, ended),
               "\r\nEnded: the tool crashed (exit code 0xC0000005)\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::Failed, 1, ended),
+              "\r\nEnded: the tool stopped unexpectedly (exit code 0x00000001)\r\n" + at);
+    EXPECT_EQ(RunLogClosing(RunEnding::SessionEnded, 0, ended),
+              "\r\nEnded: stopped because Windows was shutting down or the user was logging off\r\n" + at);
 }

@@ -10,6 +10,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <map>
 #include <new>
@@ -19,6 +21,7 @@
 
 #include "app/main_window_win.h"
 #include "global/application_win.h"
+#include "global/files_win.h"
 #include "global/session_win.h"
 #include "global/winstr_win.h"
 #include "job/command.h"
@@ -82,7 +85,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
 class ClosingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(ExeFolder() / L"winfr.exe")) << "the simulator belongs beside the tests";
+        ASSERT_FALSE(FindToolProgram(L"winfr").empty()) << "the test prefix keeps the simulator as the account's winfr";
         SetEnvironmentVariableW(L"WINFR_SIM_DELAY_MS", L"0");
         SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO", L"hang");
         drives.drives = {{"C:\\", "System", "NTFS"}, {"D:\\", "Data", "NTFS"}};
@@ -241,6 +244,7 @@ TEST_F(ClosingTest, TheEndOfTheSessionStopsTheToolAndSavesBeforeItReturns) {
     bool goneOnReturn = false;
     std::wstring savedOnReturn;
     bool runningAfterCancel = false;
+    std::string logOnReturn;
     RunAndThen([&] {
         // Another program answered FALSE: the session goes on, and so does the run.
         SendMessageW(main, WM_ENDSESSION, FALSE, kLogoff);
@@ -248,10 +252,21 @@ TEST_F(ClosingTest, TheEndOfTheSessionStopsTheToolAndSavesBeforeItReturns) {
         SendMessageW(main, WM_ENDSESSION, TRUE, kLogoff);
         goneOnReturn = ProcessGone(toolId, 1000);
         savedOnReturn = Saved(L"OutputDirectory");
+        for (const auto& entry : std::filesystem::directory_iterator(destination.Path())) {
+            if (entry.path().extension() == L".log") {
+                std::ifstream in(entry.path(), std::ios::binary);
+                logOnReturn.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            }
+        }
     });
     EXPECT_TRUE(runningAfterCancel);
     EXPECT_TRUE(goneOnReturn);
     EXPECT_EQ(savedOnReturn, Widen(destination.Utf8()));
+    // Windows may end the program as soon as WM_ENDSESSION returns: the log is closed by then.
+    EXPECT_NE(logOnReturn.find("\r\nEnded: stopped because Windows was shutting down or the user was logging off\r\n"
+                               "Ended at: "),
+              std::string::npos)
+        << logOnReturn;
     EXPECT_EQ(FindWindowW(L"KestroScanDialog", nullptr), nullptr) << "the dialog ends with the tool";
     EXPECT_TRUE(boxes.boxes.empty());
 }

@@ -1,5 +1,5 @@
 // Tarvask.exe itself, driven from outside as a user would: the simulator plays
-// winfr (beside the program as winfr.exe), the window is found by its class
+// winfr (where Windows keeps it for the account), the window is found by its class
 // name, the destination is typed, Start is clicked, the outcome box is read off
 // the screen and answered, and the settings are read after closing.
 #include <windows.h>
@@ -189,25 +189,36 @@ TEST(EndToEnd, AForcedEndOfTheProgramAlsoEndsTheTool) {
     std::filesystem::remove_all(destination, ec);
 }
 
-TEST(EndToEnd, AToolThatCrashesAfterProgressIsReportedWithItsExitCode) {
-    const std::filesystem::path destination = L"D:\\e2e-crash-" + std::to_wstring(GetTickCount64());
-    std::filesystem::create_directories(destination);
-    Program program(L"crash");
-    ASSERT_TRUE(program.Started());
-    const OutsideRun run = StartThroughTheWindow(program, destination, -1);
-    ASSERT_NE(run.scanning, nullptr);
-    HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 20000);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(BoxText(box), "The recovery tool stopped unexpectedly (exit code 0xC0000005).");
-    HWND bar = Child(run.scanning, PROGRESS_CLASSW);
-    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 400) << "the progress reported before the crash";
-    Screenshot(box, L"e2e-crashed.bmp");
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(run.scanning) || !IsWindowVisible(run.scanning); }, 10000));
-    PostMessageW(run.main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(program.WaitForExit(20000));
-    std::error_code ec;
-    std::filesystem::remove_all(destination, ec);
+// A crash, and an end from outside (Task Manager's "End process": exit code 1) after progress, are
+// told with the exit code, never as a finished run.
+TEST(EndToEnd, AToolThatEndsAbnormallyAfterProgressIsReportedWithItsExitCode) {
+    const struct {
+        const wchar_t* scenario;
+        const char* box;
+        int bar;
+    } cases[] = {{L"crash", "The recovery tool stopped unexpectedly (exit code 0xC0000005).", 400},
+                 {L"killed", "The recovery tool stopped unexpectedly (exit code 0x00000001).", 300}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.scenario));
+        const std::filesystem::path destination = L"D:\\e2e-crash-" + std::to_wstring(GetTickCount64());
+        std::filesystem::create_directories(destination);
+        Program program(c.scenario);
+        ASSERT_TRUE(program.Started());
+        const OutsideRun run = StartThroughTheWindow(program, destination, -1);
+        ASSERT_NE(run.scanning, nullptr);
+        HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 20000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(BoxText(box), c.box);
+        HWND bar = Child(run.scanning, PROGRESS_CLASSW);
+        EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), c.bar) << "the progress reported before the end";
+        Screenshot(box, (L"e2e-" + std::wstring(c.scenario) + L".bmp").c_str());
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(run.scanning) || !IsWindowVisible(run.scanning); }, 10000));
+        PostMessageW(run.main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(program.WaitForExit(20000));
+        std::error_code ec;
+        std::filesystem::remove_all(destination, ec);
+    }
 }
 
 TEST(EndToEnd, TheSourceDriveNeverBecomesTheDestination) {
@@ -465,16 +476,49 @@ public:
         }
     }
     std::filesystem::path Exe() const { return folder_.Path() / L"Tarvask.exe"; }
+    std::filesystem::path Folder() const { return folder_.Path(); }
 
 private:
     TempDir folder_;
 };
 
-// Many who start the program have no Windows File Recovery yet.
+// The account's winfr.exe (the simulator in the test prefix) made to look different for as long as
+// this lives: gone, or something else in its place.
+class AccountsWinfr {
+public:
+    explicit AccountsWinfr(const char* replacement) {
+        wchar_t* local = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local))) {
+            file_ = std::filesystem::path(local) / L"Microsoft" / L"WindowsApps" / L"winfr.exe";
+        }
+        CoTaskMemFree(local);
+        saved_ = file_;
+        saved_ += L".kept";
+        std::filesystem::rename(file_, saved_);
+        if (replacement != nullptr) {
+            std::ofstream(file_, std::ios::binary) << replacement;
+        }
+    }
+    ~AccountsWinfr() {
+        std::error_code ec;
+        std::filesystem::remove(file_, ec);
+        std::filesystem::rename(saved_, file_, ec);
+    }
+    AccountsWinfr(const AccountsWinfr&) = delete;
+    AccountsWinfr& operator=(const AccountsWinfr&) = delete;
+
+private:
+    std::filesystem::path file_;
+    std::filesystem::path saved_;
+};
+
+// Many who start the program have no Windows File Recovery yet. A winfr.exe beside the program is
+// not theirs: it does not count.
 TEST(EndToEnd, WithoutWinfrAnywhereStartOffersTheStoreAndNoReturnsToTheMainWindow) {
     const std::filesystem::path destination = L"D:\\e2e-store-" + std::to_wstring(GetTickCount64());
     std::filesystem::create_directories(destination);
-    const LoneProgram lone(nullptr);
+    const AccountsWinfr none(nullptr);
+    const LoneProgram lone("This is not the account's winfr.\r\n");
     {
         Program program(L"quick", true, lone.Exe());
         ASSERT_TRUE(program.Started());
@@ -504,9 +548,9 @@ TEST(EndToEnd, WithoutWinfrAnywhereStartOffersTheStoreAndNoReturnsToTheMainWindo
 TEST(EndToEnd, AWinfrThatIsNotAProgramGivesTheSystemsErrorNumber) {
     const std::filesystem::path destination = L"D:\\e2e-bad-" + std::to_wstring(GetTickCount64());
     std::filesystem::create_directories(destination);
-    const LoneProgram lone("This is not a program.\r\n");
+    const AccountsWinfr bad("This is not a program.\r\n");
     {
-        Program program(L"quick", true, lone.Exe());
+        Program program(L"quick");
         ASSERT_TRUE(program.Started());
         HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
         ASSERT_NE(main, nullptr);
@@ -524,6 +568,52 @@ TEST(EndToEnd, AWinfrThatIsNotAProgramGivesTheSystemsErrorNumber) {
         PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_TRUE(program.WaitForExit(20000));
     }
+    std::error_code ec;
+    std::filesystem::remove_all(destination, ec);
+}
+
+// The program runs elevated: a winfr.exe left beside it (a Downloads folder) or in a folder on PATH
+// would run with administrator rights. Copies of the simulator there record every run, as does the
+// account's own; only the account's runs, and without a console window (where Windows Terminal is
+// the default terminal, a hidden one would show, and closing it would end the tool).
+TEST(EndToEnd, OnlyTheAccountsWinfrRunsWithoutAConsoleWindowNeverOneBesideTheProgramOrOnThePath) {
+    const std::filesystem::path destination = L"D:\\e2e-only-" + std::to_wstring(GetTickCount64());
+    std::filesystem::create_directories(destination);
+    const LoneProgram lone(nullptr);
+    std::filesystem::copy_file(ExeFolder() / L"winfr-sim.exe", lone.Folder() / L"winfr.exe");
+    TempDir onPath(L"e2e-path");
+    std::filesystem::copy_file(ExeFolder() / L"winfr-sim.exe", onPath.Path() / L"winfr.exe");
+    TempDir records(L"e2e-runs");
+    const std::filesystem::path runs = records.Path() / L"runs.txt";
+    wchar_t path[32768] = {};
+    GetEnvironmentVariableW(L"PATH", path, 32768);
+    // What WINEPATH adds to a Windows program's PATH, inherited by the program.
+    SetEnvironmentVariableW(L"PATH", (onPath.Path().wstring() + L";" + path).c_str());
+    SetEnvironmentVariableW(L"WINFR_SIM_RUNS", runs.c_str());
+    Program program(L"quick", true, lone.Exe());
+    SetEnvironmentVariableW(L"PATH", path);
+    SetEnvironmentVariableW(L"WINFR_SIM_RUNS", nullptr);
+    ASSERT_TRUE(program.Started());
+    const OutsideRun run = StartThroughTheWindow(program, destination, -1);
+    ASSERT_NE(run.scanning, nullptr);
+    HWND box = WaitForWindow(program.Id(), L"#32770", L"Kestro Refindor", 30000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(BoxText(box).starts_with("Quick scan completed. 12 files were found.")) << BoxText(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(run.scanning) || !IsWindowVisible(run.scanning); }, 20000));
+    PostMessageW(run.main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.WaitForExit(20000));
+
+    std::ifstream in(runs);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 1u) << "exactly one run of one winfr";
+    const std::string tab = "\t";
+    const std::string ran = lines[0].substr(0, lines[0].find(tab));
+    EXPECT_TRUE(ran.ends_with("\\AppData\\Local\\Microsoft\\WindowsApps\\winfr.exe")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(tab + "no console window")) << lines[0];
     std::error_code ec;
     std::filesystem::remove_all(destination, ec);
 }
@@ -552,6 +642,16 @@ TEST(EndToEnd, ASlowRunShowsTheTimeLeftAndLeavesOneLogBesideTheRecoveredFiles) {
             printed.push_back("Scanning disk: " + std::to_string(percent) + "%");
             out << "line " << printed.back() << "\nsleep 400\n";
         }
+        // A progress line redrawn 5,000 times, in one write.
+        out << "raw ";
+        for (int i = 0; i < 5000; ++i) {
+            out << "Scanning disk: 61%<CR><LF>";
+        }
+        out << "\n";
+        printed.push_back("Scanning disk: 61%");
+        printed.push_back("(repeated 4999 times)");
+        out << "line Scanning disk: 62%\n";
+        printed.push_back("Scanning disk: 62%");
         out << "hang\n";
     }
     const std::filesystem::path record = scripts.Path() / L"command.txt";
@@ -570,7 +670,7 @@ TEST(EndToEnd, ASlowRunShowsTheTimeLeftAndLeavesOneLogBesideTheRecoveredFiles) {
     Screenshot(run.scanning, L"e2e-time-left.bmp");
     // Wait for the last line the tool prints, then stop.
     HWND bar = Child(run.scanning, PROGRESS_CLASSW);
-    EXPECT_TRUE(PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 600; }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 620; }, 20000));
     PostMessageW(Child(run.scanning, L"Button", L"Stop"), BM_CLICK, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(run.scanning) || !IsWindowVisible(run.scanning); }, 10000));
 
@@ -596,6 +696,7 @@ TEST(EndToEnd, ASlowRunShowsTheTimeLeftAndLeavesOneLogBesideTheRecoveredFiles) {
         from = at;
     }
     EXPECT_NE(text.find("Ended: stopped before the tool finished\r\n", from), std::string::npos) << text;
+    EXPECT_EQ(text.find("Scanning disk: 61%"), text.rfind("Scanning disk: 61%")) << "one line for 5,000";
 
     PostMessageW(run.main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit(20000));

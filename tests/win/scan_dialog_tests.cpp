@@ -25,6 +25,7 @@
 #include "global/winstr_win.h"
 #include "runner/progress_event.h"
 #include "runner/tool_runner_win.h"
+#include "support/event_delivery.h"
 #include "support/fakes.h"
 #include "support/wine_helpers.h"
 
@@ -158,10 +159,7 @@ protected:
     }
 
     // Hands an event to the dialog as the runner would, and lets it be handled.
-    void Send(ProgressEvent event) {
-        auto record = std::make_unique<ProgressEvent>(std::move(event));
-        SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(record.release()));
-    }
+    void Send(ProgressEvent event) { testing_win::SendEvents(dialog->Handle(), {std::move(event)}); }
 
     std::wstring Label() const { return TextOf(dialog->StatusText()); }
     int Bar() const { return PositionOf(dialog->ProgressBar()); }
@@ -500,6 +498,9 @@ INSTANTIATE_TEST_SUITE_P(
                               MB_ICONERROR, mrCancel, 400, L"Scanning and processing disk", false},
                       RunCase{L"midcrash", 0, "The recovery tool stopped unexpectedly (exit code 0xC0000005).",
                               MB_ICONERROR, mrCancel, 125, L"Recovering files", false},
+                      // Ended from outside after some progress, before it told any outcome.
+                      RunCase{L"killed", 0, "The recovery tool stopped unexpectedly (exit code 0x00000001).",
+                              MB_ICONERROR, mrCancel, 300, L"Scanning and processing disk", false},
                       RunCase{L"unicode", 1, "Deep scan completed. 5 files were found.\r\n", MB_ICONINFORMATION,
                               mrCancel, 1000, L"Recovering files", true},
                       RunCase{L"pieces", 0, "Quick scan completed. 8 files were found.\r\n", MB_ICONINFORMATION,
@@ -758,8 +759,7 @@ protected:
     }
 
     void SendInfo(RunPass pass, std::int32_t recovered, std::int32_t total) {
-        auto record = std::make_unique<ProgressEvent>(PassEvent(pass, 400, {}, total, recovered));
-        SendMessageW(dialog->Handle(), WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(record.release()));
+        testing_win::SendEvents(dialog->Handle(), {PassEvent(pass, 400, {}, total, recovered)});
     }
     void Tick() { SendMessageW(dialog->Handle(), WM_TIMER, ScanDialog::kElapsedTimer, 0); }
     std::wstring Line() const { return TextOf(dialog->ElapsedText()); }
@@ -991,11 +991,9 @@ TEST_F(ProgressDisplayTest, OnceClosedTheDialogLeavesTaskbarAndClockAlone) {
 
 void PostMarkedEvents(HWND window, int count) {
     for (int i = 0; i < count; ++i) {
-        auto info = std::make_unique<ProgressEvent>();
-        info->currentFile.assign(kMarkerLength, 'x');
-        if (PostMessageW(window, WM_PROCESSINFO, 0, reinterpret_cast<LPARAM>(info.get()))) {
-            info.release();
-        }
+        ProgressEvent marked;
+        marked.currentFile.assign(kMarkerLength, 'x');
+        testing_win::PostEvents(window, {std::move(marked)});
     }
 }
 
@@ -1053,6 +1051,9 @@ TEST_F(RunLogTest, EveryRunLeavesOneLogWithTheCommandLineAndEveryLineTheToolPrin
     EXPECT_TRUE(text.starts_with("Kestro Refindor 2.0 - recovery log\r\n")) << text;
     EXPECT_NE(text.find("Destination: " + destination.Utf8() + "\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Command line: " + runner.CommandLine(Arguments()) + "\r\n"), std::string::npos) << text;
+    // The tool that ran, by its full path: the simulator where Windows keeps winfr for the account.
+    EXPECT_TRUE(Narrow(runner.ToolPath()).ends_with("\\Microsoft\\WindowsApps\\winfr.exe")) << Narrow(runner.ToolPath());
+    EXPECT_NE(text.find("Tool: " + Narrow(runner.ToolPath()) + "\r\n"), std::string::npos) << text;
     std::size_t from = 0;
     for (const char* line :
          {"] Windows File Recovery\r\n", "] Pass 1: Scanning and processing disk\r\n", "] Scanning disk: 50%\r\n",
@@ -1075,6 +1076,8 @@ TEST_F(RunLogTest, TheLogSaysHowTheRunEnded) {
         {"line Destination disk is full.\nhang\n", "Ended: the destination disk is full"},
         {"line Windows File Recovery requires admin privileges to run.\nexit 5\n",
          "Ended: the tool needs administrator rights"},
+        {"line Scanning disk: 30%\nexit 1\n", "Ended: the tool stopped unexpectedly (exit code 0x00000001)"},
+        {"line Scanning disk: 30%\nline Progress: 100%\nexit 1\n", "Ended: the tool finished (exit code 1)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
@@ -1103,6 +1106,29 @@ TEST_F(RunLogTest, TheLogSaysHowTheRunEnded) {
     const auto logs = LogsIn(destination.Path());
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_NE(FileText(logs[0]).find("Ended: stopped before the tool finished"), std::string::npos);
+}
+
+// Progress redraws repeat a line thousands of times: it is written once, with its count.
+TEST_F(RunLogTest, ARepeatedLineIsWrittenOnceWithItsCount) {
+    std::string script = "line Pass 1: Scanning and processing disk\n";
+    for (int i = 0; i < 5000; ++i) {
+        script += "line Scanning disk: 10%\n";
+    }
+    script += "line Scanning disk: 11%\nexit 0\n";
+    RunScript(script);
+    const auto logs = LogsIn(destination.Path());
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string text = FileText(logs[0]);
+    std::size_t copies = 0;
+    for (std::size_t at = text.find("Scanning disk: 10%"); at != std::string::npos;
+         at = text.find("Scanning disk: 10%", at + 1)) {
+        ++copies;
+    }
+    EXPECT_EQ(copies, 1u) << text;
+    const std::size_t line = text.find("] Scanning disk: 10%\r\n");
+    const std::size_t count = text.find("] (repeated 4999 times)\r\n");
+    const std::size_t next = text.find("] Scanning disk: 11%\r\n");
+    EXPECT_TRUE(line < count && count < next && next != std::string::npos) << text;
 }
 
 // The log goes into the destination or nowhere: a destination that cannot take it changes
