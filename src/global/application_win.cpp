@@ -3,7 +3,9 @@
 #include <optional>
 #include <string_view>
 
+#include "global/clipboard_win.h"
 #include "global/form_win.h"
+#include "global/text.h"
 #include "global/winstr_win.h"
 
 namespace kestro {
@@ -17,7 +19,15 @@ Application& Application::Get() {
     return app;
 }
 
-Application::Application() : boxes_(&systemBoxes_), shell_(&systemShell_), taskbar_(&systemTaskbar_) {}
+Application::Application() : boxes_(&systemBoxes_), shell_(&systemShell_), taskbar_(&systemTaskbar_) {
+    systemShell_.SetUnopenedPage([this](HWND owner, const std::string& address) { HandOverPage(owner, address); });
+}
+
+void Application::HandOverPage(HWND owner, const std::string& address) {
+    const bool copied = PutTextOnClipboard(owner, Widen(address));
+    MessageBox(FormatText(LoadText(copied ? IDS_PAGE_ADDRESS_COPIED : IDS_PAGE_ADDRESS_TO_TYPE), {address}),
+               LoadText(IDS_PRODUCT_NAME), MB_OK | MB_ICONINFORMATION);
+}
 
 void Application::SetBoxes(MessageBoxes* boxes) noexcept { boxes_ = boxes != nullptr ? boxes : &systemBoxes_; }
 

@@ -45,6 +45,9 @@ public:
     // The default error display: the message (with a full stop added when its last
     // character sorts after "."), the application title as caption, the error icon.
     void ShowException(const std::string& message);
+    // A web page that only a browser with this program's administrator rights could open: its
+    // address goes on the clipboard where possible, and a box tells the user.
+    void HandOverPage(HWND owner, const std::string& address);
     // Runs the message loop until WM_QUIT.
     int Run();
     // Keyboard handling of the form that holds msg.hwnd; true when used.

@@ -2,6 +2,8 @@
 
 #include "global/winstr_win.h"
 
+#include <utility>
+
 namespace kestro {
 
 int SystemMessageBoxes::Show(HWND owner, const std::string& text, const std::string& caption, UINT flags) {
@@ -15,10 +17,27 @@ SystemShell::SystemShell()
 void SystemShell::Open(HWND owner, const std::string& verb, const std::string& file) {
     const std::wstring wideVerb = Widen(verb);
     const std::wstring wideFile = Widen(file);
-    if (IsWebAddress(wideFile) && desktop_->Launch(owner, wideVerb, wideFile)) {
+    if (!IsWebAddress(wideFile)) {
+        direct_->Launch(owner, wideVerb, wideFile);
         return;
     }
-    direct_->Launch(owner, wideVerb, wideFile);
+    if (desktop_->Launch(owner, wideVerb, wideFile)) {
+        return;
+    }
+    const bool elevated = elevated_ ? elevated_() : ProcessIsElevated();
+    if (!elevated) {
+        direct_->Launch(owner, wideVerb, wideFile);
+    } else if (unopened_) {
+        unopened_(owner, file);
+    }
+}
+
+void SystemShell::SetElevated(std::function<bool()> elevated) {
+    elevated_ = std::move(elevated);
+}
+
+void SystemShell::SetUnopenedPage(UnopenedPage unopened) {
+    unopened_ = std::move(unopened);
 }
 
 } // namespace kestro

@@ -136,6 +136,20 @@ bool DirectShellLauncher::Launch(HWND owner, const std::wstring& verb, const std
     return true;
 }
 
+bool ProcessIsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return true;
+    }
+    const UniqueHandle owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)) {
+        return true;
+    }
+    return elevation.TokenIsElevated != 0;
+}
+
 bool IsWebAddress(const std::wstring& file) {
     std::size_t start = 0;
     while (start < file.size() && file[start] == L' ') {

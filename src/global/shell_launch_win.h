@@ -28,6 +28,10 @@ public:
     bool Launch(HWND owner, const std::wstring& verb, const std::wstring& file) override;
 };
 
+// Whether this process runs with administrator rights (an elevated token). When that cannot be
+// told, it counts as elevated.
+bool ProcessIsElevated();
+
 // An address that a program of the user opens: http, https, or a Microsoft Store page (leading
 // blanks aside, any letter case).
 bool IsWebAddress(const std::wstring& file);

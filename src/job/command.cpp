@@ -115,28 +115,51 @@ LocalPlace PlaceOnThisComputer(const std::string& destination, JobSystem& system
     return LocalPlace{true, JoinBelow(folder, share->rest)};
 }
 
+enum class Placement {
+    ElsewhereThanTheSource,
+    OnTheSourceVolume,
+    Unchecked, // a network folder whose volume cannot be read
+};
+
+// A network folder that the names of this computer do not lead back to may still be on it: a name
+// of its own (an alias, a hosts-file entry) reaches its shares too. Such a folder's volume has no
+// name here, but its serial number can be read through the share: one that cannot be read leaves
+// the folder unchecked.
+Placement NetworkPlacement(const std::string& path, const std::string& sourceDrive, JobSystem& system) {
+    const std::optional<std::uint32_t> destination = system.VolumeSerial(path);
+    if (!destination) {
+        return Placement::Unchecked;
+    }
+    const std::optional<std::uint32_t> source = system.VolumeSerial(sourceDrive + "\\");
+    return source && *source == *destination ? Placement::OnTheSourceVolume : Placement::ElsewhereThanTheSource;
+}
+
 // Letters alone miss a relative destination, a subst drive, a folder on which the source volume
 // is mounted and a share of this computer (\\localhost\C$\..., \\<this computer>\Share\..., a
 // drive connected to one); the tool would then write onto the disk it recovers from and
 // overwrite the very files being looked for.
-bool OnTheSourceVolume(const std::string& destination, const std::string& sourceDrive, JobSystem& system) {
+Placement PlaceOfDestination(const std::string& destination, const std::string& sourceDrive, JobSystem& system) {
     if (SameTextAscii(DriveOfPath(WithoutLocalPrefix(destination)), sourceDrive)) {
-        return true;
+        return Placement::OnTheSourceVolume;
     }
     const LocalPlace place = PlaceOnThisComputer(destination, system);
     if (place.path && SameTextAscii(DriveOfPath(*place.path), sourceDrive)) {
-        return true;
+        return Placement::OnTheSourceVolume;
     }
     const std::string destinationVolume = place.path ? system.VolumeOf(*place.path) : std::string();
     if (destinationVolume.empty() && !place.throughShare) {
-        return false;
+        if (place.path && ParseShareAddress(*place.path)) {
+            return NetworkPlacement(*place.path, sourceDrive, system);
+        }
+        return Placement::ElsewhereThanTheSource;
     }
     const std::string sourceVolume = system.VolumeOf(sourceDrive + "\\");
     if (destinationVolume.empty()) {
         // A share of this computer that cannot be followed to its volume may be the source.
-        return !sourceVolume.empty();
+        return sourceVolume.empty() ? Placement::ElsewhereThanTheSource : Placement::OnTheSourceVolume;
     }
-    return SameTextAscii(destinationVolume, sourceVolume);
+    return SameTextAscii(destinationVolume, sourceVolume) ? Placement::OnTheSourceVolume
+                                                          : Placement::ElsewhereThanTheSource;
 }
 
 void AddFilter(std::vector<std::string>& args, std::string value) {
@@ -197,8 +220,13 @@ CheckResult CheckChoices(const JobChoices& choices, JobSystem& system) {
     if (!system.IsDirectory(choices.destination)) {
         return Refused(choices.destination + "," + Text(IDS_OUTPUT_NOT_EXIST));
     }
-    if (OnTheSourceVolume(choices.destination, sourceDrive, system)) {
+    switch (PlaceOfDestination(choices.destination, sourceDrive, system)) {
+    case Placement::OnTheSourceVolume:
         return Refused(Text(IDS_SAME_PARTITION));
+    case Placement::Unchecked:
+        return Refused(FormatText(Text(IDS_NETWORK_DESTINATION_UNCHECKED), {choices.destination}));
+    case Placement::ElsewhereThanTheSource:
+        break;
     }
     if (choices.useSourcePath) {
         std::string folder = choices.sourcePath;

@@ -3,6 +3,7 @@
 #include "job/categories.h"
 #include "job/recovery_options.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +52,12 @@ public:
     virtual std::string MappedDrive(char driveLetter) {
         (void)driveLetter;
         return {};
+    }
+    // The serial number of the volume that holds path, also where the path leads through the
+    // network and the volume's own name cannot be told; nothing when it cannot be read.
+    virtual std::optional<std::uint32_t> VolumeSerial(const std::string& path) {
+        (void)path;
+        return std::nullopt;
     }
 };
 

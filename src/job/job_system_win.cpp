@@ -141,4 +141,8 @@ std::string SystemJobSystem::MappedDrive(char driveLetter) {
     return Narrow(remote);
 }
 
+std::optional<std::uint32_t> SystemJobSystem::VolumeSerial(const std::string& path) {
+    return VolumeSerialNumber(path);
+}
+
 } // namespace kestro

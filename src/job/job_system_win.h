@@ -15,6 +15,8 @@ public:
     std::string SharedFolder(const std::string& shareName) override;
     // WNetGetConnection; mpr is loaded from the system folder when first needed.
     std::string MappedDrive(char driveLetter) override;
+    // Read through the opened folder (GetFileInformationByHandle), which also works over the network.
+    std::optional<std::uint32_t> VolumeSerial(const std::string& path) override;
 };
 
 } // namespace kestro

@@ -1,11 +1,14 @@
 #include "job/command.h"
 
 #include "global/texts.h"
+#include "global/text.h"
 #include "job/cmdline.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
+#include <optional>
 
 using namespace kestro;
 
@@ -39,9 +42,15 @@ public:
         const auto it = mappedDrives.find(letter);
         return it == mappedDrives.end() ? std::string() : it->second;
     }
+    std::optional<std::uint32_t> VolumeSerial(const std::string& path) override {
+        const auto it = serials.find(path);
+        return it == serials.end() ? std::nullopt : std::optional<std::uint32_t>(it->second);
+    }
     std::vector<std::string> names;
     std::map<std::string, std::string> sharedFolders;
     std::map<char, std::string> mappedDrives;
+    // Another computer's share, whose volume is read through the network.
+    std::map<std::string, std::uint32_t> serials = {{"\\\\server\\share", 0x5E77E700}};
 };
 
 const std::vector<std::string> kEntries = {"System (C:)", " (D:)", "Stick (E:)", "Data (old) (F:)"};
@@ -246,49 +255,57 @@ TEST(Checks, RefuseADestinationOnTheSourceVolume) {
 
 // A share of this computer leads back onto its drives: the share's folder is what counts. Volumes:
 // C: the source, D: another disk; "Shared" is D:\Shared, "System" is C:\Users, "Hidden" unknown.
+// A network folder that no name of this computer leads to is told apart by its volume's serial
+// number: "myalias" is another name of this computer, "server" another computer, and "gone" a
+// server whose volume cannot be read.
 TEST(Checks, RefuseAShareOfThisComputerOnTheSourceVolume) {
     const std::string c = "\\\\?\\Volume{c}\\";
     const std::string d = "\\\\?\\Volume{d}\\";
+    enum Outcome { Accepted, SamePartition, Unchecked };
     struct Case {
         const char* destination;
-        bool refused;
+        Outcome outcome;
     };
     const Case cases[] = {
-        {"\\\\localhost\\C$\\Rescue", true},
-        {"\\\\LOCALHOST\\c$\\Rescue", true},
-        {"\\\\127.0.0.1\\C$\\Rescue", true},
-        {"\\\\[::1]\\C$\\Rescue", true},
-        {"\\\\0--1.ipv6-literal.net\\C$\\Rescue", true},
-        {"\\\\?\\UNC\\localhost\\C$\\Rescue", true},
-        {"//localhost/C$/Rescue", true},
-        {"\\\\KESTRO-PC\\C$\\Rescue", true},
-        {"\\\\kestro-pc.corp.example\\C$\\Rescue", true},
-        {"\\\\192.168.1.20\\C$\\Rescue", true},
-        {"\\\\localhost\\System\\Me", true},            // C:\Users\Me
-        {"\\\\localhost\\Hidden\\Rescue", true},        // its folder cannot be told
-        {"\\\\localhost\\Shared\\..\\..\\C$", false},   // D:\Shared\C$: never above the share
-        {"\\\\localhost\\D$\\Rescue", false},
-        {"\\\\localhost\\Shared\\Rescue", false},
-        {"\\\\KESTRO-PC\\Shared", false},
-        {"\\\\server\\C$\\Rescue", false},              // another computer
-        {"\\\\server\\Hidden\\Rescue", false},
-        {"\\\\192.168.1.21\\C$\\Rescue", false},
-        {"Y:\\Rescue", true},                           // connected to \\localhost\C$
-        {"y:\\Rescue", true},
-        {"W:\\Rescue", true},                           // connected to \\KESTRO-PC\System\Public
-        {"X:\\Rescue", false},                          // connected to \\server\C$
-        {"V:\\Rescue", false},                          // connected to \\localhost\Shared
-        {"\\\\?\\C:\\Rescue", true},                    // the long form of a local path
-        {"\\\\.\\C:\\Rescue", true},
+        {"\\\\localhost\\C$\\Rescue", SamePartition},
+        {"\\\\LOCALHOST\\c$\\Rescue", SamePartition},
+        {"\\\\127.0.0.1\\C$\\Rescue", SamePartition},
+        {"\\\\[::1]\\C$\\Rescue", SamePartition},
+        {"\\\\0--1.ipv6-literal.net\\C$\\Rescue", SamePartition},
+        {"\\\\?\\UNC\\localhost\\C$\\Rescue", SamePartition},
+        {"//localhost/C$/Rescue", SamePartition},
+        {"\\\\KESTRO-PC\\C$\\Rescue", SamePartition},
+        {"\\\\kestro-pc.corp.example\\C$\\Rescue", SamePartition},
+        {"\\\\192.168.1.20\\C$\\Rescue", SamePartition},
+        {"\\\\localhost\\System\\Me", SamePartition},     // C:\Users\Me
+        {"\\\\localhost\\Hidden\\Rescue", SamePartition}, // its folder cannot be told
+        {"\\\\localhost\\Shared\\..\\..\\C$", Accepted},  // D:\Shared\C$: never above the share
+        {"\\\\localhost\\D$\\Rescue", Accepted},
+        {"\\\\localhost\\Shared\\Rescue", Accepted},
+        {"\\\\KESTRO-PC\\Shared", Accepted},
+        {"\\\\server\\C$\\Rescue", Accepted},              // another computer
+        {"\\\\server\\Hidden\\Rescue", Accepted},
+        {"\\\\myalias\\C$\\Rescue", SamePartition},       // this computer by a name of its own
+        {"\\\\?\\UNC\\myalias\\C$\\Rescue", SamePartition},
+        {"\\\\gone\\share\\Rescue", Unchecked},
+        {"\\\\192.168.1.21\\C$\\Rescue", Unchecked},
+        {"Y:\\Rescue", SamePartition},                          // connected to \\localhost\C$
+        {"y:\\Rescue", SamePartition},
+        {"W:\\Rescue", SamePartition},                          // connected to \\KESTRO-PC\System\Public
+        {"X:\\Rescue", Accepted},                               // connected to \\server\C$
+        {"U:\\Rescue", SamePartition},                          // connected to \\myalias\C$
+        {"T:\\Rescue", Unchecked},                              // connected to \\gone\share
+        {"V:\\Rescue", Accepted},                               // connected to \\localhost\Shared
+        {"\\\\?\\C:\\Rescue", SamePartition},                 // the long form of a local path
+        {"\\\\.\\C:\\Rescue", SamePartition},
     };
     for (const Case& k : cases) {
         FakeSystem system;
         system.names = {"KESTRO-PC", "kestro-pc.corp.example", "192.168.1.20"};
         system.sharedFolders = {{"Shared", "D:\\Shared"}, {"System", "C:\\Users"}};
-        system.mappedDrives = {{'Y', "\\\\localhost\\C$"},
-                               {'W', "\\\\KESTRO-PC\\System\\Public"},
-                               {'X', "\\\\server\\C$"},
-                               {'V', "\\\\localhost\\Shared"}};
+        system.mappedDrives = {{'Y', "\\\\localhost\\C$"},        {'W', "\\\\KESTRO-PC\\System\\Public"},
+                               {'X', "\\\\server\\C$"},           {'V', "\\\\localhost\\Shared"},
+                               {'U', "\\\\myalias\\C$"},          {'T', "\\\\gone\\share"}};
         system.volumes = {{"C:\\", c},
                           {"C:\\Rescue", c},
                           {"C:\\Users\\Me", c},
@@ -297,11 +314,18 @@ TEST(Checks, RefuseAShareOfThisComputerOnTheSourceVolume) {
                           {"D:\\Shared\\Rescue", d},
                           {"D:\\Shared", d},
                           {"D:\\Shared\\C$", d}};
+        system.serials = {{"C:\\", 0xC0FFEE01},
+                          {"\\\\server\\C$\\Rescue", 0x5E77E701},
+                          {"\\\\server\\Hidden\\Rescue", 0x5E77E702},
+                          {"\\\\myalias\\C$\\Rescue", 0xC0FFEE01},
+                          {"\\\\?\\UNC\\myalias\\C$\\Rescue", 0xC0FFEE01}};
         const JobResult result =
             CheckAndBuild(ChoicesOf({"", kC, nullptr, k.destination, nullptr, 0, 0, nullptr, 0, ""}), system);
-        EXPECT_EQ(result.ok, !k.refused) << k.destination;
-        if (k.refused) {
+        EXPECT_EQ(result.ok, k.outcome == Accepted) << k.destination;
+        if (k.outcome == SamePartition) {
             EXPECT_EQ(result.message, Text(IDS_SAME_PARTITION)) << k.destination;
+        } else if (k.outcome == Unchecked) {
+            EXPECT_EQ(result.message, FormatText(Text(IDS_NETWORK_DESTINATION_UNCHECKED), {k.destination}));
         } else {
             EXPECT_EQ(result.expectedArgs.at(1), k.destination) << "the destination goes to the tool as typed";
         }
