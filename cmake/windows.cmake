@@ -42,8 +42,8 @@ set(KESTRO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 configure_file(${CMAKE_SOURCE_DIR}/resources/tarvask.manifest.in ${KESTRO_GENERATED_DIR}/tarvask.manifest @ONLY)
 add_library(refindor_res OBJECT ${CMAKE_SOURCE_DIR}/resources/tarvask.rc)
 target_include_directories(refindor_res PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources ${KESTRO_GENERATED_DIR})
-file(GLOB KESTRO_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/* ${CMAKE_SOURCE_DIR}/src/global/texts.def
-    ${CMAKE_SOURCE_DIR}/src/global/translations/*.def)
+file(GLOB KESTRO_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/* ${CMAKE_SOURCE_DIR}/src/base/texts.def
+    ${CMAKE_SOURCE_DIR}/src/base/translations/*.def)
 list(APPEND KESTRO_RES_FILES ${KESTRO_GENERATED_DIR}/tarvask.manifest)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/tarvask.rc PROPERTIES OBJECT_DEPENDS "${KESTRO_RES_FILES}")
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "global/text.h"
+#include "base/text.h"
 #include "job/cmdline.h"
 #include "job/command.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "global/text.h"
+#include "base/text.h"
 #include "job/categories.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "global/settings_values.h"
+#include "base/settings_values.h"
 
 namespace {
 

@@ -33,6 +33,9 @@ status=0
 echo "== Function size and file length (scripts/complexity.sh)"
 scripts/complexity.sh || status=1
 
+echo "== Layers of src/ (scripts/check-layers.sh)"
+scripts/check-layers.sh || status=1
+
 echo "== Native suite"
 build linux build-linux
 ctest --preset linux -j"$jobs" --timeout 300 --no-tests=error || status=1

@@ -5,13 +5,13 @@
 #include <commctrl.h>
 
 #include "resource_ids.h"
-#include "global/application_win.h"
-#include "global/control_state_win.h"
-#include "global/message_filter_win.h"
-#include "global/winstr_win.h"
 #include "job/categories.h"
-#include "widgets/hover_image_win.h"
-#include "widgets/link_label_win.h"
+#include "platform/message_filter_win.h"
+#include "platform/winstr_win.h"
+#include "ui/application_win.h"
+#include "ui/control_state_win.h"
+#include "ui/hover_image_win.h"
+#include "ui/link_label_win.h"
 
 namespace kestro {
 

@@ -2,15 +2,15 @@
 // tool's arguments, then run in the Scanning dialog or copied as a command line.
 #include "app/main_window_win.h"
 
-#include "global/application_win.h"
-#include "global/clipboard_win.h"
-#include "global/control_state_win.h"
-#include "global/texts.h"
-#include "global/winstr_win.h"
+#include "base/texts.h"
 #include "job/cmdline.h"
 #include "job/command.h"
-#include "global/sizes.h"
+#include "platform/clipboard_win.h"
+#include "platform/sizes.h"
+#include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
+#include "ui/application_win.h"
+#include "ui/control_state_win.h"
 
 namespace kestro {
 

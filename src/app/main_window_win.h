@@ -10,11 +10,11 @@
 #include "app/settings_win.h"
 #include "dialogs/scan_dialog_win.h"
 #include "job/command.h"
-#include "global/graphic_controls_win.h"
-#include "global/session_win.h"
-#include "global/form_win.h"
-#include "global/group_box_win.h"
-#include "global/subclass_win.h"
+#include "platform/session_win.h"
+#include "ui/form_win.h"
+#include "ui/graphic_controls_win.h"
+#include "ui/group_box_win.h"
+#include "ui/subclass_win.h"
 
 namespace kestro {
 

@@ -2,11 +2,11 @@
 
 #include <commctrl.h>
 
-#include "global/handles_win.h"
-#include "global/language_win.h"
-#include "global/display_win.h"
-#include "global/window_win.h"
-#include "global/winstr_win.h"
+#include "platform/handles_win.h"
+#include "platform/winstr_win.h"
+#include "ui/display_win.h"
+#include "ui/language_win.h"
+#include "ui/window_win.h"
 
 namespace kestro {
 

@@ -6,11 +6,11 @@
 #include <optional>
 #include <stdexcept>
 
-#include "global/application_win.h"
-#include "global/files_win.h"
-#include "global/handles_win.h"
-#include "global/settings_values.h"
-#include "global/winstr_win.h"
+#include "base/settings_values.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/winstr_win.h"
+#include "ui/application_win.h"
 
 namespace kestro {
 

@@ -6,9 +6,9 @@
 
 #include "app/main_window_win.h"
 #include "app/settings_win.h"
-#include "global/application_win.h"
-#include "global/language_win.h"
-#include "global/optional_api_win.h"
+#include "platform/optional_api_win.h"
+#include "ui/application_win.h"
+#include "ui/language_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The program runs elevated: load system libraries only from the system folder. Looked up,

@@ -1,9 +1,9 @@
 #include "dialogs/about_dialog_win.h"
 
-#include "global/application_win.h"
-#include "global/graphic_controls_win.h"
-#include "global/texts.h"
-#include "global/winstr_win.h"
+#include "base/texts.h"
+#include "platform/winstr_win.h"
+#include "ui/application_win.h"
+#include "ui/graphic_controls_win.h"
 #include "resource_ids.h"
 
 namespace kestro {

@@ -2,7 +2,7 @@
 // AboutDialog: the About dialog.
 #include <memory>
 
-#include "global/form_win.h"
+#include "ui/form_win.h"
 
 namespace kestro {
 

@@ -8,19 +8,19 @@
 #include <string>
 #include <string_view>
 
-#include "dialogs/scan_outcome.h"
-#include "global/application_win.h"
-#include "global/handles_win.h"
-#include "global/locale_win.h"
-#include "global/number_text.h"
-#include "global/text.h"
-#include "global/texts.h"
-#include "global/winstr_win.h"
+#include "base/exit_codes.h"
+#include "base/number_text.h"
+#include "base/text.h"
+#include "base/texts.h"
+#include "platform/handles_win.h"
+#include "platform/locale_win.h"
+#include "platform/winstr_win.h"
 #include "runner/progress_event.h"
 #include "runner/run_log_writer_win.h"
 #include "runner/tool_runner_win.h"
 #include "runner/window_sink_win.h"
-#include "widgets/percent_bar_win.h"
+#include "ui/application_win.h"
+#include "ui/percent_bar_win.h"
 
 namespace kestro {
 

@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "dialogs/time_left.h"
-#include "global/form_win.h"
 #include "job/recovery_options.h"
 #include "runner/progress_event.h"
 #include "runner/run_log.h"
+#include "ui/form_win.h"
 
 namespace kestro {
 

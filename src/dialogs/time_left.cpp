@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "global/text.h"
-#include "global/texts.h"
+#include "base/text.h"
+#include "base/texts.h"
 
 namespace kestro {
 

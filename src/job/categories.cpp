@@ -1,6 +1,6 @@
 #include "job/categories.h"
 
-#include "global/text.h"
+#include "base/text.h"
 
 namespace kestro {
 

@@ -1,10 +1,10 @@
 #include "job/command.h"
 
-#include "global/sizes.h"
-#include "global/text.h"
-#include "global/texts.h"
+#include "base/text.h"
+#include "base/texts.h"
 #include "job/cmdline.h"
 #include "job/shares.h"
+#include "platform/sizes.h"
 
 #include <optional>
 #include <string_view>

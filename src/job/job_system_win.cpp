@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "global/drives_win.h"
-#include "global/files_win.h"
-#include "global/optional_api_win.h"
-#include "global/winstr_win.h"
+#include "platform/drives_win.h"
+#include "platform/files_win.h"
+#include "platform/optional_api_win.h"
+#include "platform/winstr_win.h"
 
 namespace kestro {
 

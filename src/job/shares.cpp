@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "global/text.h"
+#include "base/text.h"
 
 namespace kestro {
 

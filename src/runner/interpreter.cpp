@@ -9,8 +9,8 @@
 #include <optional>
 #include <utility>
 
-#include "global/text.h"
-#include "global/texts.h"
+#include "base/text.h"
+#include "base/texts.h"
 
 namespace kestro {
 

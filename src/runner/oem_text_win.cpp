@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
 
 namespace kestro {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "global/handles_win.h"
+#include "platform/handles_win.h"
 
 namespace kestro {
 

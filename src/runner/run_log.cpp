@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "dialogs/scan_outcome.h"
+#include "base/exit_codes.h"
 
 namespace kestro {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <thread>
 
-#include "global/handles_win.h"
+#include "platform/handles_win.h"
 
 namespace kestro {
 

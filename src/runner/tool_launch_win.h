@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "global/handles_win.h"
+#include "platform/handles_win.h"
 
 namespace kestro {
 

@@ -7,18 +7,18 @@
 #include <utility>
 #include <vector>
 
-#include "global/application_win.h"
-#include "global/files_win.h"
-#include "global/handles_win.h"
-#include "global/texts.h"
-#include "global/window_win.h"
-#include "global/winstr_win.h"
+#include "base/texts.h"
 #include "job/cmdline.h"
+#include "platform/files_win.h"
+#include "platform/handles_win.h"
+#include "platform/winstr_win.h"
 #include "runner/interpreter.h"
 #include "runner/oem_text_win.h"
 #include "runner/polling_thread_win.h"
 #include "runner/tool_launch_win.h"
 #include "runner/window_sink_win.h"
+#include "ui/application_win.h"
+#include "ui/window_win.h"
 
 namespace kestro {
 

@@ -1,7 +1,7 @@
 #include "job/command.h"
 
-#include "global/texts.h"
-#include "global/text.h"
+#include "base/text.h"
+#include "base/texts.h"
 #include "job/cmdline.h"
 
 #include <gtest/gtest.h>

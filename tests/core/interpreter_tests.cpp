@@ -1,8 +1,8 @@
 #include "runner/interpreter.h"
 
+#include "base/texts.h"
 #include "common/recorded_event.h"
 #include "common/utf16_bytes.h"
-#include "global/texts.h"
 
 #include <gtest/gtest.h>
 

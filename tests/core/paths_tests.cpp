@@ -1,5 +1,5 @@
-#include "global/paths.h"
-#include "global/tool_folders.h"
+#include "base/paths.h"
+#include "base/tool_folders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "global/settings_values.h"
+#include "base/settings_values.h"
 
 #include <gtest/gtest.h>
 

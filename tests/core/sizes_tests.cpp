@@ -1,4 +1,4 @@
-#include "global/sizes.h"
+#include "platform/sizes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "global/text.h"
-#include "global/texts.h"
+#include "base/text.h"
+#include "base/texts.h"
 
 #include <gtest/gtest.h>
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/texts.h"
 #include "dialogs/about_dialog_win.h"
-#include "global/application_win.h"
-#include "global/graphic_controls_win.h"
-#include "global/texts.h"
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
+#include "ui/application_win.h"
+#include "ui/graphic_controls_win.h"
 
 using namespace kestro;
 

@@ -20,15 +20,15 @@
 #include <vector>
 
 #include "app/main_window_win.h"
-#include "global/application_win.h"
-#include "global/files_win.h"
-#include "global/session_win.h"
-#include "global/winstr_win.h"
 #include "job/command.h"
+#include "platform/files_win.h"
+#include "platform/session_win.h"
+#include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
+#include "ui/application_win.h"
 
 namespace {
 constexpr std::size_t kHeader = 16;

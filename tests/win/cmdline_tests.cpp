@@ -8,9 +8,9 @@
 #include <random>
 #include <set>
 
-#include "global/winstr_win.h"
 #include "job/cmdline.h"
 #include "job/command.h"
+#include "platform/winstr_win.h"
 
 using namespace kestro;
 

@@ -10,14 +10,14 @@
 #include "app/main_window_win.h"
 #include "dialogs/about_dialog_win.h"
 #include "dialogs/scan_dialog_win.h"
-#include "global/application_win.h"
-#include "global/form_win.h"
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
-#include "widgets/hover_image_win.h"
+#include "ui/application_win.h"
+#include "ui/form_win.h"
+#include "ui/hover_image_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;

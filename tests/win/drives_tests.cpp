@@ -9,13 +9,13 @@
 #include <filesystem>
 
 #include "app/main_window_win.h"
-#include "global/drives_win.h"
-#include "global/files_win.h"
-#include "global/folder_win.h"
-#include "global/sizes.h"
-#include "global/winstr_win.h"
+#include "platform/drives_win.h"
+#include "platform/files_win.h"
+#include "platform/sizes.h"
+#include "platform/winstr_win.h"
 #include "support/fakes.h"
 #include "support/wine_helpers.h"
+#include "ui/folder_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "global/form_win.h"
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
+#include "ui/form_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;

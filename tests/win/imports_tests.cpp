@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "global/optional_api_win.h"
+#include "platform/optional_api_win.h"
 #include "support/wine_helpers.h"
 
 namespace {

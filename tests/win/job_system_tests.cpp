@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "global/texts.h"
-#include "global/winstr_win.h"
+#include "base/texts.h"
 #include "job/command.h"
 #include "job/job_system_win.h"
+#include "platform/winstr_win.h"
 
 using namespace kestro;
 

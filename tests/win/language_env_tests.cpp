@@ -7,11 +7,11 @@
 
 #include <cstdlib>
 
-#include "global/language_win.h"
-#include "global/texts.h"
-#include "global/winstr_win.h"
+#include "base/texts.h"
+#include "platform/winstr_win.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
+#include "ui/language_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;

@@ -14,19 +14,19 @@
 #include <set>
 
 #include "app/main_window_win.h"
-#include "global/application_win.h"
-#include "global/fpu.h"
-#include "global/graphic_controls_win.h"
-#include "global/message_filter_win.h"
-#include "global/texts.h"
-#include "global/winstr_win.h"
+#include "base/fpu.h"
+#include "base/texts.h"
 #include "job/command.h"
+#include "platform/message_filter_win.h"
+#include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
-#include "widgets/hover_image_win.h"
-#include "widgets/link_label_win.h"
+#include "ui/application_win.h"
+#include "ui/graphic_controls_win.h"
+#include "ui/hover_image_win.h"
+#include "ui/link_label_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;

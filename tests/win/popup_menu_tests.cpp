@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/popup_menu_win.h"
-#include "global/handles_win.h"
-#include "global/winstr_win.h"
+#include "platform/handles_win.h"
+#include "platform/winstr_win.h"
 #include "support/wine_helpers.h"
 
 using namespace kestro;

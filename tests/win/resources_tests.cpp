@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
 #include "support/wine_helpers.h"
 
 using namespace kestro;

@@ -18,16 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "dialogs/scan_dialog_win.h"
-#include "global/application_win.h"
-#include "global/taskbar_win.h"
-#include "global/text.h"
-#include "global/winstr_win.h"
+#include "platform/taskbar_win.h"
+#include "platform/winstr_win.h"
 #include "runner/progress_event.h"
 #include "runner/tool_runner_win.h"
 #include "support/event_delivery.h"
 #include "support/fakes.h"
 #include "support/wine_helpers.h"
+#include "ui/application_win.h"
 
 // Allocations of one unusual size are counted: the records of the queue tests carry a file name
 // of exactly that length, so their strings are the only blocks of that size.

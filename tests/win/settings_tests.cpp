@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/settings_win.h"
-#include "global/handles_win.h"
-#include "global/winstr_win.h"
+#include "platform/handles_win.h"
+#include "platform/winstr_win.h"
 #include "support/wine_helpers.h"
 
 using namespace kestro;

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "global/application_win.h"
-#include "global/services_win.h"
-#include "global/shell_launch_win.h"
-#include "global/winstr_win.h"
+#include "platform/services_win.h"
+#include "platform/shell_launch_win.h"
+#include "platform/winstr_win.h"
 #include "support/fakes.h"
 #include "support/wine_helpers.h"
+#include "ui/application_win.h"
 
 namespace kestro {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "global/application_win.h"
-#include "global/taskbar_win.h"
+#include "platform/taskbar_win.h"
+#include "ui/application_win.h"
 
 namespace kestro {
 namespace {

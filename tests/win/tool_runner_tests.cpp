@@ -19,14 +19,14 @@
 #include <string>
 #include <vector>
 
-#include "global/files_win.h"
-#include "global/text.h"
-#include "global/winstr_win.h"
+#include "base/text.h"
+#include "platform/files_win.h"
+#include "platform/winstr_win.h"
 #include "runner/oem_text_win.h"
-#include "runner/run_log_writer_win.h"
-#include "runner/window_sink_win.h"
 #include "runner/progress_event.h"
+#include "runner/run_log_writer_win.h"
 #include "runner/tool_runner_win.h"
+#include "runner/window_sink_win.h"
 #include "support/event_delivery.h"
 #include "support/wine_helpers.h"
 

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window_win.h"
-#include "global/application_win.h"
-#include "global/version_win.h"
-#include "global/winstr_win.h"
+#include "platform/version_win.h"
+#include "platform/winstr_win.h"
 #include "support/fakes.h"
 #include "support/wine_helpers.h"
+#include "ui/application_win.h"
 
 using namespace kestro;
 using namespace kestro::testing_win;

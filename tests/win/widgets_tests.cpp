@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "global/application_win.h"
-#include "global/form_win.h"
-#include "global/graphic_controls_win.h"
+#include "ui/application_win.h"
+#include "ui/form_win.h"
+#include "ui/graphic_controls_win.h"
 #include "resource_ids.h"
 #include "support/wine_helpers.h"
-#include "widgets/hover_image_win.h"
-#include "widgets/link_label_win.h"
+#include "ui/hover_image_win.h"
+#include "ui/link_label_win.h"
 
 using namespace kestro;
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "common/recorded_event.h"
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
 #include "runner/decoder.h"
 #include "runner/interpreter.h"
 #include "support/wine_helpers.h"

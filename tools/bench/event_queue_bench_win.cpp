@@ -17,10 +17,10 @@
 #include <tuple>
 
 #include "dialogs/scan_dialog_win.h"
-#include "global/application_win.h"
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "runner/window_sink_win.h"
+#include "ui/application_win.h"
 
 namespace {
 

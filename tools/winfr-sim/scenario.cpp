@@ -37,7 +37,7 @@
 // A script ends with exit code 0 unless it says otherwise.
 #include "scenario.h"
 
-#include "global/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <charconv>

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "global/handles_win.h"
+#include "platform/handles_win.h"
 
 namespace kestro::testing_win {
 

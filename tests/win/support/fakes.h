@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "global/application_win.h"
-#include "global/drives_win.h"
-#include "global/services_win.h"
 #include "job/command.h"
+#include "platform/drives_win.h"
+#include "platform/services_win.h"
+#include "ui/application_win.h"
 
 namespace kestro::testing_win {
 

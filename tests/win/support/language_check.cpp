@@ -8,20 +8,20 @@
 
 #include "app/main_window_win.h"
 #include "app/popup_menu_win.h"
+#include "base/text.h"
 #include "dialogs/about_dialog_win.h"
 #include "dialogs/scan_dialog_win.h"
-#include "global/application_win.h"
-#include "global/graphic_controls_win.h"
-#include "global/language_win.h"
-#include "global/locale_win.h"
-#include "global/text.h"
-#include "global/display_win.h"
-#include "global/winstr_win.h"
+#include "platform/locale_win.h"
+#include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"
 #include "support/text_fit.h"
 #include "support/wine_helpers.h"
-#include "widgets/link_label_win.h"
+#include "ui/application_win.h"
+#include "ui/display_win.h"
+#include "ui/graphic_controls_win.h"
+#include "ui/language_win.h"
+#include "ui/link_label_win.h"
 
 namespace kestro::testing_win {
 

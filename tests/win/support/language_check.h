@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "global/texts.h"
+#include "base/texts.h"
 
 namespace kestro::testing_win {
 

@@ -3,7 +3,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
 #include "support/fakes.h"
 #include "support/wine_helpers.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "global/application_win.h"
-#include "global/winstr_win.h"
+#include "platform/winstr_win.h"
+#include "ui/application_win.h"
 
 int wmain(int argc, wchar_t** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);

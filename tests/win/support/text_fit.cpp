@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "global/handles_win.h"
-#include "global/winstr_win.h"
+#include "platform/handles_win.h"
+#include "platform/winstr_win.h"
 
 namespace kestro::testing_win {
 

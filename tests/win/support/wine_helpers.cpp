@@ -1,7 +1,7 @@
 #include "support/wine_helpers.h"
 
-#include "global/handles_win.h"
-#include "global/winstr_win.h"
+#include "platform/handles_win.h"
+#include "platform/winstr_win.h"
 
 namespace kestro::testing_win {
 
