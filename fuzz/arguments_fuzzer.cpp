@@ -124,22 +124,23 @@ std::string DrivePath(FuzzedDataProvider& in, char* shareLetter = nullptr) {
     return path + in.ConsumeRandomLengthString(40);
 }
 
-std::string SourceEntry(FuzzedDataProvider& in) {
+SourceEntry FuzzedSourceEntry(FuzzedDataProvider& in) {
     if (in.ConsumeIntegralInRange(0, 4) == 0) {
-        return in.ConsumeRandomLengthString(30);
+        return {in.ConsumeRandomLengthString(30), in.ConsumeIntegral<char>()};
     }
-    return in.ConsumeRandomLengthString(20) + " (" + FakeSystem::Letter(in) + ":)";
+    const char letter = FakeSystem::Letter(in);
+    return {in.ConsumeRandomLengthString(20) + " (" + letter + ":)", letter};
 }
 
 JobChoices Choices(FuzzedDataProvider& in, char& shareLetter) {
     JobChoices c;
     const int entries = in.ConsumeIntegralInRange(0, 4);
     for (int i = 0; i < entries; ++i) {
-        c.sourceEntries.push_back(SourceEntry(in));
+        c.sourceEntries.push_back(FuzzedSourceEntry(in));
     }
     c.sourceIndex = in.ConsumeIntegralInRange(-1, entries);
     if (c.sourceIndex >= 0 && c.sourceIndex < entries && in.ConsumeBool()) {
-        c.sourceText = c.sourceEntries[static_cast<std::size_t>(c.sourceIndex)];
+        c.sourceText = c.sourceEntries[static_cast<std::size_t>(c.sourceIndex)].caption;
     } else {
         c.sourceText = in.ConsumeRandomLengthString(30);
     }

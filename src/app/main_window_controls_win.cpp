@@ -73,7 +73,9 @@ void MainWindow::CreateControls() {
     Container& panel = *c_.mainPanel;
     CreateSourceRow(panel);
     CreateDestinationRow(panel);
-    c_.separatorLine = AddControl(panel, WC_STATICW, L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, 0, 74, 439, 2, idStatic + 4);
+    c_.separatorLine = AddControl(
+        panel,
+        {.className = WC_STATICW, .style = WS_VISIBLE | SS_ETCHEDHORZ, .bounds = {0, 74, 439, 2}, .id = idStatic + 4});
     CreateSourceFolderRow(panel);
     CreateFilterChoice(panel);
     CreateButtonRow(panel);
@@ -138,9 +140,11 @@ void MainWindow::CreateUpdateLink() {
 
 void MainWindow::CreateSourceRow(Container& panel) {
     c_.sourceLabel = AddLabel(panel, Caption(IDS_SOURCE_DRIVE), 8, 11, idStatic + 1);
-    c_.sourceCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 79, 8, 130, 21, idSourceCombo);
+    c_.sourceCombo = AddControl(
+        panel, {.className = WC_COMBOBOXW, .style = kCombo, .bounds = {79, 8, 130, 21}, .id = idSourceCombo});
     c_.modeLabel = AddLabel(panel, Caption(IDS_RECOVERY_MODE), 260, 7, idStatic + 2);
-    c_.modeCombo = AddControl(panel, WC_COMBOBOXW, L"", kCombo, 0, 344, 4, 92, 21, idModeCombo);
+    c_.modeCombo =
+        AddControl(panel, {.className = WC_COMBOBOXW, .style = kCombo, .bounds = {344, 4, 92, 21}, .id = idModeCombo});
     SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(IDS_QUICK_SCAN).c_str()));
     SendMessageW(c_.modeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Caption(IDS_DEEP_SCAN).c_str()));
     SendMessageW(c_.modeCombo, CB_SETCURSEL, 0, 0);
@@ -151,8 +155,16 @@ void MainWindow::CreateDestinationRow(Container& panel) {
     c_.destinationRow = std::make_unique<Container>(this);
     c_.destinationRow->CreatePanel(panel, 8, 39, 433, 34);
     Container& row = *c_.destinationRow;
-    c_.destinationButton = AddControl(row, WC_BUTTONW, Caption(IDS_BROWSE), kButton, 0, 350, 0, 80, 23, idDestinationButton);
-    c_.destinationEdit = AddControl(row, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 51, 2, 278, 20, idDestinationEdit);
+    c_.destinationButton = AddControl(row, {.className = WC_BUTTONW,
+                                            .text = Caption(IDS_BROWSE),
+                                            .style = kButton,
+                                            .bounds = {350, 0, 80, 23},
+                                            .id = idDestinationButton});
+    c_.destinationEdit = AddControl(row, {.className = WC_EDITW,
+                                          .style = kEdit,
+                                          .exStyle = WS_EX_CLIENTEDGE,
+                                          .bounds = {51, 2, 278, 20},
+                                          .id = idDestinationEdit});
     c_.destinationLabel = AddLabel(row, Caption(IDS_SAVE_TO), 0, 5, idStatic + 3);
 }
 
@@ -161,9 +173,16 @@ void MainWindow::CreateSourceFolderRow(Container& panel) {
     c_.sourceFolderRow->CreatePanel(panel, 8, 88, 473, 34);
     Container& row = *c_.sourceFolderRow;
     c_.sourceFolderCheck = AddCheckBox(row, Caption(IDS_SOURCE_FOLDER_CHECK), 0, 3, 17, idSourceFolderCheck);
-    c_.sourceFolderEdit = AddControl(row, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 106, 3, 222, 20, idSourceFolderEdit);
-    c_.sourceFolderButton =
-        AddControl(row, WC_BUTTONW, Caption(IDS_BROWSE), kButton, 0, 350, 1, 80, 23, idSourceFolderButton);
+    c_.sourceFolderEdit = AddControl(row, {.className = WC_EDITW,
+                                           .style = kEdit,
+                                           .exStyle = WS_EX_CLIENTEDGE,
+                                           .bounds = {106, 3, 222, 20},
+                                           .id = idSourceFolderEdit});
+    c_.sourceFolderButton = AddControl(row, {.className = WC_BUTTONW,
+                                             .text = Caption(IDS_BROWSE),
+                                             .style = kButton,
+                                             .bounds = {350, 1, 80, 23},
+                                             .id = idSourceFolderButton});
 }
 
 // Four items in four columns, laid out as the toolkit's radio group does (width - 10 shared out,
@@ -175,17 +194,31 @@ void MainWindow::CreateFilterChoice(Container& panel) {
     for (int i = 0; i < kFilterCount; ++i) {
         const DWORD style = WS_VISIBLE | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
         c_.filterButtons[static_cast<std::size_t>(i)] =
-            AddControl(*c_.filterGroup, WC_BUTTONW, Caption(kFilterCaptions[i]), style, 0, 8 + i * itemWidth, 14, itemWidth, 39,
-                       idFilterButton0 + i);
+            AddControl(*c_.filterGroup, {.className = WC_BUTTONW,
+                                         .text = Caption(kFilterCaptions[i]),
+                                         .style = style,
+                                         .bounds = {8 + i * itemWidth, 14, itemWidth, 39},
+                                         .id = idFilterButton0 + i});
     }
     SetChecked(FilterButton(Filter::AllDeleted), true);
 }
 
 void MainWindow::CreateButtonRow(Container& panel) {
-    c_.startButton = AddControl(panel, WC_BUTTONW, Caption(IDS_START), kButton, 0, 158, 204, 80, 23, idStartButton);
-    c_.showFilesButton =
-        AddControl(panel, WC_BUTTONW, Caption(IDS_SHOW_FILES), kButton, 0, 254, 204, 80, 23, idShowFilesButton);
-    c_.exitButton = AddControl(panel, WC_BUTTONW, Caption(IDS_EXIT), kButton, 0, 351, 204, 80, 23, idExitButton);
+    c_.startButton = AddControl(panel, {.className = WC_BUTTONW,
+                                        .text = Caption(IDS_START),
+                                        .style = kButton,
+                                        .bounds = {158, 204, 80, 23},
+                                        .id = idStartButton});
+    c_.showFilesButton = AddControl(panel, {.className = WC_BUTTONW,
+                                            .text = Caption(IDS_SHOW_FILES),
+                                            .style = kButton,
+                                            .bounds = {254, 204, 80, 23},
+                                            .id = idShowFilesButton});
+    c_.exitButton = AddControl(panel, {.className = WC_BUTTONW,
+                                       .text = Caption(IDS_EXIT),
+                                       .style = kButton,
+                                       .bounds = {351, 204, 80, 23},
+                                       .id = idExitButton});
 }
 
 // The groups of the filters' own fields are hidden until their filter is chosen, and they hold
@@ -223,11 +256,14 @@ void MainWindow::CreateFileNameGroup(Container& panel) {
     c_.fileNameGroup = std::make_unique<GroupBox>(this);
     GroupBox& group = *c_.fileNameGroup;
     group.CreateGroup(panel, LoadText(IDS_GROUP_SPECIFIC_FILE), 8, 200, 430, 89);
-    c_.fileNameHelp =
-        AddLabel(group, Caption(IDS_FILE_NAME_HELP), 16, 24, idStatic + 10);
+    c_.fileNameHelp = AddLabel(group, Caption(IDS_FILE_NAME_HELP), 16, 24, idStatic + 10);
     c_.fileNameLabel = AddLabel(group, Caption(IDS_FILE_NAME_LABEL), 16, 53, idStatic + 11);
-    c_.fileNameEdit =
-        AddControl(group, WC_EDITW, L"myfile.docx", kEdit, WS_EX_CLIENTEDGE, 76, 52, 188, 19, idFileNameEdit);
+    c_.fileNameEdit = AddControl(group, {.className = WC_EDITW,
+                                         .text = L"myfile.docx",
+                                         .style = kEdit,
+                                         .exStyle = WS_EX_CLIENTEDGE,
+                                         .bounds = {76, 52, 188, 19},
+                                         .id = idFileNameEdit});
     SetTextColor(c_.fileNameEdit, kSilver);
 }
 
@@ -235,10 +271,13 @@ void MainWindow::CreateWildcardGroup(Container& panel) {
     c_.wildcardGroup = std::make_unique<GroupBox>(this);
     GroupBox& group = *c_.wildcardGroup;
     group.CreateGroup(panel, LoadText(IDS_GROUP_WILDCARD), 8, 296, 430, 89);
-    c_.wildcardHelp = AddLabel(group, Caption(IDS_WILDCARD_HELP),
-                               16, 24, idStatic + 13);
+    c_.wildcardHelp = AddLabel(group, Caption(IDS_WILDCARD_HELP), 16, 24, idStatic + 13);
     c_.wildcardLabel = AddLabel(group, Caption(IDS_WILDCARD_LABEL), 16, 53, idStatic + 14);
-    c_.wildcardEdit = AddControl(group, WC_EDITW, L"", kEdit, WS_EX_CLIENTEDGE, 69, 52, 188, 19, idWildcardEdit);
+    c_.wildcardEdit = AddControl(group, {.className = WC_EDITW,
+                                         .style = kEdit,
+                                         .exStyle = WS_EX_CLIENTEDGE,
+                                         .bounds = {69, 52, 188, 19},
+                                         .id = idWildcardEdit});
 }
 
 // Designed to the right of the others; moved under the filter choice when shown.
@@ -251,8 +290,12 @@ void MainWindow::CreateFileTypeGroup(Container& panel) {
                                            idCategoryCheck0 + static_cast<int>(i));
     }
     c_.customTypesCheck = AddCheckBox(group, Caption(IDS_CUSTOM_TYPES_CHECK), 16, 209, 19, idCustomTypesCheck);
-    c_.customTypesEdit = AddControl(group, WC_EDITW, L".dll, .ini, .sys", kEdit | WS_DISABLED, WS_EX_CLIENTEDGE, 123,
-                                    210, 185, 19, idCustomTypesEdit);
+    c_.customTypesEdit = AddControl(group, {.className = WC_EDITW,
+                                            .text = L".dll, .ini, .sys",
+                                            .style = kEdit | WS_DISABLED,
+                                            .exStyle = WS_EX_CLIENTEDGE,
+                                            .bounds = {123, 210, 185, 19},
+                                            .id = idCustomTypesEdit});
     c_.fileTypesPicture = std::make_unique<Image>(group);
     c_.fileTypesPicture->SetBounds(360, 104, 32, 41);
     c_.fileTypesPicture->SetPicture(Picture::FromIconResource(IDI_FILE_TYPES, 32, 41));
@@ -286,13 +329,21 @@ void MainWindow::SetHints() {
 
 // Labels and check boxes are as wide as their text (and the check mark), at every DPI.
 HWND MainWindow::AddLabel(Container& parent, const std::wstring& text, int x, int y, int id) {
-    HWND label = AddControl(parent, WC_STATICW, text, kLabel, 0, x, y, TextWidth96(text) + 1, 13, id);
+    HWND label = AddControl(parent, {.className = WC_STATICW,
+                                     .text = text,
+                                     .style = kLabel,
+                                     .bounds = {x, y, TextWidth96(text) + 1, 13},
+                                     .id = id});
     FitToText(label, 1, false);
     return label;
 }
 
 HWND MainWindow::AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id) {
-    HWND box = AddControl(parent, WC_BUTTONW, text, kCheck, 0, x, y, TextWidth96(text) + 24, height, id);
+    HWND box = AddControl(parent, {.className = WC_BUTTONW,
+                                   .text = text,
+                                   .style = kCheck,
+                                   .bounds = {x, y, TextWidth96(text) + 24, height},
+                                   .id = id});
     FitToText(box, 24, false);
     return box;
 }

@@ -2,11 +2,13 @@
 // tool's arguments, then run in the Scanning dialog or copied as a command line.
 #include "app/main_window_win.h"
 
+#include "base/failures.h"
+
 #include "base/texts.h"
 #include "job/cmdline.h"
 #include "job/command.h"
+#include "job/run_request.h"
 #include "platform/clipboard_win.h"
-#include "platform/sizes.h"
 #include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "ui/application_win.h"
@@ -24,7 +26,7 @@ JobChoices MainWindow::ReadChoices() {
     choices.sourceText = GetText(c_.sourceCombo);
     choices.sourceIndex = SelectedIndex(c_.sourceCombo);
     for (int i = 0; i < EntryCount(c_.sourceCombo); ++i) {
-        choices.sourceEntries.push_back(EntryText(c_.sourceCombo, i));
+        choices.sourceEntries.push_back(SourceEntry{EntryText(c_.sourceCombo, i), SourceLetter(i)});
     }
     choices.destination = GetText(c_.destinationEdit);
     choices.useSourcePath = IsChecked(c_.sourceFolderCheck);
@@ -47,7 +49,8 @@ void MainWindow::ShowError(const std::string& text) {
 
 void MainWindow::OnStartClicked() {
     try {
-        const JobResult job = CheckAndBuild(ReadChoices(), *services_.jobSystem);
+        const JobChoices choices = ReadChoices();
+        const JobResult job = CheckAndBuild(choices, *services_.jobSystem);
         if (!job.ok) {
             ShowError(job.message);
             return;
@@ -58,9 +61,16 @@ void MainWindow::OnStartClicked() {
         if (ToolMissing()) {
             return;
         }
-        RunScanDialog(job.arguments);
+        RunRequest request;
+        request.arguments = job.arguments;
+        request.destination = choices.destination;
+        request.mode = Mode();
+        request.sourceDrive = job.sourceDrive.front();
+        request.sourceFileSystem = services_.jobSystem->FileSystemName(request.sourceDrive);
+        RunScanDialog(request);
     } catch (...) {
-        // Start fails silently; the Scanning dialog reports the run's own errors.
+        // Start fails without a box of its own; the Scanning dialog reports the run's own errors.
+        SwallowedFailure("MainWindow::OnStartClicked");
     }
 }
 
@@ -91,16 +101,16 @@ bool MainWindow::ToolMissing() {
     return true;
 }
 
-void MainWindow::RunScanDialog(const std::string& arguments) {
+void MainWindow::RunScanDialog(const RunRequest& request) {
     if (services_.runScan) {
-        services_.runScan(hwnd_, arguments);
+        services_.runScan(hwnd_, request);
         return;
     }
     if (!runner_) {
         return;
     }
     {
-        ScanDialog dialog(hwnd_, *this, runner_, arguments);
+        ScanDialog dialog(hwnd_, request, runner_);
         scanDialog_ = &dialog;
         try {
             dialog.ShowModal();
@@ -116,21 +126,13 @@ void MainWindow::RunScanDialog(const std::string& arguments) {
     }
 }
 
-std::string MainWindow::DestinationText() const {
-    return GetText(c_.destinationEdit);
-}
-
 RecoveryMode MainWindow::Mode() const {
     return RecoveryModeOfIndex(SelectedIndex(c_.modeCombo));
 }
 
-std::string MainWindow::SourceDrive() const {
-    return DriveOfEntry(GetText(c_.sourceCombo));
-}
-
-std::string MainWindow::SourceFileSystem() const {
-    const std::string drive = SourceDrive();
-    return drive.size() == 2 && drive[1] == ':' ? services_.jobSystem->FileSystemName(drive[0]) : std::string();
+// The drive an entry of the source list stands for, kept as the entry's data.
+char MainWindow::SourceLetter(int entry) const {
+    return static_cast<char>(EntryData(c_.sourceCombo, entry));
 }
 
 } // namespace kestro

@@ -6,15 +6,17 @@
 #include <exception>
 
 #include "app/popup_menu_win.h"
+#include "base/failures.h"
 #include "base/fpu.h"
+#include "base/text.h"
 #include "base/texts.h"
 #include "dialogs/about_dialog_win.h"
 #include "job/job_system_win.h"
+#include "platform/drive_list.h"
 #include "platform/drives_win.h"
 #include "platform/dropped_files_win.h"
 #include "platform/files_win.h"
 #include "platform/message_filter_win.h"
-#include "platform/sizes.h"
 #include "platform/version_win.h"
 #include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
@@ -138,7 +140,8 @@ void MainWindow::ShowRememberedChoices() {
 // Another drive than the selected source: entry 1 when entry 0 is the source, otherwise entry 0.
 void MainWindow::SuggestDestination() {
     const int other = SelectedIndex(c_.sourceCombo) == 0 ? 1 : 0;
-    SetText(c_.destinationEdit, DriveOfEntry(EntryText(c_.sourceCombo, other)));
+    const char letter = SourceLetter(other);
+    SetText(c_.destinationEdit, letter != 0 ? std::string{letter, ':'} : std::string());
 }
 
 void MainWindow::OnActivate() {
@@ -153,10 +156,12 @@ void MainWindow::OnClose() {
     try {
         SetFpuControlWord(savedControlWord_);
     } catch (...) {
+        SwallowedFailure("MainWindow::OnClose: the control word");
     }
     try {
         LoadSaveSettings(false);
     } catch (...) {
+        SwallowedFailure("MainWindow::OnClose: the settings");
     }
     try {
         if (runner_) {
@@ -165,6 +170,7 @@ void MainWindow::OnClose() {
         }
         runner_.reset();
     } catch (...) {
+        SwallowedFailure("MainWindow::OnClose: the runner");
     }
 }
 
@@ -270,10 +276,12 @@ void MainWindow::SessionEnding() {
             runner_->Stop();
         }
     } catch (...) {
+        SwallowedFailure("MainWindow::SessionEnding: the run");
     }
     try {
         LoadSaveSettings(false);
     } catch (...) {
+        SwallowedFailure("MainWindow::SessionEnding: the settings");
     }
 }
 
@@ -289,8 +297,7 @@ void MainWindow::FillSourceDrives() {
         }
         const DriveInfo info = services_.drives->Query(letterPart[0]);
         if (IsListedDrive(info.fileSystem, info.totalBytes)) {
-            const std::wstring entry = Widen(SourceEntry(info.label, letterPart));
-            SendMessageW(c_.sourceCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+            AddEntry(c_.sourceCombo, SourceEntryCaption(info.label, letterPart), static_cast<LPARAM>(letterPart[0]));
         }
     }
 }
@@ -356,7 +363,7 @@ void MainWindow::OnShowFilesClicked() {
         Application::Get().Shell().Open(hwnd_, "Open", remembered_.destination);
         return;
     }
-    ShowError(remembered_.destination + "," + LoadText(IDS_OUTPUT_NOT_EXIST));
+    ShowError(FormatText(LoadText(IDS_OUTPUT_NOT_EXIST), {remembered_.destination}));
 }
 
 void MainWindow::OnExitClicked() {

@@ -10,6 +10,8 @@
 #include "app/settings_win.h"
 #include "dialogs/scan_dialog_win.h"
 #include "job/command.h"
+#include "job/run_request.h"
+#include "platform/messages_win.h"
 #include "platform/session_win.h"
 #include "ui/form_win.h"
 #include "ui/graphic_controls_win.h"
@@ -25,14 +27,12 @@ class ToolRunner;
 class LinkLabel;
 class HoverImage;
 
-constexpr UINT WM_SHOWMAIN = 0x3602;
-
 // What the main window asks of the world; each left empty means the real thing.
 struct MainWindowServices {
     DriveSource* drives = nullptr;
     JobSystem* jobSystem = nullptr;
-    // Runs a recovery with the argument string in a modal Scanning dialog.
-    std::function<void(HWND owner, const std::string& arguments)> runScan;
+    // Runs a recovery in a modal Scanning dialog.
+    std::function<void(HWND owner, const RunRequest& request)> runScan;
     // The folder picker (SelectFolder with an empty root).
     std::function<bool(const std::string& title, std::string& folder)> selectFolder;
     // Where settings.ini lives.
@@ -46,16 +46,13 @@ struct MainWindowServices {
 // Its code is in three files by job: main_window_win.cpp (life, messages, settings, inputs, menu),
 // main_window_controls_win.cpp (the controls and their arrangement) and main_window_start_win.cpp
 // (the recovery job from the choices).
-class MainWindow : public Form, public ScanContext {
+class MainWindow : public Form {
 public:
     explicit MainWindow(MainWindowServices services = {});
     ~MainWindow() override;
 
-    // ScanContext
-    std::string DestinationText() const override;
-    RecoveryMode Mode() const override;
-    std::string SourceDrive() const override;
-    std::string SourceFileSystem() const override;
+    // The recovery mode chosen in the mode list.
+    RecoveryMode Mode() const;
 
     // Remembered choices (settings.ini).
     RememberedChoices& Remembered() noexcept { return remembered_; }
@@ -187,7 +184,8 @@ private:
 
     // The recovery job.
     JobChoices ReadChoices();
-    void RunScanDialog(const std::string& arguments);
+    void RunScanDialog(const RunRequest& request);
+    char SourceLetter(int entry) const;
     bool ToolMissing();
     void ShowError(const std::string& text);
 

@@ -39,7 +39,11 @@ namespace {
 
 // A plain label sized to its text, as an auto-sized label of the toolkit is.
 HWND AddLabel(Form& form, int id, const std::string& text, int x, int y) {
-    HWND label = form.AddControl(form, L"STATIC", Widen(text), WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, x, y, 1, 1, id);
+    HWND label = form.AddControl(form, {.className = L"STATIC",
+                                        .text = Widen(text),
+                                        .style = WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+                                        .bounds = {x, y, 1, 1},
+                                        .id = id});
     return label;
 }
 
@@ -81,7 +85,9 @@ AboutDialog::AboutDialog(HWND owner) {
     for (HWND label : {c.productName, c.versionText, c.copyrightText, c.emailText}) {
         SizeToText(*this, label);
     }
-    c.separatorLine = AddControl(*this, L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, 0, 80, 166, 262, 2, idSeparator);
+    c.separatorLine = AddControl(
+        *this,
+        {.className = L"STATIC", .style = WS_VISIBLE | SS_ETCHEDHORZ, .bounds = {80, 166, 262, 2}, .id = idSeparator});
 
     // The address shown is the maker's site; a click opens the product's own page.
     c.webAddress.SetBounds(80, 182, 0, 0);
@@ -93,8 +99,11 @@ AboutDialog::AboutDialog(HWND owner) {
         Application::Get().Shell().Open(Handle(), "Open", LoadText(IDS_URL_PRODUCT));
     };
 
-    c.okButton =
-        AddControl(*this, L"BUTTON", Widen(LoadText(IDS_OK)), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 260, 201, 79, 23, IDOK);
+    c.okButton = AddControl(*this, {.className = L"BUTTON",
+                                    .text = Widen(LoadText(IDS_OK)),
+                                    .style = WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                                    .bounds = {260, 201, 79, 23},
+                                    .id = IDOK});
     OnCommand(IDOK, [this](int) { SetModalResult(mrOk); });
     // Esc: the way of the close box.
     OnCommand(IDCANCEL, [this](int) { Close(); });

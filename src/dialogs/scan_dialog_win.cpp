@@ -9,9 +9,12 @@
 #include <string_view>
 
 #include "base/exit_codes.h"
+#include "base/failures.h"
 #include "base/number_text.h"
+#include "base/system_error.h"
 #include "base/text.h"
 #include "base/texts.h"
+#include "dialogs/scan_texts.h"
 #include "platform/handles_win.h"
 #include "platform/locale_win.h"
 #include "platform/winstr_win.h"
@@ -52,22 +55,32 @@ struct ScanDialog::Controls {
     HWND elapsedText = nullptr;
 };
 
-ScanDialog::ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner, std::string arguments)
-    : controls_(std::make_unique<Controls>(this)), context_(context), runner_(std::move(runner)),
-      arguments_(std::move(arguments)), owner_(owner), ticks_(&SystemClock()) {
+ScanDialog::ScanDialog(HWND owner, RunRequest request, std::shared_ptr<ToolRunner> runner)
+    : controls_(std::make_unique<Controls>(this)), request_(std::move(request)), runner_(std::move(runner)),
+      owner_(owner), ticks_(&SystemClock()) {
     CreateForm(L"KestroScanDialog", owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, WS_EX_DLGMODALFRAME,
                Widen(LoadText(IDS_PRODUCT_NAME)), 369, 130);
     Controls& c = *controls_;
     c.body.CreatePanel(*this, 8, 8, 369, 121);
-    c.statusText = AddControl(c.body, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 8, 337, 13,
-                              idStatusText);
-    c.progressBar = AddControl(c.body, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, 0, 8, 37, 337, 12, idProgressBar);
+    c.statusText = AddControl(c.body, {.className = WC_STATICW,
+                                       .style = WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                                       .bounds = {8, 8, 337, 13},
+                                       .id = idStatusText});
+    c.progressBar = AddControl(c.body, {.className = PROGRESS_CLASSW,
+                                        .style = WS_VISIBLE | PBS_SMOOTH,
+                                        .bounds = {8, 37, 337, 12},
+                                        .id = idProgressBar});
     ShowPercentOn(c.progressBar, *this);
     SendMessageW(c.progressBar, PBM_SETRANGE32, 0, kBarFull);
-    c.elapsedText = AddControl(c.body, WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 8, 55, 337, 13,
-                               idElapsedText);
-    c.stopButton =
-        AddControl(c.body, WC_BUTTONW, Widen(LoadText(IDS_STOP)), WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 144, 75, 80, 27, idStop);
+    c.elapsedText = AddControl(c.body, {.className = WC_STATICW,
+                                        .style = WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                                        .bounds = {8, 55, 337, 13},
+                                        .id = idElapsedText});
+    c.stopButton = AddControl(c.body, {.className = WC_BUTTONW,
+                                       .text = Widen(LoadText(IDS_STOP)),
+                                       .style = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                       .bounds = {144, 75, 80, 27},
+                                       .id = idStop});
     OnCommand(idStop, [this](int notifyCode) {
         if (notifyCode == BN_CLICKED) {
             StopRun();
@@ -132,16 +145,20 @@ void ScanDialog::ClearDisplay() {
 // A failure to start is reported here rather than left to ShowModal, so that the taskbar shows it
 // while its box is open. Nothing runs afterwards, so the clock does not start.
 bool ScanDialog::StartTool() {
+    std::string problem;
     try {
-        runner_->Start(hwnd_, arguments_);
+        runner_->Start(hwnd_, request_.arguments);
         return true;
+    } catch (const SystemError& e) {
+        problem = e.Words();
     } catch (const std::exception& e) {
-        TaskbarProgress& taskbar = Application::Get().Taskbar();
-        taskbar.SetState(TBPF_ERROR);
-        Application::Get().ShowException(e.what());
-        taskbar.SetState(TBPF_NOPROGRESS);
-        return false;
+        problem = e.what();
     }
+    TaskbarProgress& taskbar = Application::Get().Taskbar();
+    taskbar.SetState(TBPF_ERROR);
+    Application::Get().ShowException(problem);
+    taskbar.SetState(TBPF_NOPROGRESS);
+    return false;
 }
 
 void ScanDialog::StartProgressDisplay() {
@@ -165,6 +182,7 @@ void ScanDialog::EndForSession() noexcept {
         EndTaskbarProgress();
         SetModalResult(mrAbort);
     } catch (...) {
+        SwallowedFailure("ScanDialog::EndForSession");
     }
 }
 
@@ -192,15 +210,12 @@ void ScanDialog::EndTaskbarProgress() {
 
 void ScanDialog::ShowElapsed() {
     const ULONGLONG now = ticks_->Milliseconds();
-    std::string line = LoadText(IDS_ELAPSED) + ClockText(now > runStarted_ ? (now - runStarted_) / 1000 : 0);
-    if (const auto left = timeLeft_.SecondsLeft(now)) {
-        line += "   " + TimeLeftText(*left);
-    }
-    if (filesTotal_ > 0) {
-        line += "   " + LocaleGroupedNumber(static_cast<std::uint64_t>(std::max(filesRecovered_, 0))) +
-                LoadText(IDS_FILES_OF) + LocaleGroupedNumber(static_cast<std::uint64_t>(filesTotal_)) +
-                LoadText(IDS_FILES_SO_FAR);
-    }
+    const auto left = timeLeft_.SecondsLeft(now);
+    const bool counted = filesTotal_ > 0;
+    const std::string line = ElapsedLineText(
+        ClockText(now > runStarted_ ? (now - runStarted_) / 1000 : 0), left ? TimeLeftText(*left) : std::string(),
+        counted ? LocaleGroupedNumber(static_cast<std::uint64_t>(std::max(filesRecovered_, 0))) : std::string(),
+        counted ? LocaleGroupedNumber(static_cast<std::uint64_t>(filesTotal_)) : std::string());
     // A static repaints on every new text, so an unchanged one is not set again.
     if (GetText(controls_->elapsedText) != line) {
         SetText(controls_->elapsedText, line);
@@ -255,6 +270,7 @@ bool ScanDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
                 OnProgressEvent(event);
             } catch (...) {
                 // A failing event must not disturb the run.
+                SwallowedFailure("ScanDialog::OnProgressEvent");
             }
         });
         result = 0;
@@ -271,14 +287,7 @@ void ScanDialog::ShowBox(const std::string& text, UINT icon) {
 }
 
 std::string ScanDialog::CompletedMessage() const {
-    std::string message = LoadText(context_.Mode() == RecoveryMode::Quick ? IDS_QUICK_COMPLETED : IDS_DEEP_COMPLETED);
-    if (filesFound_ > 0) {
-        message += std::to_string(filesFound_) + LoadText(IDS_FILES_WERE_FOUND) + "\r\n";
-        if (!savedFolder_.empty()) {
-            message += LoadText(IDS_SAVED_IN) + savedFolder_;
-        }
-    }
-    return message;
+    return CompletedText(request_.mode, filesFound_, savedFolder_);
 }
 
 void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
@@ -341,7 +350,7 @@ void ScanDialog::CountRecovered(const ProgressEvent& event) {
     filesRecovered_ = event.filesRecovered;
     filesTotal_ = event.totalFiles;
     if (!event.currentFile.empty() && savedFolder_.empty()) {
-        std::string destination = context_.DestinationText();
+        std::string destination = request_.destination;
         if (destination.empty() || destination.back() != '\\') {
             destination.push_back('\\');
         }
@@ -350,11 +359,7 @@ void ScanDialog::CountRecovered(const ProgressEvent& event) {
 }
 
 void ScanDialog::ShowNothingFound() {
-    std::string text = LoadText(IDS_NOTHING_FOUND);
-    if (context_.Mode() == RecoveryMode::Quick) {
-        text += LoadText(IDS_TRY_DEEP_SCAN);
-    }
-    ShowBox(text, MB_ICONINFORMATION);
+    ShowBox(NothingFoundText(request_.mode), MB_ICONINFORMATION);
 }
 
 // A tool that crashed must not look like a finished run, whatever it reported before; nor must one
@@ -394,7 +399,7 @@ void ScanDialog::FollowPass(const ProgressEvent& event) {
 // The log goes into the destination folder, beside the Recovery_... folder the tool makes.
 void ScanDialog::StartLog() {
     try {
-        const std::string destination = context_.DestinationText();
+        const std::string& destination = request_.destination;
         if (destination.empty()) {
             return;
         }
@@ -403,18 +408,21 @@ void ScanDialog::StartLog() {
         const LocalTime started{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
         RunLogHeader header;
         header.programVersion = LoadText(IDS_VERSION_NUMBER);
-        header.sourceDrive = context_.SourceDrive();
-        header.fileSystem = context_.SourceFileSystem();
+        header.sourceDrive = request_.SourceDriveText();
+        header.fileSystem = request_.sourceFileSystem;
         header.destination = destination;
-        header.commandLine = runner_->CommandLine(arguments_);
+        header.commandLine = runner_->CommandLine(request_.arguments);
         header.toolPath = Narrow(runner_->ToolPath());
         header.jobError = runner_->JobError();
         header.started = started;
         log_ =
             std::make_unique<RunLogWriter>(Widen(destination), Widen(RunLogFileName(started)), RunLogOpening(header));
         runner_->SetLineObserver([this](std::string_view line) { LogLine(line); });
+        // What goes wrong in the program while the run is on belongs in its log too.
+        SetFailureRunLog([this](const std::string& record) { LogNote(record); });
     } catch (...) {
         // Without a log the run goes on as before.
+        SwallowedFailure("ScanDialog::StartLog");
         log_.reset();
     }
 }
@@ -426,6 +434,14 @@ void ScanDialog::LogLine(std::string_view line) {
         if (!text.empty()) {
             log_->Append(text);
         }
+    }
+}
+
+// A note of the program's own among the tool's lines; any thread may write one.
+void ScanDialog::LogNote(const std::string& note) {
+    if (log_) {
+        const ULONGLONG now = ticks_->Milliseconds();
+        log_->Append(RunLogOutputLine(now > runStarted_ ? now - runStarted_ : 0, "(Kestro Refindor) " + note));
     }
 }
 
@@ -443,6 +459,7 @@ void ScanDialog::FinishLog() noexcept {
     }
     try {
         runner_->SetLineObserver(nullptr);
+        SetFailureRunLog(nullptr);
         const std::string repeats = logLines_.Flush();
         if (!repeats.empty()) {
             log_->Append(repeats);
@@ -452,6 +469,7 @@ void ScanDialog::FinishLog() noexcept {
         const LocalTime ended{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
         log_->Finish(RunLogClosing(ending_.value_or(RunEnding::StoppedByUser), endingCode_, ended));
     } catch (...) {
+        SwallowedFailure("ScanDialog::FinishLog");
     }
     logPath_ = log_->Path();
     log_.reset();

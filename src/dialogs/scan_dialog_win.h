@@ -8,6 +8,7 @@
 
 #include "dialogs/time_left.h"
 #include "job/recovery_options.h"
+#include "job/run_request.h"
 #include "runner/progress_event.h"
 #include "runner/run_log.h"
 #include "ui/form_win.h"
@@ -24,24 +25,13 @@ public:
     virtual ULONGLONG Milliseconds() = 0;
 };
 
-// What the dialog reads from the main window.
-class ScanContext {
-public:
-    virtual ~ScanContext() = default;
-    virtual std::string DestinationText() const = 0; // text of destinationEdit
-    virtual RecoveryMode Mode() const = 0;
-    // The source drive ("C:") and its file system, for the run's log.
-    virtual std::string SourceDrive() const { return {}; }
-    virtual std::string SourceFileSystem() const { return {}; }
-};
-
 // The dialog shares the runner with the main window: whatever the main window does while the
 // dialog's modal loop runs (a close request from outside, the end of the session), the runner
 // lives until the dialog has let go of it too.
 class ScanDialog : public Form {
 public:
-    // The dialog runs "winfr " + arguments when it is shown.
-    ScanDialog(HWND owner, ScanContext& context, std::shared_ptr<ToolRunner> runner, std::string arguments);
+    // The dialog runs the request when it is shown: "winfr " + its arguments.
+    ScanDialog(HWND owner, RunRequest request, std::shared_ptr<ToolRunner> runner);
     ~ScanDialog() override;
 
     // The timer that refreshes the elapsed time and the files so far, once a second.
@@ -93,13 +83,13 @@ private:
     void EndTaskbarProgress();
     void StartLog();
     void LogLine(std::string_view line);
+    void LogNote(const std::string& note);
     void RecordEnding(RunEnding ending, std::uint32_t exitCode = 0);
     void FinishLog() noexcept;
 
     std::unique_ptr<Controls> controls_;
-    ScanContext& context_;
+    RunRequest request_;
     std::shared_ptr<ToolRunner> runner_;
-    std::string arguments_;
     HWND owner_;
     std::int32_t filesFound_ = 0;
     std::string savedFolder_;

@@ -1,13 +1,12 @@
 #include "job/command.h"
 
+#include <optional>
+#include <string_view>
+
 #include "base/text.h"
 #include "base/texts.h"
 #include "job/cmdline.h"
 #include "job/shares.h"
-#include "platform/sizes.h"
-
-#include <optional>
-#include <string_view>
 
 namespace kestro {
 
@@ -15,13 +14,13 @@ namespace {
 
 // The entry the source box stands for, nullptr when none. Text typed into the box counts
 // only when it is one of the listed entries: anything else names no drive the list offers.
-const std::string* ChosenEntry(const JobChoices& choices) {
+const SourceEntry* ChosenEntry(const JobChoices& choices) {
     const auto& entries = choices.sourceEntries;
     if (choices.sourceIndex >= 0 && static_cast<std::size_t>(choices.sourceIndex) < entries.size()) {
         return &entries[static_cast<std::size_t>(choices.sourceIndex)];
     }
     for (const auto& entry : entries) {
-        if (entry == choices.sourceText) {
+        if (entry.caption == choices.sourceText) {
             return &entry;
         }
     }
@@ -72,14 +71,16 @@ bool CustomTypesMalformed(const JobChoices& choices) {
            (choices.types.customText.empty() || choices.types.customText.front() != '.');
 }
 
-// The drive of the chosen source entry ("C:"); empty when there is none. An entry without its
-// "(X:)" part would hand the tool an empty source drive.
+// The drive of the chosen source entry ("C:"); empty when there is none, or when the entry stands
+// for no drive letter.
 std::string SourceDrive(const JobChoices& choices) {
     if (choices.sourceText.empty()) {
         return {};
     }
-    const std::string* entry = ChosenEntry(choices);
-    return entry != nullptr ? DriveOfEntry(*entry) : std::string();
+    const SourceEntry* entry = ChosenEntry(choices);
+    const bool letter = entry != nullptr && ((entry->letter >= 'A' && entry->letter <= 'Z') ||
+                                             (entry->letter >= 'a' && entry->letter <= 'z'));
+    return letter ? std::string{entry->letter, ':'} : std::string();
 }
 
 // Where a destination lies on this computer.
@@ -218,7 +219,7 @@ CheckResult CheckChoices(const JobChoices& choices, JobSystem& system) {
         return Refused(Text(IDS_SELECT_SOURCE));
     }
     if (!system.IsDirectory(choices.destination)) {
-        return Refused(choices.destination + "," + Text(IDS_OUTPUT_NOT_EXIST));
+        return Refused(FormatText(Text(IDS_OUTPUT_NOT_EXIST), {choices.destination}));
     }
     switch (PlaceOfDestination(choices.destination, sourceDrive, system)) {
     case Placement::OnTheSourceVolume:
@@ -234,7 +235,7 @@ CheckResult CheckChoices(const JobChoices& choices, JobSystem& system) {
             folder.push_back('\\');
         }
         if (!SameTextAscii(DriveOfPath(folder), sourceDrive)) {
-            return Refused(Text(IDS_CHECK_DRIVE) + choices.sourcePath);
+            return Refused(FormatText(Text(IDS_CHECK_DRIVE), {choices.sourcePath}));
         }
         result.checked.folderPart = TextAfter(folder, ":");
     }
@@ -242,7 +243,7 @@ CheckResult CheckChoices(const JobChoices& choices, JobSystem& system) {
         return Refused(Text(IDS_CHECK_CUSTOM_TYPE));
     }
     if (const std::string* field = FieldWithQuote(choices)) {
-        return Refused(Text(IDS_NO_QUOTES_IN) + *field);
+        return Refused(FormatText(Text(IDS_NO_QUOTES_IN), {*field}));
     }
     result.passed = true;
     return result;
@@ -275,6 +276,7 @@ JobResult CheckAndBuild(const JobChoices& choices, JobSystem& system) {
     JobArguments built = BuildArguments(choices, check.checked, system);
     result.ok = true;
     result.arguments = std::move(built.arguments);
+    result.sourceDrive = check.checked.sourceDrive;
     result.switchToDeepScan = built.switchToDeepScan;
     result.expectedArgs = std::move(built.expectedArgs);
     return result;

@@ -10,11 +10,18 @@
 
 namespace kestro {
 
+// One entry of the source-drive list: its caption ("Data (E:)") and the drive it stands for, kept
+// apart from the caption so that no caption has to be read back.
+struct SourceEntry {
+    std::string caption;
+    char letter = 0;
+};
+
 // The main window's choices, read when Start is pressed.
 struct JobChoices {
     std::string sourceText;                 // text of the source combo box sourceCombo
     int sourceIndex = -1;                   // its selected index (-1: none)
-    std::vector<std::string> sourceEntries; // its entries, in order
+    std::vector<SourceEntry> sourceEntries; // its entries, in order
     std::string destination;                // destinationEdit, as typed
     bool useSourcePath = false;             // sourceFolderCheck
     std::string sourcePath;                 // sourceFolderEdit, as typed
@@ -93,6 +100,7 @@ struct JobResult {
     bool ok = false;
     std::string message;                   // the first failing check's message (when !ok)
     std::string arguments;                 // the argument string (when ok); always ends with one blank
+    std::string sourceDrive;               // the drive recovered from, "C:" (when ok)
     bool switchToDeepScan = false;         // the caller sets the mode list to Deep Scan
     std::vector<std::string> expectedArgs; // the arguments the tool will read from `arguments`
 };

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
+#include "platform/drive_list.h"
 #include "platform/locale_win.h"
-#include "platform/sizes.h"
 #include "platform/winstr_win.h"
 
 namespace kestro {

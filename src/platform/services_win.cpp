@@ -1,8 +1,8 @@
 #include "platform/services_win.h"
 
-#include "platform/winstr_win.h"
-
 #include <utility>
+
+#include "platform/winstr_win.h"
 
 namespace kestro {
 

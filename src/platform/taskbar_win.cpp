@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/failures.h"
 #include "platform/message_filter_win.h"
 
 namespace kestro {
@@ -35,6 +36,7 @@ bool SystemTaskbar::EnsureTaskbar() noexcept {
         }
     } catch (...) {
         // Without a taskbar object the progress is simply not shown there.
+        SwallowedFailure("SystemTaskbar::Create");
     }
     creationFailed_ = true;
     return false;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/failures.h"
+
 namespace kestro {
 
 namespace {
@@ -180,6 +182,7 @@ void OutputDecoder::Flush(LineReceiver& receiver) {
             EndNarrowLine(receiver);
         }
     } catch (...) {
+        SwallowedFailure("OutputDecoder::Flush");
         line_.clear();
         narrowRaw_.clear();
     }
@@ -270,6 +273,7 @@ std::size_t OutputDecoder::FeedUtf16Line(const unsigned char* bytes, std::size_t
                 ++i;
             }
         } catch (...) {
+            SwallowedFailure("OutputDecoder: a line of UTF-16");
             line_.clear();
             if (lineStart_) {
                 return i;
@@ -394,6 +398,7 @@ std::size_t OutputDecoder::FeedNarrowLine(const unsigned char* bytes, std::size_
                 }
             }
         } catch (...) {
+            SwallowedFailure("OutputDecoder: a line of 8-bit text");
             narrowRaw_.clear();
             if (lineStart_) {
                 return i;
@@ -417,6 +422,8 @@ void OutputDecoder::EndNarrowLine(LineReceiver& receiver) {
         try {
             converted = narrowDecoder_(raw);
         } catch (...) {
+            // The code page could not be read: the line is taken as it comes.
+            SwallowedFailure("OutputDecoder: the code page");
             converted.clear();
             AppendNarrowAsUtf8(raw, converted);
         }

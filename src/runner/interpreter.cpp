@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/failures.h"
 #include "base/text.h"
 #include "base/texts.h"
 
@@ -236,6 +237,7 @@ void OutputInterpreter::Feed(const unsigned char* bytes, std::size_t count) noex
     try {
         decoder_.Feed(bytes, count, *this);
     } catch (...) {
+        SwallowedFailure("OutputInterpreter::Feed");
     }
 }
 
@@ -244,6 +246,7 @@ void OutputInterpreter::Flush() noexcept {
     try {
         decoder_.Flush(*this);
     } catch (...) {
+        SwallowedFailure("OutputInterpreter::Flush");
     }
 }
 
@@ -264,6 +267,7 @@ void OutputInterpreter::Line(std::string_view line) {
         try {
             lineObserver_(line);
         } catch (...) {
+            SwallowedFailure("OutputInterpreter: the line observer");
         }
     }
     if (dropRestOfPiece_) {
@@ -272,6 +276,7 @@ void OutputInterpreter::Line(std::string_view line) {
     try {
         Interpret(line);
     } catch (...) {
+        SwallowedFailure("OutputInterpreter::Interpret");
         dropRestOfPiece_ = true;
     }
 }

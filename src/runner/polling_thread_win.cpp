@@ -21,7 +21,7 @@ void PollingThread::Ended() noexcept {
 }
 
 bool PollingThread::Call(CallKind kind, DWORD available) noexcept {
-    CallRequest request{kind, run_, available, {}};
+    CallRequest request{kind, run_, available};
     return SendMessageW(calls_, WM_RUNNER_CALL, 0, reinterpret_cast<LPARAM>(&request)) == kCallDone;
 }
 

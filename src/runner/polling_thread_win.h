@@ -7,11 +7,11 @@
 #include <string>
 
 #include "platform/handles_win.h"
+#include "platform/messages_win.h"
 
 namespace kestro {
 
-// The polling thread's calls onto the GUI thread: SendMessage to the runner's call window.
-constexpr UINT WM_RUNNER_CALL = WM_APP + 0x210;
+// What the GUI thread answers a polling thread's call (WM_RUNNER_CALL to the runner's call window).
 constexpr LRESULT kCallDone = 1;
 constexpr LRESULT kCallRefused = 2;
 constexpr LRESULT kCallFailed = 3;
@@ -32,7 +32,6 @@ struct CallRequest {
     CallKind kind;
     unsigned run;
     DWORD available;
-    std::string error; // why the call failed, for a reader in a debugger
 };
 
 // The thread of one run. It peeks at and waits on its own duplicates of the pipe and the process

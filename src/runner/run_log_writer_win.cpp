@@ -7,6 +7,7 @@
 #include <string_view>
 #include <thread>
 
+#include "base/failures.h"
 #include "platform/handles_win.h"
 
 namespace kestro {
@@ -167,6 +168,7 @@ RunLogWriter::RunLogWriter(std::wstring folder, std::wstring fileName, std::stri
             try {
                 WriteLog(state, std::move(folder), std::move(fileName), maxBytes);
             } catch (...) {
+                SwallowedFailure("RunLogWriter: the writing thread");
                 std::lock_guard lock(state->mutex);
                 state->finished = true;
                 state->changed.notify_all();
@@ -174,6 +176,7 @@ RunLogWriter::RunLogWriter(std::wstring folder, std::wstring fileName, std::stri
         }).detach();
     } catch (...) {
         // No thread, no log: the run itself goes on.
+        SwallowedFailure("RunLogWriter: starting its thread");
         state_->finished = true;
     }
 }

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/failures.h"
+#include "base/system_error.h"
 #include "base/texts.h"
 #include "job/cmdline.h"
 #include "platform/files_win.h"
@@ -34,7 +36,7 @@ constexpr UINT kWakeRetryMs = 50;
 constexpr DWORD kPipeBytes = 64 * 1024;
 
 [[noreturn]] void RaiseError(TextId text, DWORD error) {
-    throw std::runtime_error(LoadText(text) + std::to_string(error));
+    throw SystemError(text, error);
 }
 
 UniqueHandle DuplicateForThread(HANDLE source) {
@@ -51,6 +53,8 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
     try {
         reinterpret_cast<std::vector<std::pair<HWND, DWORD>>*>(list)->emplace_back(window, processId);
     } catch (...) {
+        // Out of memory while listing: the windows listed so far are asked to close.
+        SwallowedFailure("CollectWindow");
         return FALSE;
     }
     return TRUE;
@@ -163,12 +167,9 @@ LRESULT ToolRunner::Impl::Serve(CallRequest& request) noexcept {
         }
         WakeLater();
         return kCallDone;
-    } catch (const std::exception& e) {
-        try {
-            request.error = e.what();
-        } catch (...) {
-        }
     } catch (...) {
+        // The polling thread learns that the call failed and ends; the run stays until Stop.
+        SwallowedFailure("ToolRunner::Serve");
     }
     return kCallFailed;
 }
@@ -186,6 +187,7 @@ void ToolRunner::Impl::RetryWake() noexcept {
             KillTimer(calls->Handle(), kWakeRetryTimer);
         }
     } catch (...) {
+        SwallowedFailure("ToolRunner::RetryWake");
     }
 }
 
@@ -195,6 +197,7 @@ void ToolRunner::Impl::EndLeftoverRun() noexcept {
         try {
             EndRun();
         } catch (...) {
+            SwallowedFailure("ToolRunner::EndLeftoverRun");
         }
     }
     pollState.reset();
@@ -346,6 +349,7 @@ void ToolRunner::Impl::Stop() noexcept {
         EndRun();
     } catch (...) {
         // Stop must always be callable, also on a run whose start failed half way.
+        SwallowedFailure("ToolRunner::Stop");
     }
 }
 
@@ -358,6 +362,7 @@ void ToolRunner::Impl::TellObserver(bool toolRunning) noexcept {
         try {
             toolObserver(toolRunning);
         } catch (...) {
+            SwallowedFailure("ToolRunner::TellObserver");
         }
     }
 }

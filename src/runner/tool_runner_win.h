@@ -27,8 +27,8 @@ public:
 
     // Starts "winfr " + arguments (trailing blanks removed) and the polling thread; the output's
     // events are posted to notify. The run counts as running from here until Stop, also when the
-    // start fails: Stop is what ends it. Throws std::runtime_error whose message is a fixed text
-    // followed directly by the system error number.
+    // start fails: Stop is what ends it. Throws SystemError: which step failed, and the system's
+    // error number.
     void Start(HWND notify, std::string arguments);
     // Ends the run, stopping a tool that still runs; nothing when no run is running. Never throws.
     void Stop() noexcept;

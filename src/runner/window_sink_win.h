@@ -6,14 +6,11 @@
 #include <functional>
 #include <memory>
 
+#include "platform/messages_win.h"
 #include "runner/progress_event.h"
 #include "runner/progress_mailbox.h"
 
 namespace kestro {
-
-// Events of a run wait for the window this is posted to. lParam: a ProgressTicket that the
-// receiving window owns from then on (TakeProgressEvents frees it).
-constexpr UINT WM_PROGRESS_WAITING = WM_APP + 0x211;
 
 struct ProgressTicket {
     std::shared_ptr<ProgressMailbox> mailbox;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/failures.h"
 #include "base/text.h"
 #include "platform/clipboard_win.h"
 #include "platform/winstr_win.h"
@@ -42,6 +43,7 @@ void Application::Initialize(HINSTANCE instance) {
     if (handle_ != nullptr) {
         return;
     }
+    SetFailureDebugOutput([](const std::string& record) { OutputDebugStringW(Widen(record + "\n").c_str()); });
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = AppWndProc;
@@ -219,7 +221,8 @@ void ReportUnhandled(const char* message) noexcept {
     try {
         Application::Get().ShowException(message != nullptr ? std::string(message) : LoadText(IDS_UNKNOWN_ERROR));
     } catch (...) {
-        // Nothing more can be done from inside a window procedure.
+        // Not even the box could be shown; nothing more can be done from inside a window procedure.
+        SwallowedFailure("ReportUnhandled");
     }
 }
 

@@ -23,6 +23,20 @@ std::string EntryText(HWND combo, int index) {
     return Narrow(entry);
 }
 
+int AddEntry(HWND combo, const std::string& text, LPARAM data) {
+    const std::wstring wide = Widen(text);
+    const auto index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    if (index >= 0) {
+        SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    }
+    return static_cast<int>(index);
+}
+
+LPARAM EntryData(HWND combo, int index) {
+    const auto data = SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    return data == CB_ERR ? 0 : data;
+}
+
 void SelectIndex(HWND combo, int index) {
     const bool inside = index >= 0 && index < EntryCount(combo);
     SendMessageW(combo, CB_SETCURSEL, inside ? static_cast<WPARAM>(index) : static_cast<WPARAM>(-1), 0);

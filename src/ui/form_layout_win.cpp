@@ -81,13 +81,13 @@ void Form::PlaceAgain(const std::vector<HWND>& children) {
     }
 }
 
-HWND Form::AddControl(Container& parent, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle,
-                      int x, int y, int width, int height, int id) {
-    const bool combo = lstrcmpiW(className, WC_COMBOBOXW) == 0;
+HWND Form::AddControl(Container& parent, const ControlArgs& args) {
+    const auto [x, y, width, height] = args.bounds;
+    const bool combo = lstrcmpiW(args.className, WC_COMBOBOXW) == 0;
     HWND control =
-        CreateWindowExW(exStyle, className, text.c_str(), style | WS_CHILD, S(x), S(y), S(width),
+        CreateWindowExW(args.exStyle, args.className, args.text.c_str(), args.style | WS_CHILD, S(x), S(y), S(width),
                         S(height) + (combo ? S(kComboListHeight96) : 0), parent.Handle(),
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)), GetModuleHandleW(nullptr), nullptr);
     if (control == nullptr) {
         return nullptr;
     }

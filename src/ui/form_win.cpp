@@ -4,18 +4,11 @@
 
 #include <exception>
 
+#include "platform/messages_win.h"
 #include "ui/application_win.h"
 #include "ui/language_win.h"
 
 namespace kestro {
-
-namespace {
-
-// Sent to itself by a form that has become the program's focused form; OnActivate runs on it, once
-// the activation itself is over.
-constexpr UINT WM_KESTRO_ACTIVATE = WM_APP + 0x100;
-
-} // namespace
 
 Form* Form::activeForm_ = nullptr;
 

@@ -18,6 +18,24 @@ namespace kestro {
 
 class GraphicControl;
 
+// A place on a parent window in 96-DPI pixels.
+struct Bounds96 {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// What a child control is made of, field by field, so that every call says what each value is.
+struct ControlArgs {
+    const wchar_t* className = nullptr;
+    std::wstring text;
+    DWORD style = 0; // WS_CHILD is always added
+    DWORD exStyle = 0;
+    Bounds96 bounds;
+    int id = 0;
+};
+
 class Form : public ControlHost, public Container {
 public:
     Form();
@@ -34,9 +52,8 @@ public:
     // 96-DPI pixels (negative: character height).
     UniqueFont MakeFont(int height96, int weight, bool underline) const override;
 
-    // Creates a child control on parent at a place in 96-DPI pixels, with the form's font.
-    HWND AddControl(Container& parent, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle,
-                    int x, int y, int width, int height, int id);
+    // Creates a child control on parent, with the form's font.
+    HWND AddControl(Container& parent, const ControlArgs& args);
     // Makes a label or check box as wide as its text in its font, plus extraWidth96 (a check
     // mark and its gap), and with fitHeight as high; measured again whenever the DPI changes or
     // FitToText is called again (after a new text), since text does not scale in proportion.

@@ -1,14 +1,14 @@
 #include "job/command.h"
 
-#include "base/text.h"
-#include "base/texts.h"
-#include "job/cmdline.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <map>
 #include <optional>
+
+#include "base/text.h"
+#include "base/texts.h"
+#include "job/cmdline.h"
 
 using namespace kestro;
 
@@ -53,7 +53,8 @@ public:
     std::map<std::string, std::uint32_t> serials = {{"\\\\server\\share", 0x5E77E700}};
 };
 
-const std::vector<std::string> kEntries = {"System (C:)", " (D:)", "Stick (E:)", "Data (old) (F:)"};
+const std::vector<SourceEntry> kEntries = {
+    {"System (C:)", 'C'}, {" (D:)", 'D'}, {"Stick (E:)", 'E'}, {"Data (old) (F:)", 'F'}};
 constexpr int kC = 0, kD = 1, kE = 2, kF = 3;
 constexpr int kTyped = -1;
 constexpr unsigned kWebPages = 1u << static_cast<int>(Category::WebPages);
@@ -75,7 +76,7 @@ JobChoices ChoicesOf(const Row& row) {
     JobChoices c;
     c.sourceEntries = kEntries;
     c.sourceIndex = row.entry;
-    c.sourceText = row.sourceText != nullptr ? row.sourceText : kEntries[static_cast<std::size_t>(row.entry)];
+    c.sourceText = row.sourceText != nullptr ? row.sourceText : kEntries[static_cast<std::size_t>(row.entry)].caption;
     c.destination = row.destination;
     c.useSourcePath = row.folder != nullptr;
     c.sourcePath = row.folder != nullptr ? row.folder : "";
@@ -174,7 +175,8 @@ TEST(ArgumentString, EmptyNamesAndListsPassNoFilterAtAll) {
 }
 
 TEST(Checks, RefuseInTheirFixedOrder) {
-    const std::string drive = Text(IDS_CHECK_DRIVE);
+    // The English words, byte for byte as they always were.
+    const auto drive = [](const std::string& folder) { return "Please check if the drive is correct: " + folder; };
     RunRows({
         {"empty source text before a bad destination", kTyped, "", "Q:\\Nope", nullptr, 0, 0, nullptr, 0,
          Text(IDS_SELECT_SOURCE)},
@@ -186,10 +188,10 @@ TEST(Checks, RefuseInTheirFixedOrder) {
         {"empty destination", kC, nullptr, "", nullptr, 0, 0, nullptr, 0, ", the output directory does not exist."},
         {"same drive in another letter case", kD, nullptr, "d:\\x", nullptr, 0, 0, nullptr, 0, Text(IDS_SAME_PARTITION)},
         {"same drive before a bad folder", kD, nullptr, "D:\\x", "Q:\\x", 0, 0, nullptr, 0, Text(IDS_SAME_PARTITION)},
-        {"folder on another drive", kC, nullptr, "D:\\Rescue", "E:\\Docs", 0, 0, nullptr, 0, drive + "E:\\Docs"},
-        {"relative folder", kC, nullptr, "D:\\Rescue", "Docs", 0, 0, nullptr, 0, drive + "Docs"},
-        {"empty folder", kC, nullptr, "D:\\Rescue", "", 0, 0, nullptr, 0, drive},
-        {"bad folder before bad custom types", kC, nullptr, "D:\\Rescue", "E:\\", 0, 3, "", 0, drive + "E:\\"},
+        {"folder on another drive", kC, nullptr, "D:\\Rescue", "E:\\Docs", 0, 0, nullptr, 0, drive("E:\\Docs")},
+        {"relative folder", kC, nullptr, "D:\\Rescue", "Docs", 0, 0, nullptr, 0, drive("Docs")},
+        {"empty folder", kC, nullptr, "D:\\Rescue", "", 0, 0, nullptr, 0, drive("")},
+        {"bad folder before bad custom types", kC, nullptr, "D:\\Rescue", "E:\\", 0, 3, "", 0, drive("E:\\")},
         {"custom types without a leading dot", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, "dll, .ini", 0,
          Text(IDS_CHECK_CUSTOM_TYPE)},
         {"empty custom types", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, "", 0, Text(IDS_CHECK_CUSTOM_TYPE)},
@@ -198,14 +200,16 @@ TEST(Checks, RefuseInTheirFixedOrder) {
 }
 
 TEST(Checks, RefuseQuotesInTheFieldsUsed) {
-    const std::string refused = Text(IDS_NO_QUOTES_IN);
+    const auto refused = [](const std::string& field) {
+        return "A double quote (\") cannot be part of a file or folder name. Please remove it from: " + field;
+    };
     RunRows({
-        {"destination", kC, nullptr, "D:\\\"Rescue\"", nullptr, 0, 0, nullptr, 0, refused + Text(IDS_FIELD_DESTINATION)},
+        {"destination", kC, nullptr, "D:\\\"Rescue\"", nullptr, 0, 0, nullptr, 0, refused(Text(IDS_FIELD_DESTINATION))},
         {"source folder", kC, nullptr, "D:\\Rescue", "C:\\Old\" Work", 0, 0, nullptr, 0,
-         refused + Text(IDS_FIELD_SOURCE_PATH)},
-        {"file name", kC, nullptr, "D:\\Rescue", nullptr, 0, 1, "\"plan\".docx", 0, refused + Text(IDS_FIELD_FILE_NAME)},
-        {"wildcard", kC, nullptr, "D:\\Rescue", nullptr, 0, 2, "*\" *", 0, refused + Text(IDS_FIELD_WILDCARD)},
-        {"custom types", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, ".a\", .b", 0, refused + Text(IDS_FIELD_CUSTOM_TYPES)},
+         refused(Text(IDS_FIELD_SOURCE_PATH))},
+        {"file name", kC, nullptr, "D:\\Rescue", nullptr, 0, 1, "\"plan\".docx", 0, refused(Text(IDS_FIELD_FILE_NAME))},
+        {"wildcard", kC, nullptr, "D:\\Rescue", nullptr, 0, 2, "*\" *", 0, refused(Text(IDS_FIELD_WILDCARD))},
+        {"custom types", kC, nullptr, "D:\\Rescue", nullptr, 0, 3, ".a\", .b", 0, refused(Text(IDS_FIELD_CUSTOM_TYPES))},
     }, false);
 }
 // clang-format on

@@ -1,13 +1,13 @@
 #include "runner/decoder.h"
 
-#include "common/utf16_bytes.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "common/utf16_bytes.h"
 
 using namespace kestro;
 using namespace std::string_literals;

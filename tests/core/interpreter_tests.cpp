@@ -1,9 +1,5 @@
 #include "runner/interpreter.h"
 
-#include "base/texts.h"
-#include "common/recorded_event.h"
-#include "common/utf16_bytes.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +13,10 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "base/texts.h"
+#include "common/recorded_event.h"
+#include "common/utf16_bytes.h"
 
 // Counts heap allocations while a test asks for it, to hold the interpreter to its promise of no
 // allocation per line on the common path. One replacement serves the whole test program.

@@ -1,10 +1,11 @@
 #include "base/paths.h"
-#include "base/tool_folders.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "base/tool_folders.h"
 
 using namespace kestro;
 

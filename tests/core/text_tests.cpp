@@ -1,7 +1,8 @@
 #include "base/text.h"
-#include "base/texts.h"
 
 #include <gtest/gtest.h>
+
+#include "base/texts.h"
 
 using namespace kestro;
 
@@ -105,7 +106,7 @@ TEST(StringTable, HoldsEachTextOnce) {
         }
     }
     EXPECT_EQ(Text(IDS_PRODUCT_NAME), "Kestro Refindor");
-    EXPECT_EQ(Text(IDS_OUTPUT_NOT_EXIST), " the output directory does not exist.");
+    EXPECT_EQ(Text(IDS_OUTPUT_NOT_EXIST), "%1, the output directory does not exist.");
     EXPECT_EQ(Text(static_cast<TextId>(-5)), "");
 }
 

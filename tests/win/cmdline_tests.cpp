@@ -51,7 +51,7 @@ TEST(ArgumentsRoundTrip, TheSystemParserGivesBackEveryArgument) {
     int checked = 0;
     for (int round = 0; round < 600; ++round) {
         JobChoices c;
-        c.sourceEntries = {"System (C:)", "Stick (E:)"};
+        c.sourceEntries = {{"System (C:)", 'C'}, {"Stick (E:)", 'E'}};
         c.sourceIndex = 0;
         c.sourceText = "System (C:)";
         c.destination = destinations[random() % destinations.size()];

@@ -159,17 +159,10 @@ TEST_F(Dpi144Test, AboutDialogScales) {
     EXPECT_NEAR(PlaceOf(ok).right, Scaled(79, 144), 1);
 }
 
-class NoContext final : public ScanContext {
-public:
-    std::string DestinationText() const override { return "D:\\"; }
-    RecoveryMode Mode() const override { return RecoveryMode::Quick; }
-};
-
 TEST_F(Dpi144Test, ScanningDialogScales) {
     MainWindow& w = Open();
-    NoContext context;
     auto runner = std::make_shared<ToolRunner>();
-    ScanDialog dialog(w.Handle(), context, runner, "");
+    ScanDialog dialog(w.Handle(), RunRequest{.destination = "D:\\"}, runner);
     EXPECT_EQ(ClientOf(dialog.Handle()).cx, 554);
     EXPECT_EQ(ClientOf(dialog.Handle()).cy, 195);
     HWND bar = FindWindowExW(GetWindow(dialog.Handle(), GW_CHILD), nullptr, PROGRESS_CLASSW, nullptr);

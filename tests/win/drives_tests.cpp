@@ -9,12 +9,13 @@
 #include <filesystem>
 
 #include "app/main_window_win.h"
+#include "platform/drive_list.h"
 #include "platform/drives_win.h"
 #include "platform/files_win.h"
-#include "platform/sizes.h"
 #include "platform/winstr_win.h"
 #include "support/fakes.h"
 #include "support/wine_helpers.h"
+#include "ui/control_state_win.h"
 #include "ui/folder_win.h"
 
 using namespace kestro;
@@ -65,19 +66,20 @@ TEST(Drives, SourceListOfTheRealDrives) {
     main.Show();
     HWND combo = main.Ctl().sourceCombo;
     std::vector<std::string> entries;
-    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[256] = {};
-        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        entries.push_back(Narrow(text));
+    std::vector<char> letters;
+    for (int i = 0; i < EntryCount(combo); ++i) {
+        entries.push_back(EntryText(combo, i));
+        letters.push_back(static_cast<char>(EntryData(combo, i)));
     }
     EXPECT_NE(std::find(entries.begin(), entries.end(), "Data (old) (D:)"), entries.end());
     EXPECT_NE(std::find(entries.begin(), entries.end(), "Rescue (E:)"), entries.end());
-    for (const auto& entry : entries) {
-        EXPECT_EQ(DriveOfEntry(entry).size(), 2u) << entry;
+    // Each entry keeps its drive beside its caption, never to be read back from it.
+    ASSERT_EQ(letters.size(), entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_TRUE(entries[i].ends_with(std::string{" ("} + letters[i] + ":)")) << entries[i];
     }
     // The destination defaults to the second entry's drive.
-    EXPECT_EQ(GetText(main.Ctl().destinationEdit), DriveOfEntry(entries.at(1)));
+    EXPECT_EQ(GetText(main.Ctl().destinationEdit), std::string{letters.at(1), ':'});
     EXPECT_TRUE(DirectoryExists(GetText(main.Ctl().destinationEdit))) << "a drive counts as an existing directory";
 }
 

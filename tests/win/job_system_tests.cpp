@@ -75,9 +75,9 @@ private:
 
 JobResult Check(const std::string& destination) {
     JobChoices choices;
-    choices.sourceEntries = {"System (C:)", "Data (D:)"};
+    choices.sourceEntries = {{"System (C:)", 'C'}, {"Data (D:)", 'D'}};
     choices.sourceIndex = 0;
-    choices.sourceText = choices.sourceEntries[0];
+    choices.sourceText = choices.sourceEntries[0].caption;
     choices.destination = destination;
     SystemJobSystem system;
     return CheckAndBuild(choices, system);

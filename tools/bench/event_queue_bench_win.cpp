@@ -28,15 +28,6 @@ using namespace kestro;
 
 constexpr std::size_t kMostWaiting = 64;
 
-class Context final : public ScanContext {
-public:
-    explicit Context(std::string destination) : destination_(std::move(destination)) {}
-    std::string DestinationText() const override { return destination_; }
-    RecoveryMode Mode() const override { return RecoveryMode::Quick; }
-
-private:
-    std::string destination_;
-};
 
 // Boxes are answered at once; the completed one is kept.
 class AnsweringBoxes final : public MessageBoxes {
@@ -94,10 +85,12 @@ int wmain(int argc, wchar_t** argv) {
     const HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &Retrieved, nullptr, GetCurrentThreadId());
     auto runner = std::make_shared<ToolRunner>();
     runner->SetMessagePoster(&CountingPost);
-    Context context(Narrow(destination));
     {
-        ScanDialog dialog(nullptr, context, runner,
-                          "C: \"" + Narrow(destination) + "\" /regular /o:b /a /e:*.mm1 ");
+        RunRequest request;
+        request.arguments = "C: \"" + Narrow(destination) + "\" /regular /o:b /a /e:*.mm1 ";
+        request.destination = Narrow(destination);
+        request.sourceDrive = 'C';
+        ScanDialog dialog(nullptr, request, runner);
         dialog.ShowModal();
     }
     UnhookWindowsHookEx(hook);

@@ -37,12 +37,12 @@
 // A script ends with exit code 0 unless it says otherwise.
 #include "scenario.h"
 
-#include "base/text.h"
-
 #include <algorithm>
 #include <charconv>
 #include <iterator>
 #include <map>
+
+#include "base/text.h"
 
 namespace winfrsim {
 

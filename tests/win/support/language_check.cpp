@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "dialogs/about_dialog_win.h"
 #include "dialogs/scan_dialog_win.h"
+#include "dialogs/scan_texts.h"
 #include "platform/locale_win.h"
 #include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
@@ -26,12 +27,6 @@
 namespace kestro::testing_win {
 
 namespace {
-
-class NoContext final : public ScanContext {
-public:
-    std::string DestinationText() const override { return "D:\\"; }
-    RecoveryMode Mode() const override { return RecoveryMode::Quick; }
-};
 
 void Add(std::vector<std::string>& to, const std::string& where, const std::vector<std::string>& misfits) {
     for (const std::string& m : misfits) {
@@ -193,14 +188,12 @@ std::string LongElapsedLine() {
         const std::string other = FormatText(LoadText(id), {"59"});
         left = Widen(other).size() > Widen(left).size() ? other : left;
     }
-    return LoadText(IDS_ELAPSED) + "12:34:56   " + left + "   " + LocaleGroupedNumber(123456) + LoadText(IDS_FILES_OF) +
-           LocaleGroupedNumber(123456) + LoadText(IDS_FILES_SO_FAR);
+    return ElapsedLineText("12:34:56", left, LocaleGroupedNumber(123456), LocaleGroupedNumber(123456));
 }
 
 void CheckScanning(HWND owner, int dpi, const std::wstring& shot, std::vector<std::string>& misfits) {
-    NoContext context;
     auto runner = std::make_shared<ToolRunner>();
-    ScanDialog dialog(owner, context, runner, "");
+    ScanDialog dialog(owner, RunRequest{.destination = "D:\\"}, runner);
     // Shown without its show handler, which would start the tool.
     ShowWindow(dialog.Handle(), SW_SHOWNA);
     SetText(dialog.ElapsedText(), LongElapsedLine());
@@ -209,8 +202,7 @@ void CheckScanning(HWND owner, int dpi, const std::wstring& shot, std::vector<st
         Add(misfits, "Scanning", TextMisfits(dialog.Handle(), dpi, dialog.Font()));
     }
     if (!shot.empty()) {
-        SetText(dialog.ElapsedText(), LoadText(IDS_ELAPSED) + "0:01:23   " +
-                                          FormatText(LoadText(IDS_LEFT_MINUTES), {"4"}));
+        SetText(dialog.ElapsedText(), ElapsedLineText("0:01:23", FormatText(LoadText(IDS_LEFT_MINUTES), {"4"}), "", ""));
         SendMessageW(dialog.ProgressBar(), PBM_SETPOS, 450, 0);
         RedrawWindow(dialog.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         PumpUntil([] { return false; }, 150);

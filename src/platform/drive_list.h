@@ -1,5 +1,6 @@
 #pragma once
-// Size texts of the source-drive list and the rule that decides which drives it lists.
+// The entries of the source-drive list: their captions and size texts, and the rule that decides
+// which drives it lists.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,10 +22,9 @@ bool IsListedDrive(std::string_view fileSystemName, std::uint64_t totalBytes);
 // The letter part of a drive root: "C" from "C:\", or the whole root when it has no ":\".
 std::string LetterPartOfRoot(std::string_view root);
 
-// Source-list entry: label + " (" + letterPart + ":)", such as "System (C:)".
-std::string SourceEntry(std::string_view label, std::string_view letterPart);
-
-// The drive of a source-list entry, such as "E:" from "Data (old) (E:)".
-std::string DriveOfEntry(std::string_view entry);
+// The caption of a source-list entry: label + " (" + letterPart + ":)", such as "System (C:)". The
+// drive the entry stands for is kept beside it, never read back from the caption: a label may hold
+// brackets of its own.
+std::string SourceEntryCaption(std::string_view label, std::string_view letterPart);
 
 } // namespace kestro

@@ -1,4 +1,4 @@
-#include "platform/sizes.h"
+#include "platform/drive_list.h"
 
 #include "base/text.h"
 
@@ -57,15 +57,11 @@ std::string LetterPartOfRoot(std::string_view root) {
     return letterPart;
 }
 
-std::string SourceEntry(std::string_view label, std::string_view letterPart) {
+std::string SourceEntryCaption(std::string_view label, std::string_view letterPart) {
     std::string entry;
     entry.reserve(label.size() + letterPart.size() + 4);
     entry.append(label).append(" (").append(letterPart).append(":)");
     return entry;
-}
-
-std::string DriveOfEntry(std::string_view entry) {
-    return TextBefore(TextAfterLast(entry, "(", false), ")");
 }
 
 } // namespace kestro
