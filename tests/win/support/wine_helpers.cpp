@@ -1,5 +1,8 @@
 #include "support/wine_helpers.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "global/handles_win.h"
 #include "global/winstr_win.h"
 
@@ -28,6 +31,21 @@ std::filesystem::path ExeFolder() {
     wchar_t buffer[32768];
     const DWORD n = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
     return std::filesystem::path(std::wstring(buffer, n)).parent_path();
+}
+
+std::vector<std::filesystem::path> LogsIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == L".log") {
+            logs.push_back(entry.path());
+        }
+    }
+    return logs;
+}
+
+std::string FileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 RECT PlaceOf(HWND control) {

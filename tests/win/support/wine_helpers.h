@@ -27,6 +27,11 @@ private:
 // The folder that holds the running test program.
 std::filesystem::path ExeFolder();
 
+// The run logs (*.log) in a folder.
+std::vector<std::filesystem::path> LogsIn(const std::filesystem::path& folder);
+// A file's bytes.
+std::string FileText(const std::filesystem::path& file);
+
 // Runs the message loop until pred() holds or timeoutMs passes. It sleeps in
 // GetMessage, as the program's own loops do, so calls sent by other threads
 // (the runner's polling thread) are served at once; a 10 ms timer wakes it to
