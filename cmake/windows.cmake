@@ -136,8 +136,8 @@ if(TARGET win_resources_tests)
     target_link_libraries(win_resources_tests PRIVATE version)
 endif()
 # The folder picker test puts another program's window on the screen.
-if(TARGET win_main_window_tests AND TARGET bench-minimal-window)
-    add_dependencies(win_main_window_tests bench-minimal-window)
+if(TARGET win_main_window_life_tests AND TARGET bench-minimal-window)
+    add_dependencies(win_main_window_life_tests bench-minimal-window)
 endif()
 # The program in the session's language: once under German, once under English (the locales
 # come from scripts/setup.sh).
