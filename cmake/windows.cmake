@@ -152,8 +152,15 @@ if(TARGET win_language_env_tests)
     set_tests_properties(win_language_env_en_tests PROPERTIES ENVIRONMENT
         "${KESTRO_WINE_ENV};LANG=en_US.UTF-8;LC_ALL=en_US.UTF-8;KESTRO_EXPECT_LANGUAGE=en")
 endif()
-# These tests start or read the program itself.
-foreach(test win_e2e_tests win_dpi144_tests win_resources_tests win_language_env_tests)
+# These tests start or read the program itself: the end-to-end programs (e2e*_tests.cpp) and a few more.
+set(kestro_program_tests win_dpi144_tests win_resources_tests win_language_env_tests)
+foreach(src IN LISTS KESTRO_WIN_TESTS)
+    get_filename_component(base ${src} NAME_WE)
+    if(base MATCHES "^e2e")
+        list(APPEND kestro_program_tests win_${base})
+    endif()
+endforeach()
+foreach(test IN LISTS kestro_program_tests)
     if(TARGET ${test})
         add_dependencies(${test} Tarvask)
     endif()
