@@ -191,7 +191,7 @@ TEST_P(EndingPromptTest, TheToolIsStoppedBeforeTheBoxAndNothingStacksOnIt) {
 
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.result, mrAbort);
-    ASSERT_EQ(pumping.boxes.size(), 1u) << pumping.boxes.back();
+    ASSERT_EQ(pumping.boxes.size(), 1u) << (pumping.boxes.empty() ? std::string("no box") : pumping.boxes.back());
     EXPECT_EQ(pumping.boxes[0], GetParam().box);
     EXPECT_EQ(pumping.deepest, 1);
     EXPECT_FALSE(runner.IsRunning());
