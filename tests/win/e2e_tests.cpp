@@ -37,7 +37,7 @@ bool HasRecoveryFolder(const std::filesystem::path& destination) {
 
 TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
     // A destination on drive D: of the test prefix, the source being C:.
-    const DriveFolder folder(L"D:\\e2e-\u0424\u043e\u0442\u043e-");
+    const TempDir folder(L"D:\\", L"e2e-\u0424\u043e\u0442\u043e");
     const std::filesystem::path& destination = folder.Path();
     TempDir records(L"e2e-record");
     const std::filesystem::path record = records.Path() / L"command.txt";
@@ -94,7 +94,7 @@ TEST(EndToEnd, AQuickScanFromStartToItsEnd) {
 
 // Task Manager's "End task", taskkill without /F and logoff tools ask the taskbar window to close.
 TEST(EndToEnd, ClosingTheTaskbarWindowDuringARunEndsToolAndProgramCleanly) {
-    const DriveFolder folder(L"D:\\e2e-close-");
+    const TempDir folder(L"D:\\", L"e2e-close");
     const std::filesystem::path& destination = folder.Path();
     Program program(L"hang");
     ASSERT_TRUE(program.Started());
@@ -115,7 +115,7 @@ TEST(EndToEnd, ClosingTheTaskbarWindowDuringARunEndsToolAndProgramCleanly) {
 }
 
 TEST(EndToEnd, AForcedEndOfTheProgramAlsoEndsTheTool) {
-    const DriveFolder folder(L"D:\\e2e-kill-");
+    const TempDir folder(L"D:\\", L"e2e-kill");
     const std::filesystem::path& destination = folder.Path();
     Program program(L"hang");
     ASSERT_TRUE(program.Started());
@@ -138,7 +138,7 @@ TEST(EndToEnd, AToolThatEndsAbnormallyAfterProgressIsReportedWithItsExitCode) {
                  {L"killed", "The recovery tool stopped unexpectedly (exit code 0x00000001).", 300}};
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.scenario));
-        const DriveFolder folder(L"D:\\e2e-crash-");
+        const TempDir folder(L"D:\\", L"e2e-crash");
         const std::filesystem::path& destination = folder.Path();
         Program program(c.scenario);
         ASSERT_TRUE(program.Started());
@@ -160,7 +160,7 @@ TEST(EndToEnd, AToolThatEndsAbnormallyAfterProgressIsReportedWithItsExitCode) {
 // Blanks pasted after a trailing comma in the custom types: a tab or a no-break space must not
 // become a pattern of its own ("*" and a blank would recover every file).
 TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
-    const DriveFolder folder(L"D:\\e2e-types-");
+    const TempDir folder(L"D:\\", L"e2e-types");
     const std::filesystem::path& destination = folder.Path();
     TempDir records(L"e2e-types");
     const std::filesystem::path record = records.Path() / L"command.txt";
@@ -234,7 +234,7 @@ std::vector<std::string> WriteSlowScript(const std::filesystem::path& script) {
 }
 
 TEST(EndToEnd, ASlowRunShowsTheTimeLeftAndLeavesOneLogBesideTheRecoveredFiles) {
-    const DriveFolder folder(L"D:\\e2e-log-");
+    const TempDir folder(L"D:\\", L"e2e-log");
     const std::filesystem::path& destination = folder.Path();
     TempDir scripts(L"e2e-log-script");
     const std::filesystem::path script = scripts.Path() / L"slow.txt";

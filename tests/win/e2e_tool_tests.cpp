@@ -71,7 +71,7 @@ private:
 // Many who start the program have no Windows File Recovery yet. A winfr.exe beside the program is
 // not theirs: it does not count.
 TEST(EndToEnd, WithoutWinfrAnywhereStartOffersTheStoreAndNoReturnsToTheMainWindow) {
-    const DriveFolder folder(L"D:\\e2e-store-");
+    const TempDir folder(L"D:\\", L"e2e-store");
     const std::filesystem::path& destination = folder.Path();
     const AccountsWinfr none(nullptr);
     const LoneProgram lone("This is not the account's winfr.\r\n");
@@ -98,7 +98,7 @@ TEST(EndToEnd, WithoutWinfrAnywhereStartOffersTheStoreAndNoReturnsToTheMainWindo
 
 // A winfr.exe that is there but cannot be started keeps the error and its number.
 TEST(EndToEnd, AWinfrThatIsNotAProgramGivesTheSystemsErrorNumber) {
-    const DriveFolder folder(L"D:\\e2e-bad-");
+    const TempDir folder(L"D:\\", L"e2e-bad");
     const std::filesystem::path& destination = folder.Path();
     const AccountsWinfr bad("This is not a program.\r\n");
     {
@@ -125,7 +125,7 @@ TEST(EndToEnd, AWinfrThatIsNotAProgramGivesTheSystemsErrorNumber) {
 // account's own; only the account's runs, and without a console window (where Windows Terminal is
 // the default terminal, a hidden one would show, and closing it would end the tool).
 TEST(EndToEnd, OnlyTheAccountsWinfrRunsWithoutAConsoleWindowNeverOneBesideTheProgramOrOnThePath) {
-    const DriveFolder folder(L"D:\\e2e-only-");
+    const TempDir folder(L"D:\\", L"e2e-only");
     const std::filesystem::path& destination = folder.Path();
     const LoneProgram lone(nullptr);
     std::filesystem::copy_file(ExeFolder() / L"winfr-sim.exe", lone.Folder() / L"winfr.exe");

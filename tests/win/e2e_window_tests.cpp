@@ -59,7 +59,7 @@ TEST(EndToEnd, FilterChoiceResizesTheWindow) {
 }
 
 TEST(EndToEnd, ChoicesSurviveARestartAndTheMenuOpensTheAboutDialog) {
-    const DriveFolder folder(L"E:\\e2e-keep-");
+    const TempDir folder(L"E:\\", L"e2e-keep");
     const std::filesystem::path& destination = folder.Path();
     {
         Program program(L"quick");
@@ -193,13 +193,8 @@ TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
     Tap(VK_UP);
     Tap(VK_UP);
     Tap(VK_RETURN);
-    std::string copied;
-    EXPECT_TRUE(PumpUntil(
-        [&] {
-            copied = ClipboardText();
-            return !copied.empty();
-        },
-        5000));
+    const std::string copied = WaitForClipboardText(5000);
+    EXPECT_FALSE(copied.empty());
     EXPECT_EQ(copied, "winfr C: D: /regular /o:b /a /e:*.mm1");
     EXPECT_TRUE(MenuClosed(program.Id()));
 

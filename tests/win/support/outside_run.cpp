@@ -73,13 +73,4 @@ std::vector<std::string> LinesOf(const std::filesystem::path& file) {
     return lines;
 }
 
-DriveFolder::DriveFolder(const std::wstring& stem) : path_(stem + std::to_wstring(GetTickCount64())) {
-    std::filesystem::create_directories(path_);
-}
-
-DriveFolder::~DriveFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 } // namespace kestro::testing_win

@@ -39,17 +39,4 @@ std::string FirstLineOf(const std::filesystem::path& file);
 // The lines of a text file, without their line ends.
 std::vector<std::string> LinesOf(const std::filesystem::path& file);
 
-// A fresh folder on a drive of the test prefix, named stem and the time, removed again at the end.
-class DriveFolder {
-public:
-    explicit DriveFolder(const std::wstring& stem);
-    ~DriveFolder();
-    DriveFolder(const DriveFolder&) = delete;
-    DriveFolder& operator=(const DriveFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 } // namespace kestro::testing_win

@@ -8,11 +8,20 @@
 
 namespace kestro::testing_win {
 
-TempDir::TempDir(const std::wstring& name) {
+namespace {
+
+std::filesystem::path SystemTempFolder() {
     wchar_t buffer[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, buffer);
-    path_ = std::filesystem::path(buffer) /
-            (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()));
+    return buffer;
+}
+
+} // namespace
+
+TempDir::TempDir(const std::wstring& name) : TempDir(SystemTempFolder(), name) {}
+
+TempDir::TempDir(const std::filesystem::path& parent, const std::wstring& name) {
+    path_ = parent / (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()));
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
     std::filesystem::create_directories(path_);
@@ -83,6 +92,17 @@ std::string ClipboardText() {
         }
         CloseClipboard();
     }
+    return text;
+}
+
+std::string WaitForClipboardText(DWORD timeoutMs) {
+    std::string text;
+    PumpUntil(
+        [&] {
+            text = ClipboardText();
+            return !text.empty();
+        },
+        timeoutMs);
     return text;
 }
 
