@@ -133,54 +133,50 @@ private:
     }
 
     // Where a data directory starts; 0 when the file has none of that kind.
-    DWORD DirectoryRva(DWORD entry) const {
-        return directoryCount_ > entry ? directories_[entry].VirtualAddress : 0;
+    DWORD DirectoryRva(DWORD entry) const { return directoryCount_ > entry ? directories_[entry].VirtualAddress : 0; }
+
+    // The DLL names of a directory of descriptors, which ends with one whose name is 0; what names
+    // the directory in the error. nameRva gives a descriptor's name as an offset, nothing at the end.
+    template <class Descriptor, class NameRva>
+    std::string ReadNames(DWORD entry, const std::string& what, NameRva nameRva, std::vector<std::string>& dlls) const {
+        const DWORD first = DirectoryRva(entry);
+        if (first == 0) {
+            return {};
+        }
+        for (DWORD rva = first;; rva += sizeof(Descriptor)) {
+            const auto* descriptor = AtRva<Descriptor>(rva);
+            if (descriptor == nullptr) {
+                return what + " directory outside the file";
+            }
+            const std::optional<DWORD> nameAt = nameRva(*descriptor);
+            if (!nameAt) {
+                return {};
+            }
+            const auto name = StringAtRva(*nameAt);
+            if (!name) {
+                return what + " name outside the file";
+            }
+            dlls.push_back(Lower(*name));
+        }
     }
 
     std::string ReadImportNames(std::vector<std::string>& dlls) const {
-        const DWORD first = DirectoryRva(IMAGE_DIRECTORY_ENTRY_IMPORT);
-        if (first == 0) {
-            return {};
-        }
-        for (DWORD rva = first;; rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-            const auto* descriptor = AtRva<IMAGE_IMPORT_DESCRIPTOR>(rva);
-            if (descriptor == nullptr) {
-                return "import directory outside the file";
-            }
-            if (descriptor->Name == 0) {
-                return {};
-            }
-            const auto name = StringAtRva(descriptor->Name);
-            if (!name) {
-                return "import name outside the file";
-            }
-            dlls.push_back(Lower(*name));
-        }
+        const auto nameRva = [](const IMAGE_IMPORT_DESCRIPTOR& d) {
+            return d.Name == 0 ? std::nullopt : std::optional<DWORD>(d.Name);
+        };
+        return ReadNames<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT, "import", nameRva, dlls);
     }
 
     std::string ReadDelayLoadNames(std::vector<std::string>& dlls) const {
-        const DWORD first = DirectoryRva(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
-        if (first == 0) {
-            return {};
-        }
-        for (DWORD rva = first;; rva += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
-            const auto* descriptor = AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(rva);
-            if (descriptor == nullptr) {
-                return "delay-load directory outside the file";
-            }
-            if (descriptor->DllNameRVA == 0) {
-                return {};
+        const auto nameRva = [this](const IMAGE_DELAYLOAD_DESCRIPTOR& d) -> std::optional<DWORD> {
+            if (d.DllNameRVA == 0) {
+                return std::nullopt;
             }
             // Old-style descriptors hold addresses rather than offsets.
-            const bool rvaBased = (descriptor->Attributes.AllAttributes & 1) != 0;
-            const auto nameRva =
-                static_cast<DWORD>(rvaBased ? descriptor->DllNameRVA : descriptor->DllNameRVA - imageBase_);
-            const auto name = StringAtRva(nameRva);
-            if (!name) {
-                return "delay-load name outside the file";
-            }
-            dlls.push_back(Lower(*name));
-        }
+            const bool rvaBased = (d.Attributes.AllAttributes & 1) != 0;
+            return static_cast<DWORD>(rvaBased ? d.DllNameRVA : d.DllNameRVA - imageBase_);
+        };
+        return ReadNames<IMAGE_DELAYLOAD_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, "delay-load", nameRva, dlls);
     }
 
     std::vector<char> bytes_;
