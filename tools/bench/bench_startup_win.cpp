@@ -7,31 +7,31 @@
 
 namespace benchdriver {
 
+namespace {
+
+// Starts a window program once and ends it again; when counted, adds its start-up time and its
+// peak working set once it waits for input.
+void StartOnce(const std::wstring& exe, const wchar_t* className, bool counted, std::vector<double>& times,
+               std::vector<double>& peaks) {
+    Process p;
+    HWND main = nullptr;
+    double ms = 0;
+    if (OpenWindowProgram(p, exe, className, main, ms) && counted) {
+        times.push_back(ms);
+        peaks.push_back(PeakWorkingSetMb(p.Handle()));
+    }
+    p.End(main);
+}
+
+} // namespace
+
 void Driver::StartUps() {
     std::vector<double> program, window, programPeak, windowPeak;
     // The first start of each reads everything from disk; it is not counted.
     for (int i = -1; i < o_.startups; ++i) {
-        {
-            Process p;
-            HWND main = nullptr;
-            double ms = 0;
-            if (OpenWindowProgram(p, o_.window, kMinimalClass, main, ms) && i >= 0) {
-                window.push_back(ms);
-                windowPeak.push_back(PeakWorkingSetMb(p.Handle()));
-            }
-            p.End(main);
-        }
-        {
-            RemoveSettings();
-            Process p;
-            HWND main = nullptr;
-            double ms = 0;
-            if (OpenWindowProgram(p, o_.program, kMainClass, main, ms) && i >= 0) {
-                program.push_back(ms);
-                programPeak.push_back(PeakWorkingSetMb(p.Handle()));
-            }
-            p.End(main);
-        }
+        StartOnce(o_.window, kMinimalClass, i >= 0, window, windowPeak);
+        RemoveSettings();
+        StartOnce(o_.program, kMainClass, i >= 0, program, programPeak);
     }
     minimalPeakMb_ = Median(windowPeak);
     idlePeakMb_ = Median(programPeak);
