@@ -447,4 +447,3 @@ TEST(OutputInterpreter, RecoveringEventsCarryTheFilesRecoveredSoFar) {
         EXPECT_EQ(sink.records[i].totalFiles, expected[i].totalFiles) << i;
     }
 }
-
