@@ -136,8 +136,8 @@ if(TARGET win_resources_tests)
     target_link_libraries(win_resources_tests PRIVATE version)
 endif()
 # The folder picker test puts another program's window on the screen.
-if(TARGET win_main_window_tests AND TARGET bench-minimal-window)
-    add_dependencies(win_main_window_tests bench-minimal-window)
+if(TARGET win_main_window_life_tests AND TARGET bench-minimal-window)
+    add_dependencies(win_main_window_life_tests bench-minimal-window)
 endif()
 # The program in the session's language: once under German, once under English (the locales
 # come from scripts/setup.sh).
@@ -152,8 +152,15 @@ if(TARGET win_language_env_tests)
     set_tests_properties(win_language_env_en_tests PROPERTIES ENVIRONMENT
         "${KESTRO_WINE_ENV};LANG=en_US.UTF-8;LC_ALL=en_US.UTF-8;KESTRO_EXPECT_LANGUAGE=en")
 endif()
-# These tests start or read the program itself.
-foreach(test win_e2e_tests win_dpi144_tests win_resources_tests win_language_env_tests)
+# These tests start or read the program itself: the end-to-end programs (e2e*_tests.cpp) and a few more.
+set(kestro_program_tests win_dpi144_tests win_resources_tests win_language_env_tests)
+foreach(src IN LISTS KESTRO_WIN_TESTS)
+    get_filename_component(base ${src} NAME_WE)
+    if(base MATCHES "^e2e")
+        list(APPEND kestro_program_tests win_${base})
+    endif()
+endforeach()
+foreach(test IN LISTS kestro_program_tests)
     if(TARGET ${test})
         add_dependencies(${test} Tarvask)
     endif()

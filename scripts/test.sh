@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up this machine, checks the size of every function and file in src/
+# Sets up this machine, checks the size of every function and file of our code
 # (scripts/complexity.sh), builds everything and runs every test: the portable
 # core natively (also under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and a short run of each fuzz target), then the Windows programs under Wine on

@@ -106,8 +106,8 @@ inline std::string ToText(const RecordedEvent& e) {
 
 inline std::ostream& operator<<(std::ostream& os, const RecordedEvent& e) { return os << ToText(e); }
 
-// The event a line of the text form stands for; throws std::runtime_error for anything else.
-inline RecordedEvent ParseRecordedEvent(std::string_view text) {
+// The fields of a line of the text form: at most five, the last taking any further '|'.
+inline std::vector<std::string> RecordedFields(std::string_view text) {
     std::vector<std::string> fields(1);
     for (const char c : text) {
         if (c == '|' && fields.size() < 5) {
@@ -116,14 +116,42 @@ inline RecordedEvent ParseRecordedEvent(std::string_view text) {
             fields.back().push_back(c);
         }
     }
+    return fields;
+}
+
+// A progress event from its fields (the kind's included); nothing when they make none.
+inline std::optional<RecordedEvent> ProgressOfFields(const std::vector<std::string>& fields) {
+    if (fields.size() < 2 || fields.size() == 4) {
+        return std::nullopt;
+    }
+    RecordedEvent e = Saying(EventKind::Progress);
+    if (fields[1] != "-") {
+        e.position = std::stoi(fields[1]);
+    }
+    if (fields.size() >= 3) {
+        if (fields[2] != "scanning" && fields[2] != "recovering") {
+            return std::nullopt;
+        }
+        e.pass = fields[2] == "scanning" ? RunPass::Scanning : RunPass::Recovering;
+    }
+    if (fields.size() == 5) {
+        e.totalFiles = std::stoi(fields[3]);
+        e.currentFile = fields[4];
+    }
+    return e;
+}
+
+// The event a line of the text form stands for; throws std::runtime_error for anything else.
+inline RecordedEvent ParseRecordedEvent(std::string_view text) {
+    const std::vector<std::string> fields = RecordedFields(text);
     const auto fail = [&]() -> RecordedEvent { throw std::runtime_error("not an event: " + std::string(text)); };
     for (int k = static_cast<int>(EventKind::Progress); k <= static_cast<int>(EventKind::Finished); ++k) {
         const auto kind = static_cast<EventKind>(k);
         if (fields[0] != KindName(kind)) {
             continue;
         }
-        RecordedEvent e = Saying(kind);
         if (kind == EventKind::Finished) {
+            RecordedEvent e = Saying(kind);
             e.progressSeen = fields.size() == 1;
             return fields.size() == 1 || fields[1] == "no-progress" ? e : fail();
         }
@@ -131,22 +159,10 @@ inline RecordedEvent ParseRecordedEvent(std::string_view text) {
             return fields.size() == 2 && fields[1] == "recovering" ? RecoveringPassStarted() : fail();
         }
         if (kind != EventKind::Progress) {
-            return fields.size() == 1 ? e : fail();
+            return fields.size() == 1 ? Saying(kind) : fail();
         }
-        if (fields.size() < 2 || fields.size() == 4) {
-            return fail();
-        }
-        if (fields[1] != "-") {
-            e.position = std::stoi(fields[1]);
-        }
-        if (fields.size() >= 3) {
-            e.pass = fields[2] == "scanning" ? RunPass::Scanning : fields[2] == "recovering" ? RunPass::Recovering : (fail(), RunPass::Scanning);
-        }
-        if (fields.size() == 5) {
-            e.totalFiles = std::stoi(fields[3]);
-            e.currentFile = fields[4];
-        }
-        return e;
+        const std::optional<RecordedEvent> progress = ProgressOfFields(fields);
+        return progress ? *progress : fail();
     }
     return fail();
 }

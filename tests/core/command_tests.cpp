@@ -118,6 +118,30 @@ void RunRows(const std::vector<Row>& rows, bool accepted) {
 const std::string kHead = "C: D:\\Rescue /regular /o:b /a /e:*.mm1 ";
 const std::string kPhoto = "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE"; // Cyrillic "Foto"
 
+// This computer for the share cases: its names, its shares "Shared" (D:\Shared) and "System"
+// (C:\Users), network drives Y:, W:, X:, V:, U: and T:, the volumes c (the source's) and d, and the
+// volume serial numbers that tell the network folders apart.
+void MakeComputerWithShares(FakeSystem& system, const std::string& c, const std::string& d) {
+    system.names = {"KESTRO-PC", "kestro-pc.corp.example", "192.168.1.20"};
+    system.sharedFolders = {{"Shared", "D:\\Shared"}, {"System", "C:\\Users"}};
+    system.mappedDrives = {{'Y', "\\\\localhost\\C$"},        {'W', "\\\\KESTRO-PC\\System\\Public"},
+                           {'X', "\\\\server\\C$"},           {'V', "\\\\localhost\\Shared"},
+                           {'U', "\\\\myalias\\C$"},          {'T', "\\\\gone\\share"}};
+    system.volumes = {{"C:\\", c},
+                      {"C:\\Rescue", c},
+                      {"C:\\Users\\Me", c},
+                      {"C:\\Users\\Public\\Rescue", c},
+                      {"D:\\Rescue", d},
+                      {"D:\\Shared\\Rescue", d},
+                      {"D:\\Shared", d},
+                      {"D:\\Shared\\C$", d}};
+    system.serials = {{"C:\\", 0xC0FFEE01},
+                      {"\\\\server\\C$\\Rescue", 0x5E77E701},
+                      {"\\\\server\\Hidden\\Rescue", 0x5E77E702},
+                      {"\\\\myalias\\C$\\Rescue", 0xC0FFEE01},
+                      {"\\\\?\\UNC\\myalias\\C$\\Rescue", 0xC0FFEE01}};
+}
+
 } // namespace
 
 // clang-format off
@@ -305,24 +329,7 @@ TEST(Checks, RefuseAShareOfThisComputerOnTheSourceVolume) {
     };
     for (const Case& k : cases) {
         FakeSystem system;
-        system.names = {"KESTRO-PC", "kestro-pc.corp.example", "192.168.1.20"};
-        system.sharedFolders = {{"Shared", "D:\\Shared"}, {"System", "C:\\Users"}};
-        system.mappedDrives = {{'Y', "\\\\localhost\\C$"},        {'W', "\\\\KESTRO-PC\\System\\Public"},
-                               {'X', "\\\\server\\C$"},           {'V', "\\\\localhost\\Shared"},
-                               {'U', "\\\\myalias\\C$"},          {'T', "\\\\gone\\share"}};
-        system.volumes = {{"C:\\", c},
-                          {"C:\\Rescue", c},
-                          {"C:\\Users\\Me", c},
-                          {"C:\\Users\\Public\\Rescue", c},
-                          {"D:\\Rescue", d},
-                          {"D:\\Shared\\Rescue", d},
-                          {"D:\\Shared", d},
-                          {"D:\\Shared\\C$", d}};
-        system.serials = {{"C:\\", 0xC0FFEE01},
-                          {"\\\\server\\C$\\Rescue", 0x5E77E701},
-                          {"\\\\server\\Hidden\\Rescue", 0x5E77E702},
-                          {"\\\\myalias\\C$\\Rescue", 0xC0FFEE01},
-                          {"\\\\?\\UNC\\myalias\\C$\\Rescue", 0xC0FFEE01}};
+        MakeComputerWithShares(system, c, d);
         const JobResult result =
             CheckAndBuild(ChoicesOf({"", kC, nullptr, k.destination, nullptr, 0, 0, nullptr, 0, ""}), system);
         EXPECT_EQ(result.ok, k.outcome == Accepted) << k.destination;

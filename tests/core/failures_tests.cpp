@@ -1,11 +1,12 @@
 #include "base/failures.h"
-#include "base/system_error.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "base/system_error.h"
 
 using namespace kestro;
 

@@ -192,13 +192,8 @@ TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
     PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    std::string copied;
-    EXPECT_TRUE(PumpUntil(
-        [&] {
-            copied = ClipboardText();
-            return !copied.empty();
-        },
-        5000));
+    const std::string copied = WaitForClipboardText(5000);
+    EXPECT_FALSE(copied.empty());
     // Source: the first drive; destination: the second drive, suggested at the first start.
     EXPECT_EQ(copied, "winfr C: D: /regular /o:b /a /e:*.mm1");
     PostMessageW(main, WM_CLOSE, 0, 0);

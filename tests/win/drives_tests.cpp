@@ -79,7 +79,7 @@ TEST(Drives, SourceListOfTheRealDrives) {
         EXPECT_TRUE(entries[i].ends_with(std::string{" ("} + letters[i] + ":)")) << entries[i];
     }
     // The destination defaults to the second entry's drive.
-    EXPECT_EQ(GetText(main.Ctl().destinationEdit), std::string{letters.at(1), ':'});
+    EXPECT_EQ(GetText(main.Ctl().destinationEdit), (std::string{letters.at(1), ':'}));
     EXPECT_TRUE(DirectoryExists(GetText(main.Ctl().destinationEdit))) << "a drive counts as an existing directory";
 }
 

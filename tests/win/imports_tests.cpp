@@ -44,87 +44,12 @@ public:
 
     Imports Read() {
         Imports result;
-        const auto* dos = At<IMAGE_DOS_HEADER>(0);
-        if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) {
-            result.error = "no MZ header";
-            return result;
+        result.error = ReadHeaders(result.machine);
+        if (result.error.empty()) {
+            result.error = ReadImportNames(result.dlls);
         }
-        const auto ntOffset = static_cast<std::size_t>(dos->e_lfanew);
-        const auto* signature = At<DWORD>(ntOffset);
-        const auto* file = At<IMAGE_FILE_HEADER>(ntOffset + sizeof(DWORD));
-        if (signature == nullptr || *signature != IMAGE_NT_SIGNATURE || file == nullptr) {
-            result.error = "no PE header";
-            return result;
-        }
-        result.machine = file->Machine;
-        const std::size_t optional = ntOffset + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
-        const auto* magic = At<WORD>(optional);
-        const IMAGE_DATA_DIRECTORY* directories = nullptr;
-        DWORD directoryCount = 0;
-        if (magic != nullptr && *magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-            const auto* header = At<IMAGE_OPTIONAL_HEADER32>(optional);
-            if (header != nullptr) {
-                directories = header->DataDirectory;
-                directoryCount = header->NumberOfRvaAndSizes;
-                imageBase_ = header->ImageBase;
-            }
-        } else if (magic != nullptr && *magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-            const auto* header = At<IMAGE_OPTIONAL_HEADER64>(optional);
-            if (header != nullptr) {
-                directories = header->DataDirectory;
-                directoryCount = header->NumberOfRvaAndSizes;
-                imageBase_ = header->ImageBase;
-            }
-        }
-        if (directories == nullptr) {
-            result.error = "unknown optional header";
-            return result;
-        }
-        sections_ = optional + file->SizeOfOptionalHeader;
-        sectionCount_ = file->NumberOfSections;
-
-        if (directoryCount > IMAGE_DIRECTORY_ENTRY_IMPORT && directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress) {
-            for (DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;;
-                 rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-                const auto* descriptor = AtRva<IMAGE_IMPORT_DESCRIPTOR>(rva);
-                if (descriptor == nullptr) {
-                    result.error = "import directory outside the file";
-                    return result;
-                }
-                if (descriptor->Name == 0) {
-                    break;
-                }
-                const auto name = StringAtRva(descriptor->Name);
-                if (!name) {
-                    result.error = "import name outside the file";
-                    return result;
-                }
-                result.dlls.push_back(Lower(*name));
-            }
-        }
-        if (directoryCount > IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT &&
-            directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress) {
-            for (DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress;;
-                 rva += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
-                const auto* descriptor = AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(rva);
-                if (descriptor == nullptr) {
-                    result.error = "delay-load directory outside the file";
-                    return result;
-                }
-                if (descriptor->DllNameRVA == 0) {
-                    break;
-                }
-                // Old-style descriptors hold addresses rather than offsets.
-                const bool rvaBased = (descriptor->Attributes.AllAttributes & 1) != 0;
-                const auto nameRva =
-                    static_cast<DWORD>(rvaBased ? descriptor->DllNameRVA : descriptor->DllNameRVA - imageBase_);
-                const auto name = StringAtRva(nameRva);
-                if (!name) {
-                    result.error = "delay-load name outside the file";
-                    return result;
-                }
-                result.delayedDlls.push_back(Lower(*name));
-            }
+        if (result.error.empty()) {
+            result.error = ReadDelayLoadNames(result.delayedDlls);
         }
         return result;
     }
@@ -169,7 +94,94 @@ private:
         return std::string(begin, end);
     }
 
+    // Finds the data directories and the section table; the machine once the file header is read.
+    // Returns why they cannot be found, empty when they can.
+    std::string ReadHeaders(WORD& machine) {
+        const auto* dos = At<IMAGE_DOS_HEADER>(0);
+        if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) {
+            return "no MZ header";
+        }
+        const auto ntOffset = static_cast<std::size_t>(dos->e_lfanew);
+        const auto* signature = At<DWORD>(ntOffset);
+        const auto* file = At<IMAGE_FILE_HEADER>(ntOffset + sizeof(DWORD));
+        if (signature == nullptr || *signature != IMAGE_NT_SIGNATURE || file == nullptr) {
+            return "no PE header";
+        }
+        machine = file->Machine;
+        const std::size_t optional = ntOffset + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
+        const auto* magic = At<WORD>(optional);
+        if (magic != nullptr && *magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+            ReadOptionalHeader(At<IMAGE_OPTIONAL_HEADER32>(optional));
+        } else if (magic != nullptr && *magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            ReadOptionalHeader(At<IMAGE_OPTIONAL_HEADER64>(optional));
+        }
+        if (directories_ == nullptr) {
+            return "unknown optional header";
+        }
+        sections_ = optional + file->SizeOfOptionalHeader;
+        sectionCount_ = file->NumberOfSections;
+        return {};
+    }
+
+    // PE32 or PE32+: the same fields at other offsets.
+    template <class Header> void ReadOptionalHeader(const Header* header) {
+        if (header != nullptr) {
+            directories_ = header->DataDirectory;
+            directoryCount_ = header->NumberOfRvaAndSizes;
+            imageBase_ = header->ImageBase;
+        }
+    }
+
+    // Where a data directory starts; 0 when the file has none of that kind.
+    DWORD DirectoryRva(DWORD entry) const { return directoryCount_ > entry ? directories_[entry].VirtualAddress : 0; }
+
+    // The DLL names of a directory of descriptors, which ends with one whose name is 0; what names
+    // the directory in the error. nameRva gives a descriptor's name as an offset, nothing at the end.
+    template <class Descriptor, class NameRva>
+    std::string ReadNames(DWORD entry, const std::string& what, NameRva nameRva, std::vector<std::string>& dlls) const {
+        const DWORD first = DirectoryRva(entry);
+        if (first == 0) {
+            return {};
+        }
+        for (DWORD rva = first;; rva += sizeof(Descriptor)) {
+            const auto* descriptor = AtRva<Descriptor>(rva);
+            if (descriptor == nullptr) {
+                return what + " directory outside the file";
+            }
+            const std::optional<DWORD> nameAt = nameRva(*descriptor);
+            if (!nameAt) {
+                return {};
+            }
+            const auto name = StringAtRva(*nameAt);
+            if (!name) {
+                return what + " name outside the file";
+            }
+            dlls.push_back(Lower(*name));
+        }
+    }
+
+    std::string ReadImportNames(std::vector<std::string>& dlls) const {
+        const auto nameRva = [](const IMAGE_IMPORT_DESCRIPTOR& d) {
+            return d.Name == 0 ? std::nullopt : std::optional<DWORD>(d.Name);
+        };
+        return ReadNames<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT, "import", nameRva, dlls);
+    }
+
+    std::string ReadDelayLoadNames(std::vector<std::string>& dlls) const {
+        const auto nameRva = [this](const IMAGE_DELAYLOAD_DESCRIPTOR& d) -> std::optional<DWORD> {
+            if (d.DllNameRVA == 0) {
+                return std::nullopt;
+            }
+            // Old-style descriptors hold addresses rather than offsets.
+            const bool rvaBased = (d.Attributes.AllAttributes & 1) != 0;
+            return static_cast<DWORD>(rvaBased ? d.DllNameRVA : d.DllNameRVA - imageBase_);
+        };
+        return ReadNames<IMAGE_DELAYLOAD_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, "delay-load", nameRva, dlls);
+    }
+
     std::vector<char> bytes_;
+    const IMAGE_DATA_DIRECTORY* directories_ = nullptr;
+    DWORD directoryCount_ = 0;
     std::size_t sections_ = 0;
     WORD sectionCount_ = 0;
     ULONGLONG imageBase_ = 0;

@@ -285,6 +285,64 @@ TEST_F(PopupMenuTest, AnswersMenuCharWithThePositionOfTheItem) {
     EXPECT_EQ(HIWORD(answers[4]), MNC_IGNORE);
 }
 
+namespace {
+
+// The skin's colours.
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kSideBar = RGB(214, 211, 206);
+constexpr COLORREF kGrey = RGB(132, 130, 132);
+constexpr COLORREF kBlue = RGB(68, 74, 160);
+
+// The menu with nothing selected: items[0] is "Home Page", items[1] the separator below it.
+void ExpectPlainLook(const Capture& plain, const std::vector<RECT>& items) {
+    // Outer border: black all round.
+    EXPECT_EQ(plain.At(0, 0), kBlack);
+    EXPECT_EQ(plain.At(plain.width - 1, plain.height - 1), kBlack);
+    EXPECT_EQ(plain.At(plain.width / 2, 0), kBlack);
+    EXPECT_EQ(plain.At(0, plain.height / 2), kBlack);
+
+    const RECT& home = items[0];
+    const int middle = (home.top + home.bottom) / 2;
+    EXPECT_EQ(plain.At(home.left + 3, middle), kSideBar);
+    EXPECT_EQ(plain.At(home.left + 25, middle), kSideBar);
+    EXPECT_EQ(plain.At(home.left + 27, home.top + 1), kWhite);
+    EXPECT_EQ(plain.At(home.right - 3, middle), kWhite);
+    // The side bar continues between the items and the border.
+    EXPECT_EQ(plain.At(1 + (home.left + 26 - 1) / 2, 1), kSideBar);
+
+    const RECT& separator = items[1];
+    const int line = separator.top + 2;
+    EXPECT_EQ(plain.At(separator.right - 10, line), kGrey);
+    EXPECT_EQ(plain.At(separator.right - 10, separator.top), kWhite);
+    EXPECT_EQ(plain.At(separator.left + 3, line), kSideBar);
+}
+
+// The menu with its first item selected, against the plain one.
+void ExpectSelectedLook(const Capture& selected, const Capture& plain, const std::vector<RECT>& items) {
+    // The selected item: dark blue throughout, white text on it.
+    const RECT& home = items[0];
+    const int middle = (home.top + home.bottom) / 2;
+    EXPECT_EQ(selected.At(home.left, home.top), kBlue);
+    EXPECT_EQ(selected.At(home.right - 1, home.bottom - 1), kBlue);
+    EXPECT_EQ(selected.At(home.left + 3, middle), kBlue);
+    EXPECT_EQ(selected.At(home.right - 3, middle), kBlue);
+    int whiteInText = 0;
+    int blackInText = 0;
+    for (int x = home.left + 26; x < home.right; ++x) {
+        for (int y = home.top; y < home.bottom; ++y) {
+            whiteInText += selected.At(x, y) == kWhite ? 1 : 0;
+            blackInText += plain.At(x, y) == kBlack ? 1 : 0;
+        }
+    }
+    EXPECT_GT(whiteInText, 20) << "the caption in white";
+    EXPECT_GT(blackInText, 20) << "the caption in black before";
+    // The next item is not selected.
+    EXPECT_EQ(selected.At(items[2].right - 3, (items[2].top + items[2].bottom) / 2), kWhite);
+}
+
+} // namespace
+
 TEST_F(PopupMenuTest, IsDrawnInTheDeepBlueLook) {
     SkinnedPopupMenu menu(kMainMenu);
     Capture plain;
@@ -305,48 +363,6 @@ TEST_F(PopupMenuTest, IsDrawnInTheDeepBlueLook) {
               });
     ASSERT_EQ(items.size(), 6u);
     ASSERT_GT(plain.width, 0);
-    const COLORREF black = RGB(0, 0, 0);
-    const COLORREF white = RGB(255, 255, 255);
-    const COLORREF sideBar = RGB(214, 211, 206);
-    const COLORREF grey = RGB(132, 130, 132);
-    const COLORREF blue = RGB(68, 74, 160);
-
-    // Outer border: black all round.
-    EXPECT_EQ(plain.At(0, 0), black);
-    EXPECT_EQ(plain.At(plain.width - 1, plain.height - 1), black);
-    EXPECT_EQ(plain.At(plain.width / 2, 0), black);
-    EXPECT_EQ(plain.At(0, plain.height / 2), black);
-
-    const RECT& home = items[0];
-    const int middle = (home.top + home.bottom) / 2;
-    EXPECT_EQ(plain.At(home.left + 3, middle), sideBar);
-    EXPECT_EQ(plain.At(home.left + 25, middle), sideBar);
-    EXPECT_EQ(plain.At(home.left + 27, home.top + 1), white);
-    EXPECT_EQ(plain.At(home.right - 3, middle), white);
-    // The side bar continues between the items and the border.
-    EXPECT_EQ(plain.At(1 + (home.left + 26 - 1) / 2, 1), sideBar);
-
-    const RECT& separator = items[1];
-    const int line = separator.top + 2;
-    EXPECT_EQ(plain.At(separator.right - 10, line), grey);
-    EXPECT_EQ(plain.At(separator.right - 10, separator.top), white);
-    EXPECT_EQ(plain.At(separator.left + 3, line), sideBar);
-
-    // The selected item: dark blue throughout, white text on it.
-    EXPECT_EQ(selected.At(home.left, home.top), blue);
-    EXPECT_EQ(selected.At(home.right - 1, home.bottom - 1), blue);
-    EXPECT_EQ(selected.At(home.left + 3, middle), blue);
-    EXPECT_EQ(selected.At(home.right - 3, middle), blue);
-    int whiteInText = 0;
-    int blackInText = 0;
-    for (int x = home.left + 26; x < home.right; ++x) {
-        for (int y = home.top; y < home.bottom; ++y) {
-            whiteInText += selected.At(x, y) == white ? 1 : 0;
-            blackInText += plain.At(x, y) == black ? 1 : 0;
-        }
-    }
-    EXPECT_GT(whiteInText, 20) << "the caption in white";
-    EXPECT_GT(blackInText, 20) << "the caption in black before";
-    // The next item is not selected.
-    EXPECT_EQ(selected.At(items[2].right - 3, (items[2].top + items[2].bottom) / 2), white);
+    ExpectPlainLook(plain, items);
+    ExpectSelectedLook(selected, plain, items);
 }

@@ -1,128 +1,30 @@
-// The tool runner under Wine, with the winfr simulator (bin/winfr.exe) as the tool.
+// Runs of the tool runner under Wine, with the winfr simulator (bin/winfr.exe) as the tool: one per
+// kind of tool behaviour, output in mixed encodings and in floods against Windows' queue limit,
+// and the command line the tool receives; and the pieces a run's output is read and logged with.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <atomic>
 #include <cstring>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
-#include <new>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "base/text.h"
-#include "platform/files_win.h"
 #include "platform/winstr_win.h"
 #include "runner/oem_text_win.h"
-#include "runner/progress_event.h"
 #include "runner/run_log_writer_win.h"
-#include "runner/tool_runner_win.h"
-#include "runner/window_sink_win.h"
 #include "support/event_delivery.h"
-#include "support/wine_helpers.h"
-
-// Live allocations of the whole program, for the leak checks.
-namespace {
-std::atomic<long> liveAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-    void* p = HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    ++liveAllocations;
-    return p;
-}
-void operator delete(void* p) noexcept {
-    if (p != nullptr) {
-        --liveAllocations;
-        HeapFree(GetProcessHeap(), 0, p);
-    }
-}
-void operator delete(void* p, std::size_t) noexcept {
-    operator delete(p);
-}
+#include "support/tool_runner_fixture.h"
 
 namespace kestro {
 namespace {
 
-using testing_win::ExeFolder;
-using testing_win::HandleCount;
-using testing_win::ProcessGone;
-using testing_win::PumpUntil;
-using testing_win::TempDir;
-
-constexpr DWORD kRunTimeoutMs = 20000;
-
-// A message-only window that keeps a copy of every event delivered to it, taking them as the
-// Scanning dialog does.
-class EventWindow {
-public:
-    EventWindow() {
-        static const ATOM atom = [] {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof(wc);
-            wc.lpfnWndProc = &EventWindow::Proc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"KestroTestEvents";
-            return RegisterClassExW(&wc);
-        }();
-        (void)atom;
-        hwnd_ = CreateWindowExW(0, L"KestroTestEvents", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleW(nullptr), this);
-    }
-    ~EventWindow() {
-        DiscardProgressWakeups(hwnd_);
-        DestroyWindow(hwnd_);
-    }
-    EventWindow(const EventWindow&) = delete;
-    EventWindow& operator=(const EventWindow&) = delete;
-
-    HWND Handle() const { return hwnd_; }
-    std::vector<ProgressEvent> events;
-    // Posted after the others: once it arrives, everything posted before it has arrived too.
-    static constexpr UINT kMarker = WM_APP + 7;
-    bool markerSeen = false;
-
-    int Count(EventKind kind) const {
-        return static_cast<int>(
-            std::count_if(events.begin(), events.end(), [&](const ProgressEvent& e) { return e.kind == kind; }));
-    }
-    int FinishedCount() const { return Count(EventKind::Finished); }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_NCCREATE) {
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<EventWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_PROGRESS_WAITING && self != nullptr) {
-            TakeProgressEvents(lParam, [self](const ProgressEvent& event) { self->events.push_back(event); });
-            return 0;
-        }
-        if (msg == kMarker && self != nullptr) {
-            self->markerSeen = true;
-            return 0;
-        }
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-    HWND hwnd_ = nullptr;
-};
-
-void SetEnv(const wchar_t* name, const std::wstring& value) {
-    SetEnvironmentVariableW(name, value.c_str());
-}
+using namespace testing_win;
 
 std::string ReadUtf8OrUtf16(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -135,52 +37,6 @@ std::string ReadUtf8OrUtf16(const std::filesystem::path& file) {
     }
     return bytes;
 }
-
-class RunnerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(FindToolProgram(L"winfr").empty()) << "the test prefix keeps the simulator as the account's winfr";
-        SetEnv(L"WINFR_SIM_DELAY_MS", L"0");
-        SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
-        SetEnvironmentVariableW(L"WINFR_SIM_FLOOD_LINES", nullptr);
-        runner.SetLineObserver([this](std::string_view line) { lines.emplace_back(line); });
-    }
-
-    std::string Arguments() const { return "D: " + QuoteIfSpaced(destination.Utf8()) + " /regular /o:b /a /e:*.mm1 "; }
-
-    // Whether a line the runner read and decoded holds part. Events that only move the bar merge
-    // while they wait for the window, so the lines are where every file name is seen.
-    bool ReadLine(const std::string& part) const {
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const std::string& line) { return line.find(part) != std::string::npos; });
-    }
-
-    // Starts a run of the scenario with events going to window.
-    void StartRun(const wchar_t* scenario, EventWindow& window) {
-        SetEnv(L"WINFR_SIM_SCENARIO", scenario);
-        runner.Start(window.Handle(), Arguments());
-    }
-
-    // What Start says when told to start the tool of that name; empty when it starts one.
-    std::string StartError(const std::string& toolName) {
-        runner.SetToolName(toolName);
-        try {
-            runner.Start(nullptr, "");
-        } catch (const std::runtime_error& e) {
-            return e.what();
-        }
-        return {};
-    }
-
-    bool RunToEnd(const wchar_t* scenario, EventWindow& window) {
-        StartRun(scenario, window);
-        return PumpUntil([&] { return window.FinishedCount() > 0; }, kRunTimeoutMs);
-    }
-
-    TempDir destination{L"kestro-runner"};
-    ToolRunner runner;
-    std::vector<std::string> lines;
-};
 
 // ---------------------------------------------------------------------------
 // Whole runs, one per kind of tool behaviour.
@@ -301,296 +157,6 @@ TEST_F(RunnerTest, PromptWithoutLineEndActsWhileTheToolWaits) {
     runner.Stop();
 }
 
-// ---------------------------------------------------------------------------
-// Stopping.
-
-TEST_F(RunnerTest, StopEndsAHangingToolAtOnceAndPostsNoFinishedEvent) {
-    EventWindow window;
-    StartRun(L"hang", window);
-    ASSERT_TRUE(PumpUntil([&] { return runner.ProgressSeen(); }, 5000));
-    const DWORD processId = runner.ProcessId();
-    ASSERT_NE(processId, 0u);
-
-    runner.Stop();
-    EXPECT_FALSE(runner.IsRunning());
-    EXPECT_EQ(runner.ProcessId(), 0u);
-    EXPECT_TRUE(ProcessGone(processId, 1000));
-    PumpUntil([] { return false; }, 600);
-    EXPECT_EQ(window.FinishedCount(), 0);
-
-    runner.Stop(); // a second Stop has nothing to do
-    EXPECT_FALSE(runner.IsRunning());
-}
-
-TEST_F(RunnerTest, TheToolRunsInAJobOfItsOwn) {
-    BOOL selfInJob = TRUE;
-    ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), nullptr, &selfInJob));
-    if (selfInJob) {
-        GTEST_SKIP() << "this test program already runs in a job, which its children share";
-    }
-    EventWindow window;
-    StartRun(L"hang", window);
-    ASSERT_TRUE(PumpUntil([&] { return runner.ProgressSeen(); }, 5000));
-    const DWORD processId = runner.ProcessId();
-    HANDLE tool = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    ASSERT_NE(tool, nullptr);
-    BOOL inJob = FALSE;
-    EXPECT_TRUE(IsProcessInJob(tool, nullptr, &inJob));
-    EXPECT_TRUE(inJob) << "a crash or a forced end of the program would leave the tool running";
-    CloseHandle(tool);
-    runner.Stop();
-    EXPECT_TRUE(ProcessGone(processId, 1000));
-}
-
-TEST_F(RunnerTest, TheObserverHearsWhenAToolRunsAndWhenItIsLetGo) {
-    std::vector<bool> heard;
-    runner.SetToolObserver([&](bool running) { heard.push_back(running); });
-    EventWindow window;
-    StartRun(L"hang", window);
-    EXPECT_EQ(heard, std::vector<bool>{true});
-    runner.Stop();
-    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
-    runner.Stop();
-    EXPECT_EQ(heard.size(), 2u) << "a second Stop has nothing to tell";
-
-    // A tool that ends by itself is let go when its run finishes.
-    heard.clear();
-    EventWindow second;
-    ASSERT_TRUE(RunToEnd(L"instant", second));
-    EXPECT_EQ(heard, (std::vector<bool>{true, false}));
-
-    // A tool that cannot be started never ran.
-    heard.clear();
-    runner.SetToolName("kestro-no-such-tool");
-    EXPECT_THROW(runner.Start(nullptr, Arguments()), std::runtime_error);
-    runner.Stop();
-    EXPECT_TRUE(heard.empty());
-    runner.SetToolObserver(nullptr);
-}
-
-TEST_F(RunnerTest, FreeingTheRunnerWhileRunningStopsTheTool) {
-    EventWindow window;
-    auto own = std::make_unique<ToolRunner>();
-    SetEnv(L"WINFR_SIM_SCENARIO", L"hang");
-    own->Start(window.Handle(), Arguments());
-    ASSERT_TRUE(PumpUntil([&] { return own->ProgressSeen(); }, 5000));
-    const DWORD processId = own->ProcessId();
-    own.reset();
-    EXPECT_TRUE(ProcessGone(processId, 1000));
-    // Its polling thread notices on its own and ends.
-    EXPECT_TRUE(PumpUntil([] { return ToolRunner::LivePollingThreads() == 0; }, 3000));
-    EXPECT_EQ(window.FinishedCount(), 0);
-}
-
-TEST_F(RunnerTest, ThreadOfAStoppedRunNeverServesTheNextRun) {
-    // The first run floods its pipe, so its thread always has something to ask for when it is
-    // stopped; the next run starts at once on another window.
-    SetEnv(L"WINFR_SIM_FLOOD_LINES", L"200000");
-    EventWindow first;
-    StartRun(L"flood", first);
-    ASSERT_TRUE(PumpUntil([&] { return first.events.size() > 50; }, 5000));
-    runner.Stop();
-    // Events posted before the stop are still on their way: take them in. Meanwhile the stopped
-    // run's thread may still ask for reads, which must be refused.
-    PostMessageW(first.Handle(), EventWindow::kMarker, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return first.markerSeen; }, 5000));
-    const std::size_t seenByFirst = first.events.size();
-
-    EventWindow second;
-    ASSERT_TRUE(RunToEnd(L"quick", second));
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(first.events.size(), seenByFirst);
-    EXPECT_EQ(second.FinishedCount(), 1);
-    EXPECT_EQ(second.Count(EventKind::Completed), 1) << "the second run was cut short";
-    EXPECT_EQ(runner.LastPermille(), 1000);
-    // Every recovering event of the second run counts the second run's twelve files.
-    for (const ProgressEvent& e : second.events) {
-        if (e.totalFiles != 0) {
-            EXPECT_EQ(e.totalFiles, 12);
-        }
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Finding and starting the tool.
-
-TEST_F(RunnerTest, MissingToolFailsWithTheCreateProcessErrorAndStartsNothing) {
-    EventWindow window;
-    runner.SetToolName("kestro-no-such-tool");
-    try {
-        runner.Start(window.Handle(), "");
-        FAIL() << "Start succeeded";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "Error while creating restore process!2");
-    }
-    EXPECT_EQ(runner.ProcessId(), 0u);
-    EXPECT_EQ(ToolRunner::LivePollingThreads(), 0);
-    EXPECT_TRUE(runner.IsRunning()) << "a failed start stays 'running' until stopped";
-    runner.Stop();
-    EXPECT_FALSE(runner.IsRunning());
-}
-
-TEST_F(RunnerTest, ToolInTheCurrentDirectoryIsNeverStarted) {
-    TempDir folder(L"kestro-cwd");
-    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", folder.Path() / L"kestro-cwd-tool.exe");
-    wchar_t previous[MAX_PATH + 1] = {};
-    GetCurrentDirectoryW(MAX_PATH + 1, previous);
-    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
-
-    const std::string message = StartError("kestro-cwd-tool");
-    // Not by a relative PATH entry either.
-    wchar_t path[32768] = {};
-    GetEnvironmentVariableW(L"PATH", path, 32768);
-    SetEnv(L"PATH", std::wstring(L".;") + path);
-    const std::wstring viaDot = FindToolProgram(L"kestro-cwd-tool");
-    SetEnv(L"PATH", path);
-    SetCurrentDirectoryW(previous);
-    runner.Stop();
-
-    EXPECT_EQ(message, "Error while creating restore process!2");
-    EXPECT_EQ(viaDot, L"");
-    wchar_t flag[8] = {};
-    GetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", flag, 8);
-    EXPECT_STREQ(flag, L"1") << "the system's own searches skip the current directory too";
-}
-
-// The program runs elevated: a winfr.exe beside it (a Downloads folder) or in a folder of PATH would
-// run with administrator rights. Only the account's app aliases and the system folder count.
-TEST_F(RunnerTest, ToolIsNeverTakenFromTheProgramsFolderOrThePath) {
-    TempDir folder(L"kestro-path");
-    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", folder.Path() / L"kestro-path-tool.exe");
-    const std::filesystem::path beside = ExeFolder() / L"kestro-beside-tool.exe";
-    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", beside, std::filesystem::copy_options::overwrite_existing);
-    wchar_t path[32768] = {};
-    GetEnvironmentVariableW(L"PATH", path, 32768);
-    SetEnv(L"PATH", folder.Path().wstring() + L";" + path);
-    const std::wstring onPath = FindToolProgram(L"kestro-path-tool");
-    const std::wstring besideFound = FindToolProgram(L"kestro-beside-tool");
-    // winfr itself: the test prefix keeps the simulator where Windows keeps winfr for the account;
-    // the copy beside this program is passed over.
-    const std::wstring winfr = FindToolProgram(L"winfr");
-    const std::string message = StartError("kestro-beside-tool");
-    runner.Stop();
-    SetEnv(L"PATH", path);
-    std::filesystem::remove(beside);
-
-    EXPECT_EQ(onPath, L"");
-    EXPECT_EQ(besideFound, L"");
-    EXPECT_EQ(message, "Error while creating restore process!2");
-    EXPECT_TRUE(Narrow(winfr).ends_with("\\AppData\\Local\\Microsoft\\WindowsApps\\winfr.exe")) << Narrow(winfr);
-}
-
-// The folders come from ToolFolders (the account's aliases, then System32, or Sysnative for a
-// 32-bit program on 64-bit Windows); these stand in for them.
-TEST(ToolSearch, TakesTheProgramFromTheFirstFolderThatHoldsItAndNothingElse) {
-    TempDir root(L"kestro-search");
-    const std::filesystem::path aliases = root.Path() / L"WindowsApps";
-    const std::filesystem::path sysnative = root.Path() / L"Sysnative";
-    std::filesystem::create_directories(aliases);
-    std::filesystem::create_directories(sysnative / L"sub");
-    for (const wchar_t* name : {L"both.exe", L"system.exe", L"tool.com"}) {
-        std::ofstream(sysnative / name) << "x";
-    }
-    std::ofstream(aliases / L"both.exe") << "x";
-    std::filesystem::create_directories(aliases / L"folder.exe");
-    const std::vector<std::string> folders = {Narrow(aliases.wstring()), "relative\\folder",
-                                              Narrow(sysnative.wstring())};
-    EXPECT_EQ(FindProgramIn(L"both", folders), (aliases / L"both.exe").wstring());
-    EXPECT_EQ(FindProgramIn(L"system", folders), (sysnative / L"system.exe").wstring());
-    EXPECT_EQ(FindProgramIn(L"tool.com", folders), (sysnative / L"tool.com").wstring());
-    EXPECT_EQ(FindProgramIn(L"folder", folders), L"") << "a folder is no program";
-    EXPECT_EQ(FindProgramIn(L"none", folders), L"");
-    for (const wchar_t* withFolder : {L"sub\\..\\system", L"..\\Sysnative\\system", L"C:system", L"/system"}) {
-        EXPECT_EQ(FindProgramIn(withFolder, folders), L"") << Narrow(withFolder);
-    }
-    EXPECT_EQ(FindProgramIn(L"both", {}), L"");
-}
-
-// Every inheritable pipe handle of this process at this moment.
-std::vector<HANDLE> InheritablePipes() {
-    std::vector<HANDLE> pipes;
-    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
-        const auto handle = reinterpret_cast<HANDLE>(value);
-        DWORD information = 0;
-        if (GetHandleInformation(handle, &information) && (information & HANDLE_FLAG_INHERIT) != 0 &&
-            GetFileType(handle) == FILE_TYPE_PIPE) {
-            pipes.push_back(handle);
-        }
-    }
-    return pipes;
-}
-
-// What the runner asks of the system when it starts the tool, seen before the system does it.
-class RecordingLauncher final : public ToolLauncher {
-public:
-    BOOL StartProcess(const std::wstring& file, std::wstring& commandLine, DWORD creationFlags,
-                      STARTUPINFOEXW& startup, PROCESS_INFORMATION& info) override {
-        program = file;
-        flags = creationFlags;
-        startupFlags = startup.StartupInfo.dwFlags;
-        handleList = startup.lpAttributeList != nullptr;
-        output = startup.StartupInfo.hStdOutput;
-        inheritablePipes = InheritablePipes();
-        return ToolLauncher::StartProcess(file, commandLine, creationFlags, startup, info);
-    }
-    BOOL AssignToJob(HANDLE job, HANDLE process) override {
-        if (refuseJob) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return FALSE;
-        }
-        return ToolLauncher::AssignToJob(job, process);
-    }
-    std::wstring program;
-    DWORD flags = 0;
-    DWORD startupFlags = 0;
-    bool handleList = false;
-    HANDLE output = nullptr;
-    std::vector<HANDLE> inheritablePipes;
-    bool refuseJob = false;
-};
-
-// Where Windows Terminal is the default terminal, a console program started with a hidden window
-// (STARTF_USESHOWWINDOW, SW_HIDE) gets a visible terminal all the same, and closing it ends the
-// tool; Wine shows no terminal either way, so the flags themselves are checked. The tool holds
-// only the pipe's write end: with the read end too, the pipe would never tell the program that the
-// tool is gone.
-TEST_F(RunnerTest, TheToolStartsByItsFullPathWithoutAConsoleWindowAndInheritsOnlyTheWriteEnd) {
-    RecordingLauncher launcher;
-    runner.SetLauncher(&launcher);
-    const std::vector<HANDLE> before = InheritablePipes(); // this program's own output, say
-    EventWindow window;
-    const bool ended = RunToEnd(L"quick", window);
-    runner.SetLauncher(nullptr);
-    ASSERT_TRUE(ended);
-    std::vector<HANDLE> added;
-    std::set_difference(launcher.inheritablePipes.begin(), launcher.inheritablePipes.end(), before.begin(),
-                        before.end(), std::back_inserter(added));
-    EXPECT_EQ(launcher.program, runner.ToolPath());
-    EXPECT_TRUE(std::filesystem::equivalent(launcher.program, FindToolProgram(L"winfr")));
-    EXPECT_NE(launcher.flags & CREATE_NO_WINDOW, 0u);
-    EXPECT_EQ(launcher.startupFlags & STARTF_USESHOWWINDOW, 0u);
-    EXPECT_NE(launcher.startupFlags & STARTF_USESTDHANDLES, 0u);
-    EXPECT_TRUE(launcher.handleList) << "only the handles named may be inherited";
-    EXPECT_EQ(added, std::vector<HANDLE>{launcher.output});
-    EXPECT_FALSE(runner.JobError().has_value());
-}
-
-TEST_F(RunnerTest, AToolThatCannotBePutIntoItsJobRunsAndTheReasonIsKept) {
-    RecordingLauncher launcher;
-    launcher.refuseJob = true;
-    runner.SetLauncher(&launcher);
-    EventWindow window;
-    const bool ended = RunToEnd(L"quick", window);
-    runner.SetLauncher(nullptr);
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(window.Count(EventKind::Completed), 1);
-    EXPECT_EQ(runner.JobError(), std::optional<DWORD>(ERROR_ACCESS_DENIED));
-    // The next run is in its job again.
-    EventWindow next;
-    ASSERT_TRUE(RunToEnd(L"instant", next));
-    EXPECT_FALSE(runner.JobError().has_value());
-}
-
 // A flood interprets thousands of lines between two turns of the message loop. Windows would
 // refuse posts beyond its queue limit (Wine never does), and a refused end of the run would leave
 // the dialog open for good: the events wait in the runner's mailbox, and a handful of wake-ups
@@ -636,39 +202,6 @@ TEST_F(RunnerTest, ARefusedWakeUpIsTriedAgainUntilTheEndOfTheRunArrives) {
     EXPECT_EQ(window.events.back().kind, EventKind::Finished);
 }
 
-// Microsoft Store installs winfr.exe as an app alias in this account's WindowsApps folder, which
-// an elevated program's PATH may lack: the search looks there last, and Start runs what it finds.
-TEST_F(RunnerTest, AStoreAppAliasIsFoundWithoutPath) {
-    wchar_t* localAppData = nullptr;
-    ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &localAppData)));
-    const std::filesystem::path aliases = std::filesystem::path(localAppData) / L"Microsoft" / L"WindowsApps";
-    CoTaskMemFree(localAppData);
-    std::filesystem::create_directories(aliases);
-    const std::filesystem::path alias = aliases / L"kestro-alias-tool.exe";
-    std::filesystem::copy_file(ExeFolder() / L"winfr.exe", alias, std::filesystem::copy_options::overwrite_existing);
-    wchar_t path[32768] = {};
-    GetEnvironmentVariableW(L"PATH", path, 32768);
-    SetEnv(L"PATH", L"C:\\windows\\system32");
-
-    runner.SetToolName("kestro-alias-tool");
-    const bool found = runner.ToolFound();
-    const std::wstring program = FindToolProgram(L"kestro-alias-tool");
-    const bool thatAlias = !program.empty() && std::filesystem::equivalent(program, alias);
-    EventWindow window;
-    const bool ran = RunToEnd(L"quick", window);
-    runner.Stop();
-    runner.SetToolName("kestro-alias-gone");
-    const bool gone = !runner.ToolFound();
-    SetEnv(L"PATH", path);
-    std::filesystem::remove(alias);
-
-    EXPECT_TRUE(found);
-    EXPECT_TRUE(thatAlias) << Narrow(program);
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(window.FinishedCount(), 1);
-    EXPECT_TRUE(gone);
-}
-
 struct CommandLineCase {
     const char* arguments;
     const char* commandLine;
@@ -697,47 +230,6 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest,
                                            CommandLineCase{"C: \"E:\\\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 1\" ",
                                                            "winfr C: \"E:\\\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 "
                                                            "1\""}));
-
-// ---------------------------------------------------------------------------
-// Resources.
-
-TEST_F(RunnerTest, HundredRunsLeaveNoHandlesOrMemoryBehind) {
-    runner.SetLineObserver(nullptr); // the lines kept would count as memory left behind
-    const auto settle = [] {
-        PumpUntil([] { return ToolRunner::LivePollingThreads() == 0; }, 5000);
-        PumpUntil([] { return false; }, 100); // the threads' own handles are released as they exit
-    };
-    {
-        EventWindow warmUp;
-        ASSERT_TRUE(RunToEnd(L"quick", warmUp));
-    }
-    settle();
-    const DWORD handlesBefore = HandleCount();
-    const long allocationsBefore = liveAllocations.load();
-
-    for (int i = 0; i < 100; ++i) {
-        EventWindow window;
-        ASSERT_TRUE(RunToEnd(i % 2 == 0 ? L"quick" : L"instant", window)) << "run " << i;
-    }
-    settle();
-    EXPECT_LE(HandleCount(), handlesBefore + 5);
-    EXPECT_LE(liveAllocations.load(), allocationsBefore + 20);
-}
-
-TEST(WindowPostSink, EventsForNoWindowAreFreed) {
-    HWND window = nullptr;
-    WindowPostSink sink(window);
-    const long before = liveAllocations.load();
-    sink.Post(std::make_unique<ProgressEvent>()); // no window: not to this thread's queue either
-
-    window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    DestroyWindow(window);
-    sink.Post(std::make_unique<ProgressEvent>()); // the window is gone
-    EXPECT_EQ(liveAllocations.load(), before);
-
-    MSG msg;
-    EXPECT_FALSE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_PROGRESS_WAITING, WM_PROGRESS_WAITING, PM_NOREMOVE));
-}
 
 // A run of days on a big disk must not fill the destination with its log: the file stops at its
 // limit (64 MB; a small one here), in whole lines, with a note and the closing lines.

@@ -88,16 +88,20 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wst
     return block;
 }
 
-SimRun RunSim(const SimStart& start) {
-    SimRun run;
-    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+// The simulator started with its output into a pipe of which this program keeps the read end.
+struct SimProcess {
     HANDLE readEnd = nullptr;
+    PROCESS_INFORMATION info{};
+};
+
+bool StartSimProcess(const SimStart& start, SimProcess& sim) {
+    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
     HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) {
+    if (!CreatePipe(&sim.readEnd, &writeEnd, &sa, 0)) {
         ADD_FAILURE() << "CreatePipe " << GetLastError();
-        return run;
+        return false;
     }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(sim.readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -106,31 +110,31 @@ SimRun RunSim(const SimStart& start) {
     si.hStdError = writeEnd;
     std::wstring commandLine = Quoted(SimPath().wstring()) + L" " + start.arguments;
     std::wstring environment = EnvironmentBlock(start.environment);
-    PROCESS_INFORMATION pi{};
     const BOOL created =
         CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(), nullptr, &si, &pi);
+                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(), nullptr, &si, &sim.info);
     const DWORD createError = GetLastError();
     CloseHandle(writeEnd);
     if (!created) {
-        CloseHandle(readEnd);
+        CloseHandle(sim.readEnd);
         ADD_FAILURE() << "cannot start " << SimPath() << ": " << createError;
-        return run;
+        return false;
     }
+    return true;
+}
 
-    CollectingSink sink;
-    OutputInterpreter interpreter(sink);
-    if (start.narrowDecoder) {
-        interpreter.SetNarrowDecoder(start.narrowDecoder);
-    }
+// Reads the simulator's output into the run and the interpreter until the simulator ends. One that
+// is expected to hang is ended once its output has gone quiet; one still running after a minute
+// fails the test.
+void ReadUntilEnd(const SimStart& start, const SimProcess& sim, OutputInterpreter& interpreter, SimRun& run) {
     std::vector<unsigned char> buffer(start.readSize);
     const ULONGLONG deadline = GetTickCount64() + 60000;
     ULONGLONG lastData = GetTickCount64();
     for (;;) {
         DWORD available = 0;
-        if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        if (PeekNamedPipe(sim.readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
             DWORD got = 0;
-            if (ReadFile(readEnd, buffer.data(), std::min<DWORD>(available, start.readSize), &got, nullptr) &&
+            if (ReadFile(sim.readEnd, buffer.data(), std::min<DWORD>(available, start.readSize), &got, nullptr) &&
                 got > 0) {
                 run.output.insert(run.output.end(), buffer.data(), buffer.data() + got);
                 interpreter.Feed(buffer.data(), got);
@@ -138,9 +142,9 @@ SimRun RunSim(const SimStart& start) {
             }
             continue;
         }
-        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(sim.info.hProcess, 0) == WAIT_OBJECT_0) {
             // Drain what was written just before the end.
-            if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            if (PeekNamedPipe(sim.readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
                 continue;
             }
             break;
@@ -148,24 +152,38 @@ SimRun RunSim(const SimStart& start) {
         const ULONGLONG now = GetTickCount64();
         if (start.expectHang && !run.output.empty() && now - lastData > 700) {
             run.wasRunning = true;
-            TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, 5000);
+            TerminateProcess(sim.info.hProcess, 99);
+            WaitForSingleObject(sim.info.hProcess, 5000);
             break;
         }
         if (now > deadline) {
             ADD_FAILURE() << "the simulator did not finish";
-            TerminateProcess(pi.hProcess, 98);
-            WaitForSingleObject(pi.hProcess, 5000);
+            TerminateProcess(sim.info.hProcess, 98);
+            WaitForSingleObject(sim.info.hProcess, 5000);
             break;
         }
         Sleep(5);
     }
+}
+
+SimRun RunSim(const SimStart& start) {
+    SimRun run;
+    SimProcess sim;
+    if (!StartSimProcess(start, sim)) {
+        return run;
+    }
+    CollectingSink sink;
+    OutputInterpreter interpreter(sink);
+    if (start.narrowDecoder) {
+        interpreter.SetNarrowDecoder(start.narrowDecoder);
+    }
+    ReadUntilEnd(start, sim, interpreter, run);
     interpreter.Flush();
     interpreter.PostFinished();
-    GetExitCodeProcess(pi.hProcess, &run.exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(readEnd);
+    GetExitCodeProcess(sim.info.hProcess, &run.exitCode);
+    CloseHandle(sim.info.hProcess);
+    CloseHandle(sim.info.hThread);
+    CloseHandle(sim.readEnd);
     run.events = sink.events;
     for (const auto& e : run.events) {
         if (e.kind == EventKind::Progress && e.pass == RunPass::Recovering) {

@@ -74,6 +74,42 @@ DWORD WINAPI PollingThread(void* param) {
     }
 }
 
+// The tool's command line as the program's runner makes it: winfr and the arguments after
+// RESULT_FILE and TOOL_EXE, each quoted where it needs to be.
+std::wstring ToolCommandLine(LPWSTR* argv, int argc) {
+    std::wstring commandLine = L"winfr";
+    for (int i = 3; i < argc; ++i) {
+        commandLine += L" " + Quoted(argv[i]);
+    }
+    return commandLine;
+}
+
+// Starts the tool hidden, with its output and errors into the pipe's write end.
+bool StartTool(const std::wstring& tool, std::wstring& commandLine, HANDLE writeEnd, PROCESS_INFORMATION& info) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    if (!CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, &info)) {
+        std::fprintf(stderr, "cannot start the tool (error %lu)\n", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool WriteResult(const std::wstring& resultFile, double ms, unsigned long long bytes, DWORD exitCode) {
+    FILE* out = _wfopen(resultFile.c_str(), L"w");
+    if (out == nullptr) {
+        return false;
+    }
+    std::fprintf(out, "%.3f %llu %lu\n", ms, bytes, exitCode);
+    std::fclose(out);
+    return true;
+}
+
 } // namespace
 
 int wmain() {
@@ -85,10 +121,7 @@ int wmain() {
     }
     const std::wstring resultFile = argv[1];
     const std::wstring tool = argv[2];
-    std::wstring commandLine = L"winfr";
-    for (int i = 3; i < argc; ++i) {
-        commandLine += L" " + Quoted(argv[i]);
-    }
+    std::wstring commandLine = ToolCommandLine(argv, argc);
     LocalFree(argv);
 
     LARGE_INTEGER frequency;
@@ -106,17 +139,8 @@ int wmain() {
     }
     // The read end stays in this program only.
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &startup, &info)) {
-        std::fprintf(stderr, "cannot start the tool (error %lu)\n", GetLastError());
+    if (!StartTool(tool, commandLine, writeEnd, info)) {
         return 4;
     }
     CloseHandle(info.hThread);
@@ -139,11 +163,5 @@ int wmain() {
 
     const double ms =
         static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-    FILE* out = _wfopen(resultFile.c_str(), L"w");
-    if (out == nullptr) {
-        return 6;
-    }
-    std::fprintf(out, "%.3f %llu %lu\n", ms, run.bytes, exitCode);
-    std::fclose(out);
-    return 0;
+    return WriteResult(resultFile, ms, run.bytes, exitCode) ? 0 : 6;
 }

@@ -25,189 +25,27 @@
 #include <vector>
 
 #include "scenario.h"
+#include "sim_io_win.h"
 
 namespace {
 
 using winfrsim::Directive;
+using winfrsim::Env;
+using winfrsim::EnvNumber;
+using winfrsim::FromUtf8;
+using winfrsim::kExitUsage;
 using winfrsim::Op;
+using winfrsim::Output;
+using winfrsim::ReadWholeFile;
+using winfrsim::ToUtf8;
+using winfrsim::WriteWholeFile;
 
-constexpr int kExitUsage = 1;
 constexpr int kExitSameVolume = 2;
 constexpr std::int64_t kDefaultFloodLines = 200000;
 constexpr std::int64_t kFloodFilesWritten = 10;
 
 const wchar_t kUsage[] = L"Usage: winfr source-drive: destination-folder [/regular] [/extensive] [/n filter]... "
                          L"[/o:a|n|b] [/a] [/e[:extensions]] [/k] [/u]";
-
-std::string ToUtf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
-    return out;
-}
-
-std::wstring FromUtf8(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), needed);
-    return out;
-}
-
-std::optional<std::wstring> Env(const wchar_t* name) {
-    const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
-    if (needed == 0) {
-        return std::nullopt;
-    }
-    std::wstring value(needed, L'\0');
-    const DWORD got = GetEnvironmentVariableW(name, value.data(), needed);
-    value.resize(got < needed ? got : 0);
-    return value;
-}
-
-std::optional<std::int64_t> EnvNumber(const wchar_t* name) {
-    const auto text = Env(name);
-    if (!text || text->empty()) {
-        return std::nullopt;
-    }
-    try {
-        std::size_t used = 0;
-        const long long value = std::stoll(*text, &used, 10);
-        if (used == text->size() && value >= 0) {
-            return value;
-        }
-    } catch (...) {
-    }
-    return std::nullopt;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& content) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    char buffer[4096];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof(buffer), &got, nullptr) != FALSE) && got > 0) {
-        content.append(buffer, got);
-    }
-    CloseHandle(file);
-    return ok;
-}
-
-bool WriteWholeFile(const std::wstring& path, std::string_view content) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    const bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) != FALSE;
-    CloseHandle(file);
-    return ok && written == content.size();
-}
-
-// Standard output as the tool writes it: UTF-16LE bytes with WriteFile (or 8-bit text in a code
-// page), optionally in small pieces, with a pause after each line. A real console gets the text
-// through WriteConsoleW so that a person can read it.
-class Output {
-public:
-    Output() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
-        DWORD mode = 0;
-        usable_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
-        console_ = usable_ && GetConsoleMode(handle_, &mode) != FALSE;
-        if (const auto delay = EnvNumber(L"WINFR_SIM_DELAY_MS")) {
-            fixedDelay_ = true;
-            delayMin_ = delayMax_ = static_cast<DWORD>(*delay);
-        }
-        random_ = GetTickCount() | 1u;
-    }
-
-    void SetUtf16(bool on, UINT codePage) {
-        utf16_ = on;
-        codePage_ = codePage == 0 ? CP_OEMCP : codePage;
-    }
-    void SetSplit(std::size_t bytes) { split_ = bytes; }
-    void SetDelay(DWORD least, DWORD most) {
-        if (!fixedDelay_) {
-            delayMin_ = least;
-            delayMax_ = most;
-        }
-    }
-    void Line(std::wstring_view text, std::wstring_view end = L"\r\n") {
-        std::wstring line(text);
-        line += end;
-        Text(line);
-        Pause();
-    }
-
-    void Text(std::wstring_view text) {
-        if (utf16_ && console_) {
-            DWORD written = 0;
-            WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            return;
-        }
-        if (utf16_) {
-            Write(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-            return;
-        }
-        const int size = static_cast<int>(text.size());
-        const int needed = WideCharToMultiByte(codePage_, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-        std::string narrow(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
-        WideCharToMultiByte(codePage_, 0, text.data(), size, narrow.data(), needed, nullptr, nullptr);
-        Write(narrow.data(), narrow.size());
-    }
-
-    void Bytes(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
-
-    void Pause() {
-        if (delayMax_ == 0) {
-            return;
-        }
-        random_ = random_ * 1103515245u + 12345u;
-        const DWORD span = delayMax_ - delayMin_ + 1;
-        Sleep(delayMin_ + (random_ >> 8) % span);
-    }
-
-private:
-    void Write(const char* data, std::size_t size) {
-        if (!usable_) {
-            return;
-        }
-        const std::size_t piece = split_ == 0 ? size : split_;
-        for (std::size_t at = 0; at < size; at += piece) {
-            const DWORD n = static_cast<DWORD>(size - at < piece ? size - at : piece);
-            DWORD written = 0;
-            if (!WriteFile(handle_, data + at, n, &written, nullptr)) {
-                // Whoever read the output has gone: there is nobody left to play to.
-                ExitProcess(kExitUsage);
-            }
-            if (split_ != 0 && delayMax_ > 0) {
-                Sleep(1); // lets the reader see the pieces one by one
-            }
-        }
-    }
-
-    HANDLE handle_;
-    bool usable_ = false;
-    bool console_ = false;
-    bool utf16_ = true;
-    UINT codePage_ = CP_OEMCP;
-    std::size_t split_ = 0;
-    bool fixedDelay_ = false;
-    DWORD delayMin_ = 20;
-    DWORD delayMax_ = 50;
-    unsigned random_ = 1;
-};
 
 struct Options {
     std::wstring source;      // "D:"
@@ -231,35 +69,46 @@ bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
+// One switch, args[i], into options (/n takes the next argument too); false with problem set for
+// a switch the tool does not know or one without its value.
+bool ParseSwitch(const std::vector<std::wstring>& args, std::size_t& i, Options& options, std::wstring& problem) {
+    const std::wstring_view sw = args[i];
+    if (SameTextIgnoringCase(sw, L"/regular")) {
+        options.regular = true;
+    } else if (SameTextIgnoringCase(sw, L"/extensive")) {
+        options.extensive = true;
+    } else if (SameTextIgnoringCase(sw, L"/n")) {
+        if (i + 1 >= args.size()) {
+            problem = L"The /n switch needs a filter.";
+            return false;
+        }
+        options.filters.push_back(args[++i]);
+    } else if (sw.size() == 4 && SameTextIgnoringCase(sw.substr(0, 3), L"/o:") &&
+               std::wstring_view(L"anbANB").find(sw[3]) != std::wstring_view::npos) {
+        options.overwrite = static_cast<wchar_t>(std::towlower(sw[3]));
+    } else if (SameTextIgnoringCase(sw, L"/a") || SameTextIgnoringCase(sw, L"/k") || SameTextIgnoringCase(sw, L"/u")) {
+    } else if (SameTextIgnoringCase(sw, L"/e") || (sw.size() > 3 && SameTextIgnoringCase(sw.substr(0, 3), L"/e:"))) {
+        options.extensions = sw.size() > 3 ? std::wstring(sw.substr(3)) : std::wstring();
+    } else {
+        problem = L"Unknown switch: " + args[i];
+        return false;
+    }
+    return true;
+}
+
+// A drive letter and a colon, as the tool takes its source, with a backslash or without.
+bool IsDriveArgument(const std::wstring& source) {
+    const bool letter = !source.empty() && std::iswalpha(source[0]) && source[0] < 128;
+    return letter && source.size() >= 2 && source[1] == L':' && source.size() <= 3 &&
+           (source.size() != 3 || source[2] == L'\\');
+}
+
 bool ParseArguments(const std::vector<std::wstring>& args, Options& options, std::wstring& problem) {
     std::vector<std::wstring> positional;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::wstring& arg = args[i];
-        if (arg.empty() || arg[0] != L'/') {
-            positional.push_back(arg);
-            continue;
-        }
-        const std::wstring_view sw = arg;
-        if (SameTextIgnoringCase(sw, L"/regular")) {
-            options.regular = true;
-        } else if (SameTextIgnoringCase(sw, L"/extensive")) {
-            options.extensive = true;
-        } else if (SameTextIgnoringCase(sw, L"/n")) {
-            if (i + 1 >= args.size()) {
-                problem = L"The /n switch needs a filter.";
-                return false;
-            }
-            options.filters.push_back(args[++i]);
-        } else if (sw.size() == 4 && SameTextIgnoringCase(sw.substr(0, 3), L"/o:") &&
-                   std::wstring_view(L"anbANB").find(sw[3]) != std::wstring_view::npos) {
-            options.overwrite = static_cast<wchar_t>(std::towlower(sw[3]));
-        } else if (SameTextIgnoringCase(sw, L"/a") || SameTextIgnoringCase(sw, L"/k") ||
-                   SameTextIgnoringCase(sw, L"/u")) {
-        } else if (SameTextIgnoringCase(sw, L"/e") ||
-                   (sw.size() > 3 && SameTextIgnoringCase(sw.substr(0, 3), L"/e:"))) {
-            options.extensions = sw.size() > 3 ? std::wstring(sw.substr(3)) : std::wstring();
-        } else {
-            problem = L"Unknown switch: " + arg;
+        if (args[i].empty() || args[i][0] != L'/') {
+            positional.push_back(args[i]);
+        } else if (!ParseSwitch(args, i, options, problem)) {
             return false;
         }
     }
@@ -272,9 +121,7 @@ bool ParseArguments(const std::vector<std::wstring>& args, Options& options, std
         return false;
     }
     const std::wstring& source = positional[0];
-    const bool letter = !source.empty() && std::iswalpha(source[0]) && source[0] < 128;
-    if (!letter || source.size() < 2 || source[1] != L':' || source.size() > 3 ||
-        (source.size() == 3 && source[2] != L'\\')) {
+    if (!IsDriveArgument(source)) {
         problem = L"The source must be a drive letter followed by a colon, such as C:, not " + source;
         return false;
     }
@@ -368,70 +215,99 @@ public:
     }
 
     int Play(const winfrsim::Script& script) {
-        const auto filesOverride = EnvNumber(L"WINFR_SIM_FILES");
+        filesOverride_ = EnvNumber(L"WINFR_SIM_FILES");
         total_ = 0;
         for (const Directive& d : script.directives) {
-            total_ += d.op == Op::File ? 1 : d.op == Op::Files ? filesOverride.value_or(d.a) : 0;
+            total_ += d.op == Op::File ? 1 : d.op == Op::Files ? filesOverride_.value_or(d.a) : 0;
         }
         for (const Directive& d : script.directives) {
-            switch (d.op) {
-            case Op::Header:
-                Header();
-                break;
-            case Op::Line:
-                out_.Line(Expand(d.text));
-                break;
-            case Op::Raw:
-                out_.Text(Expand(d.text));
-                out_.Pause();
-                break;
-            case Op::Bytes:
-                out_.Bytes(d.bytes);
-                break;
-            case Op::Utf16:
-                out_.SetUtf16(d.a != 0, static_cast<UINT>(d.b));
-                break;
-            case Op::Split:
-                out_.SetSplit(static_cast<std::size_t>(d.a));
-                break;
-            case Op::Delay:
-                out_.SetDelay(static_cast<DWORD>(d.a), static_cast<DWORD>(d.b));
-                break;
-            case Op::Sleep:
-                Sleep(static_cast<DWORD>(d.a));
-                break;
-            case Op::Scan:
-                Scan(d.a, d.b, d.c, d.flag);
-                break;
-            case Op::Total:
-                total_ = d.a;
-                break;
-            case Op::File:
-                Recover(Expand(d.text));
-                break;
-            case Op::Files:
-                for (std::int64_t i = 0, n = filesOverride.value_or(d.a); i < n; ++i) {
-                    Recover(winfrsim::GeneratedName(options_.filters, generated_++));
-                }
-                break;
-            case Op::Flood:
-                Flood(d.flag ? d.a : EnvNumber(L"WINFR_SIM_FLOOD_LINES").value_or(kDefaultFloodLines));
-                break;
-            case Op::Exit:
-                return static_cast<int>(static_cast<DWORD>(d.a));
-            case Op::Hang:
-                for (;;) {
-                    Sleep(INFINITE);
-                }
-            case Op::Crash:
-                TerminateProcess(GetCurrentProcess(), static_cast<DWORD>(d.a));
-                return static_cast<int>(static_cast<DWORD>(d.a));
+            if (const std::optional<int> exitCode = Step(d)) {
+                return *exitCode;
             }
         }
         return 0;
     }
 
 private:
+    // Plays one directive; the exit code when it ends the run.
+    std::optional<int> Step(const Directive& d) {
+        switch (d.op) {
+        case Op::Exit:
+            return static_cast<int>(static_cast<DWORD>(d.a));
+        case Op::Hang:
+            for (;;) {
+                Sleep(INFINITE);
+            }
+        case Op::Crash:
+            TerminateProcess(GetCurrentProcess(), static_cast<DWORD>(d.a));
+            return static_cast<int>(static_cast<DWORD>(d.a));
+        default:
+            if (!Shape(d)) {
+                Report(d);
+            }
+            return std::nullopt;
+        }
+    }
+
+    // The directives that write text or shape how it is written (encoding, pieces, pace); false for
+    // the others.
+    bool Shape(const Directive& d) {
+        switch (d.op) {
+        case Op::Header:
+            Header();
+            return true;
+        case Op::Line:
+            out_.Line(Expand(d.text));
+            return true;
+        case Op::Raw:
+            out_.Text(Expand(d.text));
+            out_.Pause();
+            return true;
+        case Op::Bytes:
+            out_.Bytes(d.bytes);
+            return true;
+        case Op::Utf16:
+            out_.SetUtf16(d.a != 0, static_cast<UINT>(d.b));
+            return true;
+        case Op::Split:
+            out_.SetSplit(static_cast<std::size_t>(d.a));
+            return true;
+        case Op::Delay:
+            out_.SetDelay(static_cast<DWORD>(d.a), static_cast<DWORD>(d.b));
+            return true;
+        case Op::Sleep:
+            Sleep(static_cast<DWORD>(d.a));
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // The directives that report the scan's progress and the files recovered.
+    void Report(const Directive& d) {
+        switch (d.op) {
+        case Op::Scan:
+            Scan(d.a, d.b, d.c, d.flag);
+            break;
+        case Op::Total:
+            total_ = d.a;
+            break;
+        case Op::File:
+            Recover(Expand(d.text));
+            break;
+        case Op::Files:
+            for (std::int64_t i = 0, n = filesOverride_.value_or(d.a); i < n; ++i) {
+                Recover(winfrsim::GeneratedName(options_.filters, generated_++));
+            }
+            break;
+        case Op::Flood:
+            Flood(d.flag ? d.a : EnvNumber(L"WINFR_SIM_FLOOD_LINES").value_or(kDefaultFloodLines));
+            break;
+        default:
+            break;
+        }
+    }
+
     std::wstring Expand(std::wstring text) const {
         winfrsim::ReplaceAll(text, L"{source}", options_.source);
         winfrsim::ReplaceAll(text, L"{destination}", destination_);
@@ -529,6 +405,7 @@ private:
     std::int64_t total_ = 0;
     std::int64_t recovered_ = 0;
     std::int64_t generated_ = 0;
+    std::optional<std::int64_t> filesOverride_;
 };
 
 int Fail(Output& out, const std::wstring& message, int code, bool usage) {

@@ -1,15 +1,27 @@
 #include "support/wine_helpers.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "platform/handles_win.h"
 #include "platform/winstr_win.h"
 
 namespace kestro::testing_win {
 
-TempDir::TempDir(const std::wstring& name) {
+namespace {
+
+std::filesystem::path SystemTempFolder() {
     wchar_t buffer[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, buffer);
-    path_ = std::filesystem::path(buffer) /
-            (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()));
+    return buffer;
+}
+
+} // namespace
+
+TempDir::TempDir(const std::wstring& name) : TempDir(SystemTempFolder(), name) {}
+
+TempDir::TempDir(const std::filesystem::path& parent, const std::wstring& name) {
+    path_ = parent / (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()));
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
     std::filesystem::create_directories(path_);
@@ -28,6 +40,21 @@ std::filesystem::path ExeFolder() {
     wchar_t buffer[32768];
     const DWORD n = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
     return std::filesystem::path(std::wstring(buffer, n)).parent_path();
+}
+
+std::vector<std::filesystem::path> LogsIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == L".log") {
+            logs.push_back(entry.path());
+        }
+    }
+    return logs;
+}
+
+std::string FileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 RECT PlaceOf(HWND control) {
@@ -65,6 +92,17 @@ std::string ClipboardText() {
         }
         CloseClipboard();
     }
+    return text;
+}
+
+std::string WaitForClipboardText(DWORD timeoutMs) {
+    std::string text;
+    PumpUntil(
+        [&] {
+            text = ClipboardText();
+            return !text.empty();
+        },
+        timeoutMs);
     return text;
 }
 

@@ -10,10 +10,12 @@
 
 namespace kestro::testing_win {
 
-// A fresh, empty folder under the system's temporary folder, removed again by the destructor.
+// A fresh, empty folder under the system's temporary folder (or under parent), named name, this
+// process and the time, removed again by the destructor.
 class TempDir {
 public:
     explicit TempDir(const std::wstring& name);
+    TempDir(const std::filesystem::path& parent, const std::wstring& name);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -26,6 +28,11 @@ private:
 
 // The folder that holds the running test program.
 std::filesystem::path ExeFolder();
+
+// The run logs (*.log) in a folder.
+std::vector<std::filesystem::path> LogsIn(const std::filesystem::path& folder);
+// A file's bytes.
+std::string FileText(const std::filesystem::path& file);
 
 // Runs the message loop until pred() holds or timeoutMs passes. It sleeps in
 // GetMessage, as the program's own loops do, so calls sent by other threads
@@ -59,6 +66,8 @@ RECT PlaceOf(HWND control);
 
 // The text on the clipboard, empty when there is none.
 std::string ClipboardText();
+// The text on the clipboard once there is some within the time given; empty when none came.
+std::string WaitForClipboardText(DWORD timeoutMs);
 // Nothing on the clipboard any more.
 void ClearClipboard();
 
