@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "base/text.h"
 #include "base/texts.h"
@@ -255,9 +256,12 @@ JobArguments BuildArguments(const JobChoices& choices, const CheckedChoices& che
     args.push_back(checked.sourceDrive);
     args.push_back(choices.destination);
     AddModeSwitches(choices.recoveryMode, checked.sourceDrive, system, result);
-    args.emplace_back("/o:b");
+    args.push_back(OverwriteSwitch(choices.options.overwrite));
     args.emplace_back("/a");
     args.emplace_back("/e:*.mm1");
+    for (std::string& option : OptionSwitches(choices.options)) {
+        args.push_back(std::move(option));
+    }
     AddFilters(choices, checked.folderPart, args);
     for (const auto& arg : args) {
         result.arguments += QuoteArgument(arg);

@@ -2,6 +2,7 @@
 // The checks made when Start is pressed, and the winfr argument string built from the choices.
 #include "job/categories.h"
 #include "job/recovery_options.h"
+#include "job/tool_options.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,6 +31,7 @@ struct JobChoices {
     std::string fileName;                              // fileNameEdit
     std::string wildcard;                              // wildcardEdit
     CategoryChoice types;                              // the category check boxes, "Custom file types" and its edit
+    ToolOptions options;                               // the Advanced options dialog's choices
 };
 
 // What the checks ask the system; the Win32 side answers, tests fake it.

@@ -382,3 +382,30 @@ TEST(ArgumentString, QuickScanOutsideNtfsAddsTheExtensiveMode) {
         EXPECT_EQ(system.lettersAsked, c.mode == 0 ? "F" : "");
     }
 }
+
+// The tool's own switches: at their defaults the command line is the one the program has always
+// passed; a ticked option adds its switch after the fixed ones and before the filters, and the
+// overwrite choice takes the place of /o:b.
+TEST(ArgumentString, ToolOptionsAddTheirSwitchesBeforeTheFiltersAndOverwriteReplacesKeepBoth) {
+    struct Case {
+        const char* name;
+        ToolOptions options;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"defaults", {}, "C: D:\\Rescue /regular /o:b /a /e:*.mm1 /n *.jpg "},
+        {"undeleted files", {.undeletedFiles = true}, "C: D:\\Rescue /regular /o:b /a /e:*.mm1 /u /n *.jpg "},
+        {"system files", {.systemFiles = true}, "C: D:\\Rescue /regular /o:b /a /e:*.mm1 /k /n *.jpg "},
+        {"no primary stream", {.noPrimaryStream = true}, "C: D:\\Rescue /regular /o:b /a /e:*.mm1 /g /n *.jpg "},
+        {"never overwrite", {.overwrite = Overwrite::Never}, "C: D:\\Rescue /regular /o:n /a /e:*.mm1 /n *.jpg "},
+        {"always overwrite", {.overwrite = Overwrite::Always}, "C: D:\\Rescue /regular /o:a /a /e:*.mm1 /n *.jpg "},
+        {"all of them", {true, true, true, Overwrite::Never},
+         "C: D:\\Rescue /regular /o:n /a /e:*.mm1 /u /k /g /n *.jpg "},
+    };
+    for (const auto& c : cases) {
+        FakeSystem system;
+        JobChoices choices = ChoicesOf({"", kC, nullptr, "D:\\Rescue", nullptr, 0, 2, "*.jpg", 0, ""});
+        choices.options = c.options;
+        Expect(CheckAndBuild(choices, system), true, c.expected, c.name);
+    }
+}

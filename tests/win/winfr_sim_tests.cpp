@@ -427,6 +427,28 @@ TEST(WinfrSim, RefusesBadCommandLines) {
     EXPECT_FALSE(fs::exists(missing));
 }
 
+// The switches of the Advanced options, in either case, as the tool takes them.
+TEST(WinfrSim, AcceptsTheSwitchesOfTheAdvancedOptions) {
+    TempDir temp(L"winfr-sim");
+    const std::wstring head = L"D: " + Quoted(temp.Path().wstring()) + L" /regular ";
+    const struct {
+        const wchar_t* switches;
+        const char* overwrite;
+    } cases[] = {
+        {L"/o:n /a /e:*.mm1 /u /k /g /n *.jpg", "Never"},
+        {L"/o:a /a /e:*.mm1 /g", "Always"},
+        {L"/O:B /A /U /K /G", "Keep both"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.switches));
+        const SimRun run = RunSim(Start(head + c.switches, Scenario(L"nothing")));
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_NE(OutputText(run).find(std::string("Overwrite:          ") + c.overwrite + "\r\n"), std::string::npos)
+            << OutputText(run);
+        EXPECT_EQ(Count(run, EventKind::NothingFound), 1);
+    }
+}
+
 TEST(WinfrSim, RecordsTheCommandLineItReceived) {
     TempDir temp(L"winfr-sim");
     const fs::path record = temp.Path() / L"record.txt";

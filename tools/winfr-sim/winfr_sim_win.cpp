@@ -45,7 +45,7 @@ constexpr std::int64_t kDefaultFloodLines = 200000;
 constexpr std::int64_t kFloodFilesWritten = 10;
 
 const wchar_t kUsage[] = L"Usage: winfr source-drive: destination-folder [/regular] [/extensive] [/n filter]... "
-                         L"[/o:a|n|b] [/a] [/e[:extensions]] [/k] [/u]";
+                         L"[/o:a|n|b] [/a] [/e[:extensions]] [/k] [/u] [/g]";
 
 struct Options {
     std::wstring source;      // "D:"
@@ -69,6 +69,17 @@ bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
+// The switches without a value that change nothing the simulator plays: /a (accept), /u (undeleted
+// files too), /k (system files), /g (files without their primary data stream).
+bool IsPlainSwitch(std::wstring_view sw) {
+    for (const wchar_t* plain : {L"/a", L"/u", L"/k", L"/g"}) {
+        if (SameTextIgnoringCase(sw, plain)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // One switch, args[i], into options (/n takes the next argument too); false with problem set for
 // a switch the tool does not know or one without its value.
 bool ParseSwitch(const std::vector<std::wstring>& args, std::size_t& i, Options& options, std::wstring& problem) {
@@ -86,7 +97,7 @@ bool ParseSwitch(const std::vector<std::wstring>& args, std::size_t& i, Options&
     } else if (sw.size() == 4 && SameTextIgnoringCase(sw.substr(0, 3), L"/o:") &&
                std::wstring_view(L"anbANB").find(sw[3]) != std::wstring_view::npos) {
         options.overwrite = static_cast<wchar_t>(std::towlower(sw[3]));
-    } else if (SameTextIgnoringCase(sw, L"/a") || SameTextIgnoringCase(sw, L"/k") || SameTextIgnoringCase(sw, L"/u")) {
+    } else if (IsPlainSwitch(sw)) {
     } else if (SameTextIgnoringCase(sw, L"/e") || (sw.size() > 3 && SameTextIgnoringCase(sw.substr(0, 3), L"/e:"))) {
         options.extensions = sw.size() > 3 ? std::wstring(sw.substr(3)) : std::wstring();
     } else {
