@@ -194,10 +194,14 @@ void ReadSettings(const std::string& file, RememberedChoices& fields) {
     fields.recoveryMode = ProfileInteger(ReadText(path, L"RecoveryMode"), 0);
     fields.sourceDrive = ProfileInteger(ReadText(path, L"SourceDrive"), 0);
     fields.language = ReadText(path, L"Language");
+    fields.toolOptions =
+        ToolOptionsFromSettings([&path](const std::string& key) { return ReadText(path, Widen(key).c_str()); });
 }
 
-void WriteSettingsKey(const std::string& file, const std::string& key, const std::string& value) {
-    if (!WritePrivateProfileStringW(kSection, Widen(key).c_str(), Widen(value).c_str(), Widen(file).c_str())) {
+void WriteSettingsKey(const std::string& file, const std::string& key, const std::optional<std::string>& value) {
+    const std::wstring text = value ? Widen(*value) : std::wstring();
+    if (!WritePrivateProfileStringW(kSection, Widen(key).c_str(), value ? text.c_str() : nullptr,
+                                    Widen(file).c_str())) {
         const DWORD error = GetLastError();
         throw std::runtime_error("Cannot write " + key + " to " + file + ": system error " + std::to_string(error));
     }
@@ -205,7 +209,8 @@ void WriteSettingsKey(const std::string& file, const std::string& key, const std
 
 void WriteSettings(const std::string& file, const ChoicesAtClose& now, RememberedChoices& fields) {
     PrepareForUnicode(Widen(file));
-    WriteSettings([&file](const std::string& key, const std::string& value) { WriteSettingsKey(file, key, value); },
+    WriteSettings([&file](const std::string& key,
+                          const std::optional<std::string>& value) { WriteSettingsKey(file, key, value); },
                   now, fields);
 }
 
@@ -225,6 +230,10 @@ void WriteSettings(const SettingsKeyWriter& writeKey, const ChoicesAtClose& now,
     // even when saving had to start the file afresh.
     if (!fields.language.empty()) {
         writeKey("Language", fields.language);
+    }
+    // An option back at its default loses its key, so that it does not come back at the next start.
+    for (const auto& [key, value] : StoredToolOptions(fields.toolOptions)) {
+        writeKey(key, value);
     }
 }
 

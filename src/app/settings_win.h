@@ -1,9 +1,12 @@
 #pragma once
-// The settings file: five remembered choices of the main window in settings.ini, and the
-// language the user may have set there.
+// The settings file: five remembered choices of the main window in settings.ini, the tool's own
+// switches chosen under Advanced options, and the language the user may have set there.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "job/tool_options.h"
 
 namespace kestro {
 
@@ -14,6 +17,7 @@ struct RememberedChoices {
     std::int32_t recoveryMode = 0;
     std::int32_t sourceDrive = 0;
     std::string language; // Language: "de", "en" ...; empty when not set
+    ToolOptions toolOptions;
 };
 
 // The state of the main window's controls when it closes.
@@ -43,11 +47,12 @@ void ReadSettings(const std::string& file, RememberedChoices& fields);
 // at the first key the system refuses; the keys before it stay written.
 void WriteSettings(const std::string& file, const ChoicesAtClose& now, RememberedChoices& fields);
 
-// Writes one key of the settings section; throws std::runtime_error when refused.
-void WriteSettingsKey(const std::string& file, const std::string& key, const std::string& value);
-// The saving rules with the keys going to writeKey, in order; what writeKey
-// throws ends the save there.
-using SettingsKeyWriter = std::function<void(const std::string& key, const std::string& value)>;
+// Writes one key of the settings section, or removes it when value is nothing; throws
+// std::runtime_error when refused.
+void WriteSettingsKey(const std::string& file, const std::string& key, const std::optional<std::string>& value);
+// The saving rules with the keys going to writeKey, in order (nothing: the key is removed); what
+// writeKey throws ends the save there.
+using SettingsKeyWriter = std::function<void(const std::string& key, const std::optional<std::string>& value)>;
 void WriteSettings(const SettingsKeyWriter& writeKey, const ChoicesAtClose& now, RememberedChoices& fields);
 
 } // namespace kestro

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -82,6 +83,7 @@ protected:
         fields.useSourceFolder = true;
         fields.recoveryMode = 9;
         fields.sourceDrive = 9;
+        fields.toolOptions = {true, true, true, Overwrite::Always};
         ReadSettings(file, fields);
         return fields;
     }
@@ -92,6 +94,7 @@ protected:
         EXPECT_FALSE(fields.useSourceFolder);
         EXPECT_EQ(fields.recoveryMode, 0);
         EXPECT_EQ(fields.sourceDrive, 0);
+        EXPECT_EQ(fields.toolOptions, ToolOptions{});
     }
 };
 
@@ -192,6 +195,37 @@ TEST_F(SettingsFileTest, TheLanguageIsKeptWhereItWasSetAndNeverAdded) {
     for (const std::string& line : Utf16Lines(ReadBytes(path))) {
         EXPECT_NE(line.rfind("Language", 0), 0u) << line;
     }
+}
+
+// The tool's own switches are written only away from their defaults; one set back to its default
+// loses its key, so it does not come back at the next start.
+TEST_F(SettingsFileTest, ToolOptionsAreWrittenAwayFromTheirDefaultsAndRemovedWhenBack) {
+    RememberedChoices fields;
+    fields.toolOptions = {true, true, true, Overwrite::Never};
+    WriteSettings(file, ChoicesAtClose{"", "", false, 0, 0}, fields);
+    std::vector<std::string> lines = Utf16Lines(ReadBytes(path));
+    for (const char* line : {"UndeletedFiles=1", "SystemFiles=1", "NoPrimaryStream=1", "Overwrite=never"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    }
+    EXPECT_EQ(Read().toolOptions, fields.toolOptions);
+
+    fields.toolOptions = {.overwrite = Overwrite::Always};
+    WriteSettings(file, ChoicesAtClose{"", "", false, 0, 0}, fields);
+    lines = Utf16Lines(ReadBytes(path));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Overwrite=always"), lines.end());
+    for (const std::string& line : lines) {
+        for (const char* key : {"UndeletedFiles", "SystemFiles", "NoPrimaryStream"}) {
+            EXPECT_NE(line.rfind(key, 0), 0u) << line;
+        }
+    }
+    EXPECT_EQ(Read().toolOptions, fields.toolOptions);
+
+    fields.toolOptions = {};
+    WriteSettings(file, ChoicesAtClose{"", "", false, 0, 0}, fields);
+    for (const std::string& line : Utf16Lines(ReadBytes(path))) {
+        EXPECT_NE(line.rfind("Overwrite", 0), 0u) << line;
+    }
+    ExpectDefaults(Read());
 }
 
 TEST_F(SettingsFileTest, ADestinationThatIsNoFolderLeavesTheStoredOne) {
@@ -327,7 +361,7 @@ TEST_F(SettingsFileTest, ARefusedKeyEndsTheSaveAndKeepsTheKeysBeforeIt) {
     WriteSettings(file, ChoicesAtClose{oldFolder, "C:\\Old", false, 0, 0}, fields);
 
     std::vector<std::string> offered;
-    const SettingsKeyWriter refuseTheFlag = [&](const std::string& key, const std::string& value) {
+    const SettingsKeyWriter refuseTheFlag = [&](const std::string& key, const std::optional<std::string>& value) {
         offered.push_back(key);
         if (key == "IsUseSourcePath") {
             throw std::runtime_error("refused");
