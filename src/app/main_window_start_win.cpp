@@ -40,6 +40,7 @@ JobChoices MainWindow::ReadChoices() {
     }
     choices.types.custom = IsChecked(c_.customTypesCheck);
     choices.types.customText = GetText(c_.customTypesEdit);
+    choices.options = remembered_.toolOptions;
     return choices;
 }
 
@@ -67,6 +68,7 @@ void MainWindow::OnStartClicked() {
         request.mode = Mode();
         request.sourceDrive = job.sourceDrive.front();
         request.sourceFileSystem = services_.jobSystem->FileSystemName(request.sourceDrive);
+        request.options = choices.options;
         RunScanDialog(request);
     } catch (...) {
         // Start fails without a box of its own; the Scanning dialog reports the run's own errors.

@@ -412,6 +412,7 @@ void ScanDialog::StartLog() {
         header.fileSystem = request_.sourceFileSystem;
         header.destination = destination;
         header.commandLine = runner_->CommandLine(request_.arguments);
+        header.options = request_.options;
         header.toolPath = Narrow(runner_->ToolPath());
         header.jobError = runner_->JobError();
         header.started = started;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "job/recovery_options.h"
+#include "job/tool_options.h"
 
 namespace kestro {
 
@@ -14,6 +15,7 @@ struct RunRequest {
     RecoveryMode mode = RecoveryMode::Quick;
     char sourceDrive = 0;         // the letter of the drive recovered from ('C')
     std::string sourceFileSystem; // its file system ("NTFS"); empty when it cannot be read
+    ToolOptions options;          // the tool's own switches, as the arguments carry them
 
     // "C:", as the tool and the log write the drive; empty without one.
     std::string SourceDriveText() const { return sourceDrive != 0 ? std::string{sourceDrive, ':'} : std::string(); }

@@ -41,6 +41,33 @@ std::string EndingText(RunEnding ending, std::uint32_t exitCode) {
     return "unknown";
 }
 
+// Whoever reads the log later sees what the switches asked for without looking them up.
+std::string OptionsText(const ToolOptions& options) {
+    std::string text;
+    const auto add = [&text](const char* words) { text += (text.empty() ? "" : ", ") + std::string(words); };
+    if (options.undeletedFiles) {
+        add("recover undeleted files too (/u)");
+    }
+    if (options.systemFiles) {
+        add("recover system files (/k)");
+    }
+    if (options.noPrimaryStream) {
+        add("recover files without their primary data stream (/g)");
+    }
+    switch (options.overwrite) {
+    case Overwrite::KeepBoth:
+        add("keep both when a recovered file exists (/o:b)");
+        break;
+    case Overwrite::Never:
+        add("never overwrite an existing file (/o:n)");
+        break;
+    case Overwrite::Always:
+        add("always overwrite an existing file (/o:a)");
+        break;
+    }
+    return options == ToolOptions{} ? text + " (the defaults)" : text;
+}
+
 } // namespace
 
 std::string RunLogFileName(const LocalTime& started) {
@@ -53,6 +80,7 @@ std::string RunLogOpening(const RunLogHeader& header) {
     text += "Source drive: " + header.sourceDrive + " (" + header.fileSystem + ")" + kLineEnd;
     text += "Destination: " + header.destination + kLineEnd;
     text += "Command line: " + header.commandLine + kLineEnd;
+    text += "Options: " + OptionsText(header.options) + kLineEnd;
     text += "Tool: " + header.toolPath + kLineEnd;
     if (header.jobError) {
         text += "Note: the tool could not be tied to this program (system error " + std::to_string(*header.jobError) +

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "job/tool_options.h"
+
 namespace kestro {
 
 struct LocalTime {
@@ -33,6 +35,7 @@ struct RunLogHeader {
     std::string fileSystem;
     std::string destination;
     std::string commandLine;
+    ToolOptions options; // the tool's own switches, in words beside the command line
     std::string toolPath; // the program file that was started
     // Why the tool could not be tied to the program's job (a system error number); nothing when it was.
     std::optional<std::uint32_t> jobError;

@@ -26,6 +26,7 @@ TEST(RunLog, OpensWithWhatWasAskedAndWhen) {
                                 "Source drive: C: (NTFS)\r\n"
                                 "Destination: D:\\Спасение\r\n"
                                 "Command line: winfr C: \"D:\\Спасение\" /regular /o:b /a /e:*.mm1 \r\n"
+                                "Options: keep both when a recovered file exists (/o:b) (the defaults)\r\n"
                                 "Tool: C:\\Users\\Ана\\AppData\\Local\\Microsoft\\WindowsApps\\winfr.exe\r\n";
     EXPECT_EQ(RunLogOpening(header), opening + "Started: 2026-12-08 09:05:07\r\n\r\n");
     // A tool outside the job that ends it with the program is worth knowing about afterwards.
@@ -34,6 +35,30 @@ TEST(RunLog, OpensWithWhatWasAskedAndWhen) {
                                          "Note: the tool could not be tied to this program (system error 5); it may go "
                                          "on running if the program is ended by force.\r\n"
                                          "Started: 2026-12-08 09:05:07\r\n\r\n");
+}
+
+// The tool's own switches in words, beside the command line that carries them.
+TEST(RunLog, TellsTheChosenToolOptionsInWords) {
+    struct Case {
+        ToolOptions options;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{.overwrite = Overwrite::Never}, "Options: never overwrite an existing file (/o:n)\r\n"},
+        {{.overwrite = Overwrite::Always}, "Options: always overwrite an existing file (/o:a)\r\n"},
+        {{.systemFiles = true},
+         "Options: recover system files (/k), keep both when a recovered file exists (/o:b)\r\n"},
+        {{true, true, true, Overwrite::Never},
+         "Options: recover undeleted files too (/u), recover system files (/k), recover files without their "
+         "primary data stream (/g), never overwrite an existing file (/o:n)\r\n"},
+    };
+    for (const auto& c : cases) {
+        RunLogHeader header;
+        header.options = c.options;
+        const std::string opening = RunLogOpening(header);
+        EXPECT_NE(opening.find("\r\n" + std::string(c.line)), std::string::npos) << opening;
+        EXPECT_EQ(opening.find("(the defaults)"), std::string::npos) << opening;
+    }
 }
 
 TEST(RunLog, EachOutputLineIsOneLogLineWithItsOffset) {
