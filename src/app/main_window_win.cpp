@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "base/texts.h"
 #include "dialogs/about_dialog_win.h"
+#include "dialogs/advanced_options_dialog_win.h"
 #include "job/job_system_win.h"
 #include "platform/drive_list.h"
 #include "platform/drives_win.h"
@@ -39,7 +40,14 @@ constexpr char kTitlePage[] =
     "https://support.microsoft.com/en-us/windows/recover-lost-files-on-windows-10-61f5b28a-f5b8-3cc2-0f8e-a63cb4e1d4c4";
 
 // The popup menu's commands; 0 is no command (a separator, or the menu dismissed).
-enum MenuCommand : int { kMenuHomePage = 1, kMenuDonate, kMenuOptions, kMenuAbout, kMenuCopyCommand };
+enum MenuCommand : int {
+    kMenuHomePage = 1,
+    kMenuDonate,
+    kMenuOptions,
+    kMenuAbout,
+    kMenuCopyCommand,
+    kMenuAdvancedOptions
+};
 
 std::vector<PopupItem> MenuItems() {
     return {
@@ -51,6 +59,7 @@ std::vector<PopupItem> MenuItems() {
         {kMenuOptions, LoadText(IDS_MENU_OPTIONS), false},
         {0, "", true},
         {kMenuCopyCommand, LoadText(IDS_COPY_COMMAND), true},
+        {kMenuAdvancedOptions, LoadText(IDS_MENU_ADVANCED_OPTIONS), true},
         {kMenuAbout, LoadText(IDS_MENU_ABOUT), true},
     };
 }
@@ -414,6 +423,9 @@ void MainWindow::MenuChosen(int command) {
     case kMenuCopyCommand:
         CopyCommand();
         break;
+    case kMenuAdvancedOptions:
+        ShowAdvancedOptions();
+        break;
     default:
         break;
     }
@@ -446,6 +458,14 @@ void MainWindow::OpenDonatePage() {
 void MainWindow::ShowAbout() {
     AboutDialog about(hwnd_);
     about.ShowModal();
+}
+
+// The choices are saved with the others when the program closes.
+void MainWindow::ShowAdvancedOptions() {
+    AdvancedOptionsDialog dialog(hwnd_, remembered_.toolOptions);
+    if (dialog.ShowModal() == mrOk) {
+        remembered_.toolOptions = dialog.Options();
+    }
 }
 
 } // namespace kestro

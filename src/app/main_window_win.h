@@ -85,6 +85,8 @@ public:
     void OpenProductPage();
     void OpenDonatePage();
     void ShowAbout();
+    // The tool's own switches in the Advanced options dialog; OK keeps what it shows.
+    void ShowAdvancedOptions();
     void CopyCommand();
     // A folder (or a file's folder) dropped on the destination or source-folder edit.
     void FolderDropped(HWND edit, HDROP drop);

@@ -65,7 +65,9 @@ char32_t AccessKey(std::string_view caption) {
 // The captions that share a window or menu, where one key must not reach two of them.
 const std::map<std::string, std::vector<TextId>>& KeyGroups() {
     static const std::map<std::string, std::vector<TextId>> groups = {
-        {"menu", {IDS_MENU_HOME_PAGE, IDS_MENU_DONATE, IDS_MENU_OPTIONS, IDS_COPY_COMMAND, IDS_MENU_ABOUT}},
+        {"menu",
+         {IDS_MENU_HOME_PAGE, IDS_MENU_DONATE, IDS_MENU_OPTIONS, IDS_COPY_COMMAND, IDS_MENU_ADVANCED_OPTIONS,
+          IDS_MENU_ABOUT}},
         {"main window",
          {IDS_SOURCE_DRIVE, IDS_RECOVERY_MODE, IDS_BROWSE, IDS_SAVE_TO, IDS_SOURCE_FOLDER_CHECK, IDS_SELECT_FILTER,
           IDS_FILTER_ALL_DELETED, IDS_FILTER_SPECIFIC_FILE, IDS_FILTER_WILDCARD, IDS_FILTER_FILE_TYPE, IDS_START,
@@ -75,6 +77,10 @@ const std::map<std::string, std::vector<TextId>>& KeyGroups() {
           IDS_MENU_LABEL}},
         {"about dialog", {IDS_OK}},
         {"scanning dialog", {IDS_STOP}},
+        {"advanced options dialog",
+         {IDS_OPTION_UNDELETED, IDS_OPTION_SYSTEM_FILES, IDS_OPTION_NO_PRIMARY_STREAM, IDS_OVERWRITE_GROUP,
+          IDS_OVERWRITE_KEEP_BOTH, IDS_OVERWRITE_NEVER, IDS_OVERWRITE_ALWAYS, IDS_OK, IDS_CANCEL,
+          IDS_RESTORE_DEFAULTS}},
     };
     return groups;
 }
