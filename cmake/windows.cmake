@@ -144,6 +144,10 @@ endif()
 if(TARGET win_main_window_life_tests AND TARGET bench-minimal-window)
     add_dependencies(win_main_window_life_tests bench-minimal-window)
 endif()
+# So does the test of runs that end behind another program.
+if(TARGET win_closing_tests AND TARGET bench-minimal-window)
+    add_dependencies(win_closing_tests bench-minimal-window)
+endif()
 # The program in the session's language: once under German, once under English (the locales
 # come from scripts/setup.sh).
 if(TARGET win_language_env_tests)

@@ -160,6 +160,7 @@ void MainWindow::OnActivate() {
 }
 
 void MainWindow::OnClose() {
+    leaving_ = true;
     // Each step runs even when an earlier one failed: a settings file that cannot
     // be written must not leave the tool running.
     try {
@@ -259,6 +260,7 @@ bool MainWindow::CloseRequested() {
         return false;
     }
     closeAfterScan_ = true;
+    leaving_ = true;
     scanDialog_->StopRun();
     return true;
 }
@@ -267,17 +269,24 @@ bool MainWindow::RecoveryRunning() const {
     return runner_ && runner_->ProcessId() != 0;
 }
 
-// While the tool runs, logoff and shutdown wait (WM_QUERYENDSESSION) and Windows says why.
+// While the tool runs, logoff and shutdown wait (WM_QUERYENDSESSION) and Windows says why, and the
+// computer does not go to sleep. The runner tells of every way a run ends (the tool's own end, a
+// crash, Stop, a close request, the end of the session), so each of them lets go of both.
 void MainWindow::ToolRunningChanged(bool running) {
+    keepAwake_.Hold(running);
     if (running) {
         services_.shutdownReasons->Set(hwnd_, LoadText(IDS_SHUTDOWN_REASON));
-    } else {
-        services_.shutdownReasons->Clear(hwnd_);
+        return;
+    }
+    services_.shutdownReasons->Clear(hwnd_);
+    if (!leaving_) {
+        Application::Get().CallUserBack();
     }
 }
 
 // The session ends once this returns, whatever the program still had in mind.
 void MainWindow::SessionEnding() {
+    leaving_ = true;
     try {
         if (scanDialog_ != nullptr) {
             scanDialog_->EndForSession();

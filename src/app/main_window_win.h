@@ -12,6 +12,7 @@
 #include "job/command.h"
 #include "job/run_request.h"
 #include "platform/messages_win.h"
+#include "platform/power_win.h"
 #include "platform/session_win.h"
 #include "ui/form_win.h"
 #include "ui/graphic_controls_win.h"
@@ -202,6 +203,10 @@ private:
     // The open Scanning dialog, and whether the program closes once it has ended.
     ScanDialog* scanDialog_ = nullptr;
     bool closeAfterScan_ = false;
+    // The program is closing or the session ending: nobody will come back to see a run end.
+    bool leaving_ = false;
+    // The computer stays awake while the tool runs.
+    KeepAwake keepAwake_;
     std::unique_ptr<SkinnedPopupMenu> popupMenu_;
     // The filter the window is arranged for.
     std::optional<Filter> shownFilter_ = Filter::AllDeleted;

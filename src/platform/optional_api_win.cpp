@@ -84,6 +84,29 @@ bool DestroyShutdownBlockReason(HWND window) {
     return destroy != nullptr && window != nullptr && destroy(window) != FALSE;
 }
 
+namespace {
+SetThreadExecutionStateFunction replacedExecutionState = nullptr;
+FlashWindowExFunction replacedFlash = nullptr;
+} // namespace
+
+SetThreadExecutionStateFunction SetThreadExecutionStateFn() {
+    static const auto function = Lookup<SetThreadExecutionStateFunction>(Kernel32(), "SetThreadExecutionState");
+    return replacedExecutionState != nullptr ? replacedExecutionState : function;
+}
+
+void ReplaceSetThreadExecutionState(SetThreadExecutionStateFunction function) noexcept {
+    replacedExecutionState = function;
+}
+
+FlashWindowExFunction FlashWindowExFn() {
+    static const auto function = Lookup<FlashWindowExFunction>(User32(), "FlashWindowEx");
+    return replacedFlash != nullptr ? replacedFlash : function;
+}
+
+void ReplaceFlashWindowEx(FlashWindowExFunction function) noexcept {
+    replacedFlash = function;
+}
+
 GetDpiForWindowFunction GetDpiForWindowFn() {
     static const auto function = Lookup<GetDpiForWindowFunction>(User32(), "GetDpiForWindow");
     return function;

@@ -33,6 +33,17 @@ const ThemeFunctions& Theme();
 bool CreateShutdownBlockReason(HWND window, const wchar_t* reason);
 bool DestroyShutdownBlockReason(HWND window);
 
+// kernel32's SetThreadExecutionState and user32's FlashWindowEx. Every Windows the program starts on
+// has them; they are reached through here so that tests can put recorders in their place (null
+// restores the system's), since what they do cannot be seen under Wine, which neither sleeps nor
+// has a taskbar.
+using SetThreadExecutionStateFunction = EXECUTION_STATE(WINAPI*)(EXECUTION_STATE flags);
+SetThreadExecutionStateFunction SetThreadExecutionStateFn();
+void ReplaceSetThreadExecutionState(SetThreadExecutionStateFunction function) noexcept;
+using FlashWindowExFunction = BOOL(WINAPI*)(PFLASHWINFO info);
+FlashWindowExFunction FlashWindowExFn();
+void ReplaceFlashWindowEx(FlashWindowExFunction function) noexcept;
+
 // user32's GetDpiForWindow (Windows 10, version 1607).
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 GetDpiForWindowFunction GetDpiForWindowFn();

@@ -4,6 +4,7 @@
 
 #include "base/failures.h"
 #include "platform/message_filter_win.h"
+#include "platform/optional_api_win.h"
 
 namespace kestro {
 
@@ -83,6 +84,40 @@ void SystemTaskbar::SetValue(ULONGLONG done, ULONGLONG total) {
     if (EnsureTaskbar()) {
         taskbar_->SetProgressValue(window_, done, total);
     }
+}
+
+namespace {
+
+void Flash(HWND window, DWORD flags) noexcept {
+    const auto flash = FlashWindowExFn();
+    if (flash == nullptr || window == nullptr) {
+        return;
+    }
+    FLASHWINFO info{};
+    info.cbSize = sizeof(info);
+    info.hwnd = window;
+    info.dwFlags = flags;
+    flash(&info);
+}
+
+} // namespace
+
+void TaskbarFlash::Start(HWND window) noexcept {
+    window_ = window;
+    Flash(window, FLASHW_TRAY | FLASHW_TIMERNOFG);
+}
+
+void TaskbarFlash::Stop() noexcept {
+    if (window_ != nullptr) {
+        Flash(window_, FLASHW_STOP);
+        window_ = nullptr;
+    }
+}
+
+bool ProgramInForeground() noexcept {
+    HWND front = GetForegroundWindow();
+    DWORD process = 0;
+    return front != nullptr && GetWindowThreadProcessId(front, &process) != 0 && process == GetCurrentProcessId();
 }
 
 UINT TaskbarButtonCreatedMessage() noexcept {

@@ -59,6 +59,24 @@ private:
     ULONGLONG total_ = 0;
 };
 
+// The taskbar button flashing to call a user who is elsewhere back to the program: until the
+// program is in front again (FLASHW_TRAY | FLASHW_TIMERNOFG). Windows stops such flashing when the
+// flashed window itself comes to the front; the window that carries the program's button never
+// stays there (it hands the activation on, and a click on the main window passes it by), so the
+// program stops it itself when it is in front again.
+class TaskbarFlash {
+public:
+    void Start(HWND window) noexcept;
+    void Stop() noexcept;
+    bool Flashing() const noexcept { return window_ != nullptr; }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// The window in front (the foreground window) is one of this program's.
+bool ProgramInForeground() noexcept;
+
 // The message Explorer sends to a top-level window once its taskbar button exists.
 UINT TaskbarButtonCreatedMessage() noexcept;
 

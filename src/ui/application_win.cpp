@@ -13,7 +13,10 @@ namespace kestro {
 
 namespace {
 constexpr wchar_t kAppClass[] = L"KestroApplication";
-}
+// While the taskbar button flashes: the program looks whether it is in front again.
+constexpr UINT_PTR kCallBackTimer = 1;
+constexpr UINT kCallBackCheckMs = 500;
+} // namespace
 
 Application& Application::Get() {
     static Application app;
@@ -121,6 +124,24 @@ void Application::Minimize() {
     }
 }
 
+void Application::CallUserBack() noexcept {
+    if (handle_ != nullptr && !ProgramInForeground()) {
+        flash_.Start(handle_);
+        SetTimer(handle_, kCallBackTimer, kCallBackCheckMs, nullptr);
+    }
+}
+
+// WM_ACTIVATEAPP alone does not tell: a window the program activates while it is in the background
+// (the main window again, once a dialog over it has closed) may bring it one although another
+// program stays in front, and the user then coming back brings none. So the foreground window
+// decides, looked at on each activation and on a timer while the button flashes.
+void Application::StopCallingBackInFront() noexcept {
+    if (flash_.Flashing() && ProgramInForeground()) {
+        flash_.Stop();
+        KillTimer(handle_, kCallBackTimer);
+    }
+}
+
 void Application::BringToFront() {
     if (handle_ != nullptr && IsIconic(handle_)) {
         ShowWindow(handle_, SW_RESTORE);
@@ -141,6 +162,18 @@ LRESULT CALLBACK Application::AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
         return 0;
     }
     switch (msg) {
+    case WM_ACTIVATEAPP:
+        // Every top-level window of the program hears of it, whichever of them the user comes back to.
+        if (wParam != FALSE) {
+            app.StopCallingBackInFront();
+        }
+        break;
+    case WM_TIMER:
+        if (wParam == kCallBackTimer) {
+            app.StopCallingBackInFront();
+            return 0;
+        }
+        break;
     case WM_ACTIVATE:
         // The application window never keeps the focus: hand it to the last
         // active window of the program (the main window or a dialog over it).

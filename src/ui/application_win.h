@@ -52,6 +52,10 @@ public:
     int Run();
     // Keyboard handling of the form that holds msg.hwnd; true when used.
     bool PreTranslate(MSG& msg);
+    // Tells a user who is elsewhere that something has ended: the taskbar button flashes until the
+    // program is in front again. Nothing when it is in front already.
+    void CallUserBack() noexcept;
+    bool CallingUserBack() const noexcept { return flash_.Flashing(); }
     // Restores the program when it is minimised and brings its last active window to the front.
     void BringToFront();
     void Minimize();
@@ -59,6 +63,7 @@ public:
 private:
     Application();
     static LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    void StopCallingBackInFront() noexcept;
 
     HINSTANCE instance_ = nullptr;
     HWND handle_ = nullptr;
@@ -67,6 +72,7 @@ private:
     SystemMessageBoxes systemBoxes_;
     SystemShell systemShell_;
     SystemTaskbar systemTaskbar_;
+    TaskbarFlash flash_;
     MessageBoxes* boxes_;
     ShellOpener* shell_;
     TaskbarProgress* taskbar_;

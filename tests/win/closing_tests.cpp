@@ -1,5 +1,7 @@
 // The main window asked to close, or the session asked to end, while a recovery runs in the
-// Scanning dialog: the real window, the real dialog and runner, the simulator as the tool.
+// Scanning dialog: the real window, the real dialog and runner, the simulator as the tool. Also what
+// every way a run ends does for a user who is not watching: the computer kept awake while the tool
+// runs, the taskbar button flashing when it ends behind another program.
 //
 // Freed memory is overwritten in this program, so that an object read after it was freed shows
 // garbage (and the run crashes) instead of the old values that let such a fault pass unseen.
@@ -15,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,7 +25,9 @@
 #include "app/main_window_win.h"
 #include "job/command.h"
 #include "platform/files_win.h"
+#include "platform/optional_api_win.h"
 #include "platform/session_win.h"
+#include "platform/taskbar_win.h"
 #include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"
@@ -70,6 +75,57 @@ public:
     void Set(HWND window, const std::string& reason) override { calls.push_back({window, reason}); }
     void Clear(HWND window) override { calls.push_back({window, {}}); }
     std::vector<ReasonCall> calls;
+};
+
+// SetThreadExecutionState and FlashWindowEx as the program calls them, through the optional-API
+// seam: Wine neither sleeps nor has a taskbar to flash, so the calls are all there is to see.
+// Windows keeps the execution state per thread, and only the thread that asked can let go of it.
+struct SystemCall {
+    std::string what; // "awake", "sleep", "flash", "stop", or the flags of anything else
+    DWORD thread;
+    HWND window;
+};
+std::vector<SystemCall>* systemCalls = nullptr;
+
+EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
+    const std::string what = flags == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) ? "awake"
+                             : flags == ES_CONTINUOUS                       ? "sleep"
+                                                                            : "state " + std::to_string(flags);
+    systemCalls->push_back({what, GetCurrentThreadId(), nullptr});
+    return ES_CONTINUOUS;
+}
+
+BOOL WINAPI RecordFlash(PFLASHWINFO info) {
+    const std::string what = info->dwFlags == (FLASHW_TRAY | FLASHW_TIMERNOFG) ? "flash"
+                             : info->dwFlags == FLASHW_STOP                    ? "stop"
+                                                                               : "flash " + std::to_string(info->dwFlags);
+    systemCalls->push_back({what, GetCurrentThreadId(), info->hwnd});
+    return TRUE;
+}
+
+class RecordingSystemCalls {
+public:
+    RecordingSystemCalls() {
+        systemCalls = &calls;
+        ReplaceSetThreadExecutionState(&RecordExecutionState);
+        ReplaceFlashWindowEx(&RecordFlash);
+    }
+    ~RecordingSystemCalls() {
+        ReplaceSetThreadExecutionState(nullptr);
+        ReplaceFlashWindowEx(nullptr);
+        systemCalls = nullptr;
+    }
+    RecordingSystemCalls(const RecordingSystemCalls&) = delete;
+    RecordingSystemCalls& operator=(const RecordingSystemCalls&) = delete;
+
+    std::string Sequence() const {
+        std::string text;
+        for (const SystemCall& call : calls) {
+            text += (text.empty() ? "" : ",") + call.what;
+        }
+        return text;
+    }
+    std::vector<SystemCall> calls;
 };
 
 const auto kLogoff = static_cast<LPARAM>(ENDSESSION_LOGOFF);
@@ -278,5 +334,121 @@ TEST_F(ClosingTest, ClosingWithoutARunClosesAtOnce) {
     EXPECT_FALSE(IsWindow(main));
     EXPECT_EQ(Saved(L"OutputDirectory"), Widen(destination.Utf8()));
 }
+
+// Another program's window, in front while a run ends.
+class OtherProgram {
+public:
+    OtherProgram() {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring line = L"\"" + (ExeFolder() / L"bench-minimal-window.exe").wstring() + L"\"";
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
+            window_ = WaitForWindow(info_.dwProcessId, L"Kestro Bench Minimal Window", L"", 10000);
+        }
+    }
+    ~OtherProgram() {
+        if (info_.hProcess != nullptr) {
+            TerminateProcess(info_.hProcess, 0);
+            WaitForSingleObject(info_.hProcess, 5000);
+            CloseHandle(info_.hProcess);
+            CloseHandle(info_.hThread);
+        }
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    bool ToFront() const {
+        SetForegroundWindow(window_);
+        return PumpUntil([this] { return GetForegroundWindow() == window_; }, 3000);
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+    HWND window_ = nullptr;
+};
+
+enum class RunEnd { ByItself, Stop, CloseRequest, SessionEnd };
+
+struct EndingCase {
+    const char* name;
+    const char* script; // the tool's scenario file; nullptr: the hanging tool
+    RunEnd end;
+    bool behind;       // another program is in front when the run ends
+    const char* calls; // the calls of the run, before the program is in front again
+};
+
+constexpr char kEndsByItself[] = "line Pass 1: Scanning and processing disk\nscan 0 30 10\nsleep 1500\nscan 40 100 30\n"
+                                "line Pass 2: Recovering files\nfiles 3\nline Progress: 100%\nexit 0\n";
+constexpr char kCrashes[] = "line Pass 1: Scanning and processing disk\nscan 0 30 10\nsleep 1500\ncrash\n";
+
+class RunEndingTest : public ClosingTest, public ::testing::WithParamInterface<EndingCase> {};
+
+// Brings one of this program's windows to the front and waits until it is there.
+bool ProgramToFront(HWND window) {
+    SetForegroundWindow(window);
+    return PumpUntil([] { return ProgramInForeground(); }, 3000);
+}
+
+// Each way a run ends lets go of the request to keep the computer awake, on the thread that made it.
+// A run that ends while another program is in front flashes the taskbar button until the program is
+// in front again; one that ends because the program closes or the session ends calls nobody back.
+TEST_P(RunEndingTest, KeepsTheComputerAwakeUntilTheRunEndsAndCallsAnAbsentUserBack) {
+    const EndingCase& c = GetParam();
+    std::optional<OtherProgram> other;
+    if (c.behind) {
+        other.emplace();
+    }
+    TempDir scripts(L"closing-script");
+    if (c.script != nullptr) {
+        std::ofstream(scripts.Path() / L"run.txt", std::ios::binary) << c.script;
+        SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", (scripts.Path() / L"run.txt").c_str());
+    }
+    RecordingSystemCalls recorded;
+    HWND main = window->Handle();
+    RunAndThen([&] {
+        EXPECT_EQ(recorded.Sequence(), "awake") << "while the tool runs";
+        HWND scanning = FindWindowW(L"KestroScanDialog", nullptr);
+        EXPECT_TRUE(c.behind ? other->ToFront() : ProgramToFront(scanning));
+        if (c.end == RunEnd::Stop) {
+            PostMessageW(Child(scanning, L"Button", L"Stop"), BM_CLICK, 0, 0);
+        } else if (c.end == RunEnd::CloseRequest) {
+            PostMessageW(main, WM_CLOSE, 0, 0);
+        } else if (c.end == RunEnd::SessionEnd) {
+            SendMessageW(main, WM_ENDSESSION, TRUE, kLogoff);
+        }
+    });
+    SetEnvironmentVariableW(L"WINFR_SIM_SCENARIO_FILE", nullptr);
+    EXPECT_TRUE(ProcessGone(toolId, 1000));
+    EXPECT_EQ(recorded.Sequence(), c.calls);
+    for (const SystemCall& call : recorded.calls) {
+        EXPECT_EQ(call.thread, GetCurrentThreadId()) << call.what << ": not the thread of the request";
+        if (call.what == "flash") {
+            EXPECT_EQ(call.window, Application::Get().Handle()) << "the window of the taskbar button";
+        }
+    }
+    if (std::string(c.calls).ends_with("flash")) {
+        // The button flashes on while the other program stays in front...
+        PumpUntil([] { return false; }, 700);
+        EXPECT_EQ(recorded.Sequence(), c.calls);
+        // ...and stops once the user is back, here by the main window, which the flashed window never sees.
+        EXPECT_TRUE(ProgramToFront(main));
+        EXPECT_TRUE(PumpUntil([&] { return recorded.Sequence() == std::string(c.calls) + ",stop"; }, 3000))
+            << recorded.Sequence();
+    }
+    EXPECT_FALSE(Application::Get().CallingUserBack());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, RunEndingTest,
+    ::testing::Values(EndingCase{"FinishedBehindAnotherProgram", kEndsByItself, RunEnd::ByItself, true,
+                                 "awake,sleep,flash"},
+                      EndingCase{"FinishedInFront", kEndsByItself, RunEnd::ByItself, false, "awake,sleep"},
+                      EndingCase{"CrashedBehindAnotherProgram", kCrashes, RunEnd::ByItself, true, "awake,sleep,flash"},
+                      // As the tool's own question whether to abort stops a run nobody watches.
+                      EndingCase{"StoppedBehindAnotherProgram", nullptr, RunEnd::Stop, true, "awake,sleep,flash"},
+                      EndingCase{"StoppedInFront", nullptr, RunEnd::Stop, false, "awake,sleep"},
+                      EndingCase{"CloseRequest", nullptr, RunEnd::CloseRequest, true, "awake,sleep"},
+                      EndingCase{"SessionEnd", nullptr, RunEnd::SessionEnd, true, "awake,sleep"}),
+    [](const ::testing::TestParamInfo<EndingCase>& param) { return std::string(param.param.name); });
 
 } // namespace
