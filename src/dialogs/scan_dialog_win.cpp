@@ -310,6 +310,7 @@ void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
         break;
     case EventKind::NothingFound:
         outcomeShown_ = true;
+        ShowRunDone();
         ShowNothingFound();
         break;
     case EventKind::NeedsAdmin:
@@ -317,6 +318,7 @@ void ScanDialog::OnProgressEvent(const ProgressEvent& event) {
         break;
     case EventKind::Completed:
         outcomeShown_ = true;
+        ShowRunDone();
         ShowBox(CompletedMessage(), MB_ICONINFORMATION);
         break;
     case EventKind::Finished:
@@ -356,6 +358,13 @@ void ScanDialog::CountRecovered(const ProgressEvent& event) {
         }
         savedFolder_ = destination + TextBetween(event.currentFile, destination, "\\");
     }
+}
+
+// The tool has gone through the disk: the bar, and with it the taskbar button, is full while the box
+// that tells the outcome waits for a user who may be elsewhere, whatever the last line before it
+// said (files the tool skipped leave the recovering pass short of its total).
+void ScanDialog::ShowRunDone() {
+    MoveBar(kBarFull);
 }
 
 void ScanDialog::ShowNothingFound() {

@@ -69,6 +69,7 @@ private:
     void OnProgressEvent(const ProgressEvent& event);
     void ShowProgress(const ProgressEvent& event);
     void CountRecovered(const ProgressEvent& event);
+    void ShowRunDone();
     void ShowNothingFound();
     void RunFinished(const ProgressEvent& event);
     void ShowBox(const std::string& text, UINT icon);

@@ -72,12 +72,14 @@ public:
     int calls = 0;
 };
 
-// Boxes with the taskbar state they were shown under.
+// Boxes with the taskbar state and value they were shown under: a box may wait long for a user
+// who is elsewhere, and the taskbar button is what tells that user how the run ended.
 class StateBoxes final : public MessageBoxes {
 public:
     explicit StateBoxes(const RecordingTaskbar& taskbar) : taskbar_(taskbar) {}
     int Show(HWND, const std::string& text, const std::string&, UINT) override {
-        boxes.push_back(text + " [" + StateName(taskbar_.state) + "]");
+        const std::string value = taskbar_.values.empty() ? "" : " " + std::to_string(taskbar_.values.back());
+        boxes.push_back(text + " [" + StateName(taskbar_.state) + value + "]");
         return IDOK;
     }
     std::vector<std::string> boxes;
@@ -137,7 +139,7 @@ struct TaskbarCase {
     const char* states;
     int lastValue;
     const char* box;      // start of the one box shown; nullptr: none
-    const char* boxState; // the taskbar state while it was open
+    const char* boxState; // the taskbar state and value while it was open
 };
 
 void PrintTo(const TaskbarCase& c, std::ostream* os) {
@@ -176,13 +178,17 @@ TEST_P(TaskbarRunTest, TaskbarFollowsTheBarAndShowsProblemsInRed) {
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, TaskbarRunTest,
     ::testing::Values(
-        TaskbarCase{L"quick", "normal,none", 1000, "Quick scan completed. 12 files were found.", "normal"},
-        TaskbarCase{L"diskfull", "normal,error,none", 75, "Destination disk is full, please free up space.", "error"},
+        TaskbarCase{L"quick", "normal,none", 1000, "Quick scan completed. 12 files were found.", "normal 1000"},
+        // The tool skipped files it could not save: the run is complete all the same, and shown so.
+        TaskbarCase{L"skipped", "normal,none", 1000, "Quick scan completed.", "normal 1000"},
+        TaskbarCase{L"diskfull", "normal,error,none", 75, "Destination disk is full, please free up space.",
+                    "error 75"},
         TaskbarCase{L"hang", "normal,none", 300, nullptr, nullptr},
-        TaskbarCase{L"admin", "normal,error,none", 0, "Please right click on the \"Tarvask.exe\"", "error"},
-        TaskbarCase{L"instant", "normal,error,none", 0, "If the scanning is finished quickly", "error"},
-        TaskbarCase{L"crash", "normal,error,none", 400, "The recovery tool stopped unexpectedly", "error"},
-        TaskbarCase{L"nothing", "normal,none", 1000, "No recoverable files were found with this mode.", "normal"}),
+        TaskbarCase{L"admin", "normal,error,none", 0, "Please right click on the \"Tarvask.exe\"", "error 0"},
+        TaskbarCase{L"instant", "normal,error,none", 0, "If the scanning is finished quickly", "error 0"},
+        TaskbarCase{L"crash", "normal,error,none", 400, "The recovery tool stopped unexpectedly", "error 400"},
+        TaskbarCase{L"nothing", "normal,none", 1000, "No recoverable files were found with this mode.",
+                    "normal 1000"}),
     [](const ::testing::TestParamInfo<TaskbarCase>& param) { return Narrow(param.param.scenario); });
 
 TEST_F(ProgressDisplayTest, FailedStartIsRedOnlyWhileItsBoxIsOpenAndStartsNoClock) {

@@ -34,6 +34,18 @@ delay 20 50
 line Progress: 100%
 line
 )"},
+    {"skipped", R"(# A quick scan whose recovering pass skips files (their names are taken, say): the count stops
+# short of the total, and the tool still ends at 100 %.
+header
+line Pass 1: Scanning and processing disk
+scan 0 100 25
+line
+line Pass 2: Recovering files
+total 12
+files 9
+line Progress: 100%
+line
+)"},
     {"nothing", R"(# Nothing to recover in this mode.
 header
 line Pass 1: Scanning and processing disk
