@@ -6,6 +6,7 @@
 #include "platform/winstr_win.h"
 #include "ui/application_win.h"
 #include "ui/control_state_win.h"
+#include "ui/group_box_win.h"
 
 namespace kestro {
 
@@ -14,7 +15,6 @@ namespace {
 constexpr int idUndeletedFiles = 1001;
 constexpr int idSystemFiles = 1002;
 constexpr int idNoPrimaryStream = 1003;
-constexpr int idOverwriteGroup = 1004;
 constexpr int idOverwriteFirst = 1005; // and the two after it, in the order of Overwrite
 constexpr int idRestoreDefaults = 1008;
 
@@ -59,6 +59,8 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(HWND owner, const ToolOptions& opti
     }
 }
 
+AdvancedOptionsDialog::~AdvancedOptionsDialog() = default;
+
 void AdvancedOptionsDialog::CreateChecks() {
     const auto check = [this](TextId text, int y, DWORD group, int id) {
         return AddControl(*this, {.className = WC_BUTTONW,
@@ -72,24 +74,22 @@ void AdvancedOptionsDialog::CreateChecks() {
     c_.noPrimaryStream = check(IDS_OPTION_NO_PRIMARY_STREAM, 58, 0, idNoPrimaryStream);
 }
 
-// The group box is made before its buttons: it names them for screen readers, and in the order
-// of the windows a label comes before what it labels.
+// The group is made before its buttons: its caption names them for screen readers, and in the
+// order of the windows a label comes before what it labels.
 void AdvancedOptionsDialog::CreateOverwriteChoice() {
-    c_.overwriteGroup = AddControl(*this, {.className = WC_BUTTONW,
-                                           .text = Widen(LoadText(IDS_OVERWRITE_GROUP)),
-                                           .style = WS_VISIBLE | BS_GROUPBOX,
-                                           .bounds = {kMargin, 86, kClientWidth - 2 * kMargin, 90},
-                                           .id = idOverwriteGroup});
+    overwriteGroup_ = std::make_unique<GroupBox>(this);
+    overwriteGroup_->CreateGroup(*this, LoadText(IDS_OVERWRITE_GROUP), kMargin, 86, kClientWidth - 2 * kMargin, 90);
+    c_.overwriteGroup = overwriteGroup_->Handle();
     for (std::size_t i = 0; i < c_.overwrite.size(); ++i) {
         const int row = static_cast<int>(i);
         // The arrow keys move within the group, which starts at its first button.
         const DWORD group = i == 0 ? WS_GROUP : 0;
-        c_.overwrite[i] = AddControl(*this, {.className = WC_BUTTONW,
-                                             .text = Widen(LoadText(kOverwriteTexts[i])),
-                                             .style = WS_VISIBLE | BS_AUTORADIOBUTTON | group,
-                                             .bounds = {2 * kMargin, 106 + 22 * row, kClientWidth - 4 * kMargin,
-                                                        kRowHeight},
-                                             .id = idOverwriteFirst + row});
+        c_.overwrite[i] = AddControl(*overwriteGroup_, {.className = WC_BUTTONW,
+                                                        .text = Widen(LoadText(kOverwriteTexts[i])),
+                                                        .style = WS_VISIBLE | BS_AUTORADIOBUTTON | group,
+                                                        .bounds = {kMargin, 20 + 22 * row,
+                                                                   kClientWidth - 4 * kMargin, kRowHeight},
+                                                        .id = idOverwriteFirst + row});
     }
 }
 

@@ -2,17 +2,21 @@
 // AdvancedOptionsDialog: the tool's own switches for those who need them, in a small modal dialog
 // of standard controls (which screen readers name by their own captions).
 #include <array>
+#include <memory>
 
 #include "job/tool_options.h"
 #include "ui/form_win.h"
 
 namespace kestro {
 
+class GroupBox;
+
 class AdvancedOptionsDialog : public Form {
 public:
     // Shows options whenever it is shown; OK keeps what it shows then, Cancel and the close box
     // keep them as they were.
     AdvancedOptionsDialog(HWND owner, const ToolOptions& options);
+    ~AdvancedOptionsDialog() override;
 
     // The options: as given, or as shown when OK was pressed.
     const ToolOptions& Options() const noexcept { return options_; }
@@ -22,8 +26,8 @@ public:
         HWND undeletedFiles = nullptr;
         HWND systemFiles = nullptr;
         HWND noPrimaryStream = nullptr;
-        HWND overwriteGroup = nullptr;
-        std::array<HWND, 3> overwrite{}; // Keep both, Never, Always
+        HWND overwriteGroup = nullptr;   // a panel that draws its frame and caption
+        std::array<HWND, 3> overwrite{}; // Keep both, Never, Always: children of the group
         HWND restoreDefaults = nullptr;
         HWND ok = nullptr;
         HWND cancel = nullptr;
@@ -46,6 +50,7 @@ private:
 
     HWND owner_;
     ToolOptions options_;
+    std::unique_ptr<GroupBox> overwriteGroup_;
     Controls c_;
 };
 

@@ -63,6 +63,14 @@ std::wstring AccessibleName(HWND control) {
     return text;
 }
 
+// The windows under parent, each followed by its own children.
+void WalkChildren(HWND parent, std::vector<HWND>& walked) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        walked.push_back(child);
+        WalkChildren(child, walked);
+    }
+}
+
 std::wstring TipOf(HWND form, HWND tooltip, HWND control) {
     wchar_t text[512] = {};
     TTTOOLINFOW info{};
@@ -161,16 +169,23 @@ TEST_F(AdvancedOptionsTest, EachControlHasItsCaptionHintAndAccessibleNameInKeybo
         {c.ok, "&OK", 0},
         {c.cancel, "Cancel", 0},
     };
-    HWND previous = nullptr;
+    std::vector<HWND> listed;
     for (const auto& control : controls) {
         ASSERT_NE(control.control, nullptr) << control.caption;
+        listed.push_back(control.control);
         EXPECT_EQ(GetText(control.control), control.caption);
-        // Standard controls are named by their captions; a label comes before what it labels.
+        // Standard controls are named by their captions, the group by its own.
         EXPECT_EQ(AccessibleName(control.control), WithoutAccessKey(Widen(control.caption)));
-        EXPECT_EQ(GetWindow(control.control, GW_HWNDPREV), previous) << control.caption;
-        previous = control.control;
         const std::wstring tip = TipOf(dialog.Handle(), dialog.Tooltip(), control.control);
         EXPECT_EQ(Narrow(tip), control.hint != 0 ? LoadText(control.hint) : "") << control.caption;
+    }
+    // In the order a screen reader walks the windows, each label before what it labels, the
+    // overwrite choices inside their group.
+    std::vector<HWND> walked;
+    WalkChildren(dialog.Handle(), walked);
+    EXPECT_EQ(walked, listed);
+    for (HWND choice : c.overwrite) {
+        EXPECT_EQ(GetParent(choice), c.overwriteGroup);
     }
 }
 
