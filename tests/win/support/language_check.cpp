@@ -10,6 +10,7 @@
 #include "app/popup_menu_win.h"
 #include "base/text.h"
 #include "dialogs/about_dialog_win.h"
+#include "dialogs/advanced_options_dialog_win.h"
 #include "dialogs/scan_dialog_win.h"
 #include "dialogs/scan_texts.h"
 #include "platform/locale_win.h"
@@ -180,6 +181,31 @@ void CheckAbout(HWND owner, int dpi, std::vector<std::string>& misfits) {
     ShowWindow(about.Handle(), SW_HIDE);
 }
 
+// The captions of the Advanced options dialog against their controls, its caption against the title
+// bar, and its hints in glyphs of the language.
+void CheckAdvancedOptions(HWND owner, int dpi, std::vector<std::string>& misfits) {
+    AdvancedOptionsDialog dialog(owner, ToolOptions{});
+    ShowWindow(dialog.Handle(), SW_SHOWNA);
+    Add(misfits, "Advanced options", TextMisfits(dialog.Handle(), dpi, dialog.Font()));
+    UniqueFont font;
+    RECT frame{};
+    GetWindowRect(dialog.Handle(), &frame);
+    const int need = TextWidth(CaptionFont(dpi, font), Widen(LoadText(IDS_ADVANCED_CAPTION))) + MulDiv(40, dpi, 96);
+    if (need > frame.right - frame.left) {
+        misfits.push_back("Advanced options: caption " + std::to_string(need) + " in " +
+                          std::to_string(frame.right - frame.left));
+    }
+    HFONT tipFont = reinterpret_cast<HFONT>(SendMessageW(dialog.Tooltip(), WM_GETFONT, 0, 0));
+    for (const int hint : {IDS_HINT_UNDELETED, IDS_HINT_SYSTEM_FILES, IDS_HINT_NO_PRIMARY_STREAM, IDS_HINT_KEEP_BOTH,
+                           IDS_HINT_NEVER_OVERWRITE, IDS_HINT_ALWAYS_OVERWRITE}) {
+        const std::wstring missing = MissingGlyphs(tipFont, Widen(LoadText(hint)));
+        if (!missing.empty()) {
+            misfits.push_back("tip \"" + LoadText(hint) + "\": no glyphs for \"" + Narrow(missing) + "\"");
+        }
+    }
+    ShowWindow(dialog.Handle(), SW_HIDE);
+}
+
 // A long line of the elapsed text: half a day gone, the longest time left, and the files so far of
 // a large recovery.
 std::string LongElapsedLine() {
@@ -277,6 +303,7 @@ LanguageCheck CheckLanguage(Language language, const std::filesystem::path* shot
         }
         CheckMenu(w, check.dpi, check.misfits);
         CheckAbout(w.Handle(), check.dpi, check.misfits);
+        CheckAdvancedOptions(w.Handle(), check.dpi, check.misfits);
         std::wstring scanningShot;
         if (shots != nullptr) {
             std::filesystem::create_directories(*shots);

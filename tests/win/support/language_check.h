@@ -16,11 +16,11 @@ struct LanguageCheck {
     std::vector<std::string> captions; // a few captions as shown, to see the language in use
 };
 
-// Makes the main window (with each filter), its popup menu, the About dialog and the Scanning
-// dialog in the language, and measures their texts: the controls' own (TextMisfits), the
-// windowless title band and menu label against their neighbours, the menu items against the
-// menu, the About dialog's lines against its separator line and its caption against the title
-// bar. With shots given, screenshots of the main window and the Scanning dialog are saved there
+// Makes the main window (with each filter), its popup menu, the About dialog, the Advanced options
+// dialog and the Scanning dialog in the language, and measures their texts: the controls' own
+// (TextMisfits), the windowless title band and menu label against their neighbours, the menu items
+// against the menu, the About dialog's lines against its separator line, and the dialogs' captions
+// against their title bars. With shots given, screenshots of the main window and the Scanning dialog are saved there
 // as lang-<code>-main.bmp and lang-<code>-scanning.bmp. The language is English again afterwards.
 LanguageCheck CheckLanguage(Language language, const std::filesystem::path* shots);
 
