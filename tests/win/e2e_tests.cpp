@@ -3,7 +3,8 @@
 // name, the destination is typed, Start is clicked, the outcome box is read off
 // the screen and answered, and the settings are read after closing. Whole runs: a
 // quick scan, a run closed or ended by force, a tool that ends abnormally, the
-// pattern list the tool receives, and a slow run with its time left and its log.
+// pattern list and the switches the tool receives, and a slow run with its time
+// left and its log.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/winstr_win.h"
@@ -196,6 +198,50 @@ TEST(EndToEnd, PastedBlanksInTheCustomTypesPassNoPatternOfTheirOwn) {
     }
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit(20000));
+}
+
+// The tool's own switches as a person who knows winfr leaves them in settings.ini: Start hands them to
+// the tool, the overwrite rule in place of the keep-both one, the log names them in words, and the
+// settings the program writes when it closes keep them for the next start.
+TEST(EndToEnd, TheSwitchesOfTheSettingsFileReachTheToolAndStayForTheNextStart) {
+    const TempDir folder(L"D:\\", L"e2e-switches");
+    const std::filesystem::path& destination = folder.Path();
+    std::filesystem::create_directories(SettingsIni().parent_path());
+    std::ofstream(SettingsIni(), std::ios::binary | std::ios::trunc)
+        << "[Options]\r\nUndeletedFiles=1\r\nSystemFiles=1\r\nNoPrimaryStream=1\r\nOverwrite=never\r\n";
+    TempDir records(L"e2e-switches");
+    const std::filesystem::path record = records.Path() / L"command.txt";
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", record.c_str());
+    Program program(L"quick", false);
+    SetEnvironmentVariableW(L"WINFR_SIM_RECORD", nullptr);
+    ASSERT_TRUE(program.Started());
+    HWND main = nullptr;
+    HWND box = FirstBoxAfterStart(program, destination, main);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box).rfind("Quick scan completed.", 0), 0u) << BoxText(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND scanning = WaitForWindow(program.Id(), L"KestroScanDialog", L"Kestro Refindor", 1000);
+    EXPECT_TRUE(PumpUntil([&] { return scanning == nullptr || !IsWindowVisible(scanning); }, 20000));
+
+    const std::string commandLine = FirstLineOf(record);
+    EXPECT_EQ(commandLine, "winfr C: " + Narrow(destination.wstring()) + " /regular /o:n /a /e:*.mm1 /u /k /g");
+    EXPECT_EQ(commandLine.find("/o:b"), std::string::npos);
+    const std::vector<std::filesystem::path> logs = LogsIn(destination);
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(FileText(logs[0]).find("\r\nOptions: recover undeleted files too (/u), recover system files (/k), "
+                                     "recover files without their primary data stream (/g), never overwrite an "
+                                     "existing file (/o:n)\r\n"),
+              std::string::npos)
+        << FileText(logs[0]);
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program.WaitForExit(20000));
+    for (const auto& [key, value] : {std::pair{L"UndeletedFiles", L"1"}, std::pair{L"SystemFiles", L"1"},
+                                     std::pair{L"NoPrimaryStream", L"1"}, std::pair{L"Overwrite", L"never"}}) {
+        wchar_t saved[64] = {};
+        GetPrivateProfileStringW(L"Options", key, L"", saved, 64, SettingsIni().c_str());
+        EXPECT_STREQ(saved, value) << Narrow(key);
+    }
 }
 
 // The static of the Scanning dialog whose text begins with "Elapsed".

@@ -1,10 +1,11 @@
 // Tarvask.exe's main window driven from outside, as a user would, with the simulator playing winfr:
 // a destination on the source drive, the filter choice resizing the window, the choices kept over
-// a restart, and the menu opened by mouse and keyboard.
+// a restart, the menu opened by mouse and keyboard, and the Advanced options dialog.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -175,7 +176,7 @@ TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main; }, 5000));
     // The keyboard focus on a button: Shift+F10 opens the program's menu below "Menu", with
-    // "&Home Page" selected; Up, Up and Return then choose "Copy winfr command".
+    // "&Home Page" selected; Up three times and Return then choose "Copy winfr command".
     PostClick(Child(main, L"Button", L"All deleted files"));
     HWND menu = OpenMenuWithShiftF10(program.Id());
     ASSERT_NE(menu, nullptr);
@@ -190,6 +191,7 @@ TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
     // Below the "Menu" label (8 px under the top of the button row, 13 px high), or above it
     // where the screen ends.
     EXPECT_TRUE(menuPlace.top >= row.top + 8 + 13 || menuPlace.bottom <= row.top + 8) << menuPlace.top;
+    Tap(VK_UP);
     Tap(VK_UP);
     Tap(VK_UP);
     Tap(VK_RETURN);
@@ -217,6 +219,116 @@ TEST(EndToEnd, TheMenuOpensFromTheKeyboard) {
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.WaitForExit(20000));
+}
+
+// The item of the main window's popup menu that is `up` places above its first one (the menu wraps
+// round: 1 is About, 2 Advanced options..., 3 Copy winfr command).
+bool ChooseFromMenu(const Program& program, HWND main, int up) {
+    HWND menu = OpenMainMenu(program.Id(), main, 96);
+    if (menu == nullptr) {
+        return false;
+    }
+    for (int i = 0; i < up; ++i) {
+        PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    }
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+std::string CopiedCommand(const Program& program, HWND main) {
+    ClearClipboard();
+    return ChooseFromMenu(program, main, 3) ? WaitForClipboardText(5000) : "(no menu)";
+}
+
+HWND OpenAdvancedOptions(const Program& program, HWND main) {
+    return ChooseFromMenu(program, main, 2)
+               ? WaitForWindow(program.Id(), L"KestroAdvancedOptionsDialog", L"Advanced options", 5000)
+               : nullptr;
+}
+
+constexpr const wchar_t* kOptionCaptions[] = {L"Recover &undeleted files too (Recycle Bin)", L"Recover &system files",
+                                              L"Recover files without their primary &data stream", L"&Keep both",
+                                              L"&Never overwrite", L"&Always overwrite"};
+
+// The check boxes and the overwrite choice as the dialog shows them: "1" for each ticked one, "0"
+// for each other, in the order of kOptionCaptions.
+std::string Shown(HWND dialog) {
+    std::string shown;
+    for (const wchar_t* caption : kOptionCaptions) {
+        HWND button = Child(dialog, L"Button", caption);
+        shown += button == nullptr ? "?" : SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
+    }
+    return shown;
+}
+
+// Clicks the dialog's buttons of these captions, in order.
+void Click(HWND dialog, std::initializer_list<const wchar_t*> captions) {
+    for (const wchar_t* caption : captions) {
+        HWND button = Child(dialog, L"Button", caption);
+        EXPECT_NE(button, nullptr) << Narrow(caption);
+        PostMessageW(button, BM_CLICK, 0, 0);
+    }
+}
+
+bool Closed(HWND dialog) {
+    return PumpUntil([&] { return !IsWindow(dialog); }, 5000);
+}
+
+// The Advanced options through the program's own windows: OK keeps what is ticked for the copied
+// command and the next start, Cancel leaves everything as it was, Restore defaults brings back the
+// command line the program has always passed.
+TEST(EndToEnd, TheAdvancedOptionsChangeTheCommandOnOkAndSurviveARestart) {
+    const TempDir folder(L"E:\\", L"e2e-options");
+    const std::string head = "winfr C: " + Narrow(folder.Path().wstring()) + " /regular ";
+    {
+        Program program(L"quick");
+        ASSERT_TRUE(program.Started());
+        HWND main = WaitForWindow(program.Id(), kMainClass, L"", 20000);
+        ASSERT_NE(main, nullptr);
+        SetDestination(main, folder.Path());
+        EXPECT_EQ(CopiedCommand(program, main), head + "/o:b /a /e:*.mm1");
+
+        HWND dialog = OpenAdvancedOptions(program, main);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(Shown(dialog), "000100");
+        Screenshot(dialog, L"e2e-advanced-options.bmp");
+        Click(dialog, {L"Recover &undeleted files too (Recycle Bin)", L"Recover &system files", L"&Never overwrite",
+                       L"&OK"});
+        ASSERT_TRUE(Closed(dialog));
+        EXPECT_EQ(CopiedCommand(program, main), head + "/o:n /a /e:*.mm1 /u /k");
+
+        dialog = OpenAdvancedOptions(program, main);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(Shown(dialog), "110010");
+        Click(dialog, {L"Recover files without their primary &data stream", L"&Always overwrite", L"Cancel"});
+        ASSERT_TRUE(Closed(dialog));
+        EXPECT_EQ(CopiedCommand(program, main), head + "/o:n /a /e:*.mm1 /u /k") << "Cancel changes nothing";
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(program.WaitForExit(20000));
+    }
+    Program again(L"quick", false);
+    ASSERT_TRUE(again.Started());
+    HWND main = WaitForWindow(again.Id(), kMainClass, L"", 20000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(CopiedCommand(again, main), head + "/o:n /a /e:*.mm1 /u /k");
+    HWND dialog = OpenAdvancedOptions(again, main);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Shown(dialog), "110010");
+    Click(dialog, {L"&Restore defaults"});
+    EXPECT_TRUE(PumpUntil([&] { return Shown(dialog) == "000100"; }, 3000)) << Shown(dialog);
+    Click(dialog, {L"&OK"});
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(CopiedCommand(again, main), head + "/o:b /a /e:*.mm1");
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(again.WaitForExit(20000));
+    // Back at their defaults, the options leave no key in the file.
+    wchar_t keys[512] = {};
+    GetPrivateProfileStringW(L"Options", nullptr, L"", keys, 512, SettingsIni().c_str());
+    for (const wchar_t* key = keys; *key != L'\0'; key += wcslen(key) + 1) {
+        for (const wchar_t* option : {L"UndeletedFiles", L"SystemFiles", L"NoPrimaryStream", L"Overwrite"}) {
+            EXPECT_NE(std::wstring(key), option);
+        }
+    }
 }
 
 } // namespace
