@@ -1,19 +1,21 @@
 // Drives Tarvask.exe from outside, as a user would, and measures it against floor programs run
-// in the same session: the pipe baseline (the tool's output read and thrown away) and a minimal
-// window program linked the same way. Figures:
-//  - a flood of files-recovered lines: time from the Start click to the Scanning dialog closing,
-//    against the pipe baseline's run of the same simulator; meanwhile WM_NULL round trips to the
-//    dialog (SendMessageTimeout) every 10 ms, their 99th percentile; the program's peak working
-//    set and CPU time;
-//  - idle cost: CPU time of the program over a stretch in which the tool prints nothing, next to
-//    the minimal window's over the same stretch;
+// in the same session: the pipe baseline (the tool's output read and thrown away), a window with
+// the main window's standard controls and nothing else, and an empty window, all linked the same
+// way. Figures:
 //  - start-up: process creation to WaitForInputIdle with the main window shown, against the
-//    minimal window program; file sizes.
+//    same-controls window (and the empty one, for information); the peak working set then;
+//  - a flood of files-recovered lines: time from the Start click to the Scanning dialog closing,
+//    against the pipe baseline's run of the same simulator, in alternating pairs; the CPU time of
+//    both per thousand lines; meanwhile WM_NULL round trips to the dialog (SendMessageTimeout)
+//    every 10 ms, their 99th percentile;
+//  - growth: the working set over a long run of two million lines;
+//  - idle cost: CPU time of the program over a stretch in which the tool prints nothing, next to
+//    the empty window's over the same stretch; file sizes.
 //
 // Usage: bench-driver.exe --program TARVASK_EXE --tool WINFR_EXE --baseline PIPE_BASELINE_EXE
-//          --window MINIMAL_WINDOW_EXE --work FOLDER --out FILE
+//          --window EMPTY_WINDOW_EXE --controls SAME_CONTROLS_WINDOW_EXE --work FOLDER --out FILE
 //          [--runs 3] [--startups 5] [--idle-seconds 10] [--flood-lines 200000]
-//          [--only startup,flood,idle,size]
+//          [--only startup,flood,growth,idle,size]
 // FOLDER must be on another drive than C: (the program's first source drive). FILE receives one
 // tab-separated row per figure: figure, value, baseline, ratio, target, holds, note.
 //
@@ -37,6 +39,9 @@ void Driver::Run() {
     }
     if (o_.Takes(L"flood")) {
         Floods();
+    }
+    if (o_.Takes(L"growth")) {
+        Growth();
     }
     if (o_.Takes(L"idle")) {
         Idle();
@@ -91,6 +96,8 @@ bool ParseOptions(Options& o) {
             o.baseline = value;
         } else if (name == L"--window") {
             o.window = value;
+        } else if (name == L"--controls") {
+            o.controls = value;
         } else if (name == L"--work") {
             o.work = value;
         } else if (name == L"--out") {
@@ -111,8 +118,8 @@ bool ParseOptions(Options& o) {
         }
     }
     LocalFree(argv);
-    return !o.program.empty() && !o.tool.empty() && !o.baseline.empty() && !o.window.empty() && !o.work.empty() &&
-           !o.out.empty();
+    return !o.program.empty() && !o.tool.empty() && !o.baseline.empty() && !o.window.empty() &&
+           !o.controls.empty() && !o.work.empty() && !o.out.empty();
 }
 
 } // namespace
@@ -120,9 +127,9 @@ bool ParseOptions(Options& o) {
 int wmain() {
     Options options;
     if (!ParseOptions(options)) {
-        std::fprintf(stderr, "usage: bench-driver --program EXE --tool EXE --baseline EXE --window EXE --work FOLDER "
-                             "--out FILE [--runs N] [--startups N] [--idle-seconds N] [--flood-lines N] "
-                             "[--only startup,flood,idle,size]\n");
+        std::fprintf(stderr, "usage: bench-driver --program EXE --tool EXE --baseline EXE --window EXE --controls EXE "
+                             "--work FOLDER --out FILE [--runs N] [--startups N] [--idle-seconds N] "
+                             "[--flood-lines N] [--only startup,flood,growth,idle,size]\n");
         return 2;
     }
     benchdriver::Driver driver(options);
