@@ -79,46 +79,52 @@ namespace {
 using benchdriver::Options;
 using benchdriver::Row;
 
+// One option: its name and where its value goes (text or a count of at least one).
+struct OptionSlot {
+    const wchar_t* name;
+    std::wstring Options::*text;
+    int Options::*count;
+};
+
+bool SetOption(Options& o, const std::wstring& name, const std::wstring& value) {
+    static const OptionSlot slots[] = {
+        {L"--program", &Options::program, nullptr},   {L"--tool", &Options::tool, nullptr},
+        {L"--baseline", &Options::baseline, nullptr}, {L"--window", &Options::window, nullptr},
+        {L"--controls", &Options::controls, nullptr}, {L"--work", &Options::work, nullptr},
+        {L"--out", &Options::out, nullptr},           {L"--only", &Options::only, nullptr},
+        {L"--runs", nullptr, &Options::runs},         {L"--startups", nullptr, &Options::startups},
+        {L"--idle-seconds", nullptr, &Options::idleSeconds},
+    };
+    if (name == L"--flood-lines") {
+        o.floodLines = std::max(1L, static_cast<long>(_wtoi(value.c_str())));
+        return true;
+    }
+    for (const OptionSlot& slot : slots) {
+        if (name != slot.name) {
+            continue;
+        }
+        if (slot.text != nullptr) {
+            o.*slot.text = value;
+        } else {
+            o.*slot.count = std::max(1, _wtoi(value.c_str()));
+        }
+        return true;
+    }
+    return false;
+}
+
 bool ParseOptions(Options& o) {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr) {
         return false;
     }
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::wstring name = argv[i];
-        const std::wstring value = argv[i + 1];
-        if (name == L"--program") {
-            o.program = value;
-        } else if (name == L"--tool") {
-            o.tool = value;
-        } else if (name == L"--baseline") {
-            o.baseline = value;
-        } else if (name == L"--window") {
-            o.window = value;
-        } else if (name == L"--controls") {
-            o.controls = value;
-        } else if (name == L"--work") {
-            o.work = value;
-        } else if (name == L"--out") {
-            o.out = value;
-        } else if (name == L"--runs") {
-            o.runs = std::max(1, _wtoi(value.c_str()));
-        } else if (name == L"--startups") {
-            o.startups = std::max(1, _wtoi(value.c_str()));
-        } else if (name == L"--idle-seconds") {
-            o.idleSeconds = std::max(1, _wtoi(value.c_str()));
-        } else if (name == L"--only") {
-            o.only = value;
-        } else if (name == L"--flood-lines") {
-            o.floodLines = std::max(1L, static_cast<long>(_wtoi(value.c_str())));
-        } else {
-            LocalFree(argv);
-            return false;
-        }
+    bool known = true;
+    for (int i = 1; known && i + 1 < argc; i += 2) {
+        known = SetOption(o, argv[i], argv[i + 1]);
     }
     LocalFree(argv);
-    return !o.program.empty() && !o.tool.empty() && !o.baseline.empty() && !o.window.empty() &&
+    return known && !o.program.empty() && !o.tool.empty() && !o.baseline.empty() && !o.window.empty() &&
            !o.controls.empty() && !o.work.empty() && !o.out.empty();
 }
 
