@@ -29,7 +29,7 @@ packages=(
     wine wine64 wine32:i386 fonts-wine
     xvfb xauth xdotool x11-apps x11-utils imagemagick
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libjpeg62-turbo-dev dpkg-dev nasm
+    libjpeg62-turbo-dev dpkg-dev
     clang libclang-rt-14-dev llvm
     pmccabe
     locales fonts-wqy-microhei

@@ -11,8 +11,8 @@ namespace kestro {
 namespace {
 
 HRESULT CreateSystemTaskbar(ITaskbarList3** taskbar) {
-    return CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                            reinterpret_cast<void**>(taskbar));
+    return CreateComInstance(CLSID_TaskbarList, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                             reinterpret_cast<void**>(taskbar));
 }
 
 } // namespace
