@@ -360,11 +360,14 @@ void ScanDialog::CountRecovered(const ProgressEvent& event) {
     }
 }
 
-// The tool has gone through the disk: the bar, and with it the taskbar button, is full while the box
-// that tells the outcome waits for a user who may be elsewhere, whatever the last line before it
-// said (files the tool skipped leave the recovering pass short of its total).
+// The tool has gone through the disk: the taskbar button shows the run done, full, while the box that
+// tells the outcome waits for a user who may be elsewhere, whatever the last progress line said (files
+// the tool skipped leave the recovering pass short of its total). The dialog's own bar stays where
+// the tool's progress put it.
 void ScanDialog::ShowRunDone() {
-    MoveBar(kBarFull);
+    if (taskbarActive_ && SendMessageW(controls_->progressBar, PBM_GETPOS, 0, 0) != kBarFull) {
+        Application::Get().Taskbar().SetValue(kBarFull, kBarFull);
+    }
 }
 
 void ScanDialog::ShowNothingFound() {
