@@ -188,7 +188,8 @@ TEST(Dpi144Program, ScaledWindowAndTheCommandCopiedThroughTheMenu) {
 
     HWND menu = OpenMainMenu(program.Id(), main, 144);
     ASSERT_NE(menu, nullptr);
-    // From the bottom: "&About...", then "Copy winfr command".
+    // From the bottom: "&About...", "Advanced &options...", then "Copy winfr command".
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
