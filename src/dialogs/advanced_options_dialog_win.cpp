@@ -50,12 +50,11 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(HWND owner, const ToolOptions& opti
     OnCommand(IDCANCEL, [this](int) { Close(); });
     OnCommand(idRestoreDefaults, [this](int) { ShowOptions(ToolOptions{}); });
     for (std::size_t i = 0; i < c_.overwrite.size(); ++i) {
-        OnCommand(idOverwriteFirst + static_cast<int>(i),
-                  [this, i](int notifyCode) {
-                      if (notifyCode == BN_CLICKED) {
-                          ShowOverwrite(static_cast<Overwrite>(i));
-                      }
-                  });
+        OnCommand(idOverwriteFirst + static_cast<int>(i), [this, i](int notifyCode) {
+            if (notifyCode == BN_CLICKED) {
+                ShowOverwrite(static_cast<Overwrite>(i));
+            }
+        });
     }
 }
 
@@ -84,12 +83,12 @@ void AdvancedOptionsDialog::CreateOverwriteChoice() {
         const int row = static_cast<int>(i);
         // The arrow keys move within the group, which starts at its first button.
         const DWORD group = i == 0 ? WS_GROUP : 0;
-        c_.overwrite[i] = AddControl(*overwriteGroup_, {.className = WC_BUTTONW,
-                                                        .text = Widen(LoadText(kOverwriteTexts[i])),
-                                                        .style = WS_VISIBLE | BS_AUTORADIOBUTTON | group,
-                                                        .bounds = {kMargin, 20 + 22 * row,
-                                                                   kClientWidth - 4 * kMargin, kRowHeight},
-                                                        .id = idOverwriteFirst + row});
+        c_.overwrite[i] =
+            AddControl(*overwriteGroup_, {.className = WC_BUTTONW,
+                                          .text = Widen(LoadText(kOverwriteTexts[i])),
+                                          .style = WS_VISIBLE | BS_AUTORADIOBUTTON | group,
+                                          .bounds = {kMargin, 20 + 22 * row, kClientWidth - 4 * kMargin, kRowHeight},
+                                          .id = idOverwriteFirst + row});
     }
 }
 

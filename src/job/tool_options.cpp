@@ -77,8 +77,9 @@ std::vector<StoredOption> StoredToolOptions(const ToolOptions& options) {
         stored.emplace_back(flag.settingsKey, on ? std::optional<std::string>(ProfileBoolText(true)) : std::nullopt);
     }
     const bool atDefault = options.overwrite == Overwrite::KeepBoth;
-    stored.emplace_back(kOverwriteKey,
-                        atDefault ? std::nullopt : std::optional<std::string>(ChoiceOf(options.overwrite).settingsValue));
+    stored.emplace_back(kOverwriteKey, atDefault
+                                           ? std::nullopt
+                                           : std::optional<std::string>(ChoiceOf(options.overwrite).settingsValue));
     return stored;
 }
 

@@ -399,7 +399,8 @@ TEST(ArgumentString, ToolOptionsAddTheirSwitchesBeforeTheFiltersAndOverwriteRepl
         {"no primary stream", {.noPrimaryStream = true}, "C: D:\\Rescue /regular /o:b /a /e:*.mm1 /g /n *.jpg "},
         {"never overwrite", {.overwrite = Overwrite::Never}, "C: D:\\Rescue /regular /o:n /a /e:*.mm1 /n *.jpg "},
         {"always overwrite", {.overwrite = Overwrite::Always}, "C: D:\\Rescue /regular /o:a /a /e:*.mm1 /n *.jpg "},
-        {"all of them", {true, true, true, Overwrite::Never},
+        {"all of them",
+         {true, true, true, Overwrite::Never},
          "C: D:\\Rescue /regular /o:n /a /e:*.mm1 /u /k /g /n *.jpg "},
     };
     for (const auto& c : cases) {

@@ -89,8 +89,8 @@ std::vector<SystemCall>* systemCalls = nullptr;
 
 EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
     const std::string what = flags == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) ? "awake"
-                             : flags == ES_CONTINUOUS                       ? "sleep"
-                                                                            : "state " + std::to_string(flags);
+                             : flags == ES_CONTINUOUS                      ? "sleep"
+                                                                           : "state " + std::to_string(flags);
     systemCalls->push_back({what, GetCurrentThreadId(), nullptr});
     return ES_CONTINUOUS;
 }
@@ -98,7 +98,7 @@ EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
 BOOL WINAPI RecordFlash(PFLASHWINFO info) {
     const std::string what = info->dwFlags == (FLASHW_TRAY | FLASHW_TIMERNOFG) ? "flash"
                              : info->dwFlags == FLASHW_STOP                    ? "stop"
-                                                                               : "flash " + std::to_string(info->dwFlags);
+                                                            : "flash " + std::to_string(info->dwFlags);
     systemCalls->push_back({what, GetCurrentThreadId(), info->hwnd});
     return TRUE;
 }
@@ -378,7 +378,7 @@ struct EndingCase {
 };
 
 constexpr char kEndsByItself[] = "line Pass 1: Scanning and processing disk\nscan 0 30 10\nsleep 1500\nscan 40 100 30\n"
-                                "line Pass 2: Recovering files\nfiles 3\nline Progress: 100%\nexit 0\n";
+                                 "line Pass 2: Recovering files\nfiles 3\nline Progress: 100%\nexit 0\n";
 constexpr char kCrashes[] = "line Pass 1: Scanning and processing disk\nscan 0 30 10\nsleep 1500\ncrash\n";
 
 class RunEndingTest : public ClosingTest, public ::testing::WithParamInterface<EndingCase> {};

@@ -246,9 +246,12 @@ HWND OpenAdvancedOptions(const Program& program, HWND main) {
                : nullptr;
 }
 
-constexpr const wchar_t* kOptionCaptions[] = {L"Recover &undeleted files too (Recycle Bin)", L"Recover &system files",
-                                              L"Recover files without their primary &data stream", L"&Keep both",
-                                              L"&Never overwrite", L"&Always overwrite"};
+constexpr const wchar_t* kOptionCaptions[] = {L"Recover &undeleted files too (Recycle Bin)",
+                                              L"Recover &system files",
+                                              L"Recover files without their primary &data stream",
+                                              L"&Keep both",
+                                              L"&Never overwrite",
+                                              L"&Always overwrite"};
 
 // The check boxes and the overwrite choice as the dialog shows them: "1" for each ticked one, "0"
 // for each other, in the order of kOptionCaptions.
@@ -292,8 +295,8 @@ TEST(EndToEnd, TheAdvancedOptionsChangeTheCommandOnOkAndSurviveARestart) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(Shown(dialog), "000100");
         Screenshot(dialog, L"e2e-advanced-options.bmp");
-        Click(dialog, {L"Recover &undeleted files too (Recycle Bin)", L"Recover &system files", L"&Never overwrite",
-                       L"&OK"});
+        Click(dialog,
+              {L"Recover &undeleted files too (Recycle Bin)", L"Recover &system files", L"&Never overwrite", L"&OK"});
         ASSERT_TRUE(Closed(dialog));
         EXPECT_EQ(CopiedCommand(program, main), head + "/o:n /a /e:*.mm1 /u /k");
 
