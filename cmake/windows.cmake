@@ -38,13 +38,12 @@ target_link_libraries(refindor_win PUBLIC refindor_core comctl32 shell32 ole32 o
 # library, linked into the program and into every Windows test program.
 # The manifest names the processor architecture of the build (the common controls 6 it asks
 # for must match the process).
-set(KESTRO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 configure_file(${CMAKE_SOURCE_DIR}/resources/tarvask.manifest.in ${KESTRO_GENERATED_DIR}/tarvask.manifest @ONLY)
 add_library(refindor_res OBJECT ${CMAKE_SOURCE_DIR}/resources/tarvask.rc)
 target_include_directories(refindor_res PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources ${KESTRO_GENERATED_DIR})
 file(GLOB KESTRO_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/* ${CMAKE_SOURCE_DIR}/src/global/texts.def
     ${CMAKE_SOURCE_DIR}/src/global/translations/*.def)
-list(APPEND KESTRO_RES_FILES ${KESTRO_GENERATED_DIR}/tarvask.manifest)
+list(APPEND KESTRO_RES_FILES ${KESTRO_GENERATED_DIR}/tarvask.manifest ${KESTRO_GENERATED_DIR}/global/program_version.h)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/tarvask.rc PROPERTIES OBJECT_DEPENDS "${KESTRO_RES_FILES}")
 
 add_executable(Tarvask WIN32 ${CMAKE_SOURCE_DIR}/src/app/winmain_win.cpp $<TARGET_OBJECTS:refindor_res>)

@@ -2,6 +2,7 @@
 
 #include "global/application_win.h"
 #include "global/graphic_controls_win.h"
+#include "global/text.h"
 #include "global/texts.h"
 #include "global/winstr_win.h"
 #include "resource_ids.h"
@@ -75,7 +76,8 @@ AboutDialog::AboutDialog(HWND owner) {
 
     // Filled in when the dialog is shown.
     c.productName = AddLabel(*this, idProductName, "", 80, 62);
-    c.versionText = AddLabel(*this, idVersion, LoadText(IDS_ABOUT_VERSION), 80, 87);
+    c.versionText =
+        AddLabel(*this, idVersion, FormatText(LoadText(IDS_ABOUT_VERSION), {LoadText(IDS_VERSION_NUMBER)}), 80, 87);
     c.copyrightText = AddLabel(*this, idCopyright, LoadText(IDS_ABOUT_COPYRIGHT), 80, 112);
     c.emailText = AddLabel(*this, idEmail, LoadText(IDS_ABOUT_EMAIL), 80, 137);
     for (HWND label : {c.productName, c.versionText, c.copyrightText, c.emailText}) {
