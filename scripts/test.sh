@@ -5,7 +5,8 @@
 # and a short run of each fuzz target), then the Windows programs under Wine on
 # a private X display with Wine prefixes of their own: the 64-bit build always,
 # the 32-bit build too where this machine can run 32-bit programs. Both Windows
-# builds are always compiled. Exits non-zero when anything fails, and when no
+# builds are always compiled, the 64-bit one a second time by clang (its core
+# tests run under Wine too). Exits non-zero when anything fails, and when no
 # Windows test could run at all.
 #   KESTRO_WINE_ARCHS=64   test the 64-bit build only, even where 32-bit would run
 #   KESTRO_FUZZ_SECONDS=N  fuzz each target for N seconds (default 20)
@@ -29,6 +30,9 @@ build() { # preset, log name
     fi
 }
 
+# Seconds since the time given, for the steps whose cost is worth seeing.
+took() { echo "   ($(( $(date +%s) - $1 )) s)"; }
+
 status=0
 echo "== Function size and file length (scripts/complexity.sh)"
 scripts/complexity.sh || status=1
@@ -47,6 +51,10 @@ scripts/fuzz.sh "$fuzz_seconds" || status=1
 echo "== Windows builds (32-bit and 64-bit)"
 build win32 build-win32
 build win64 build-win64
+echo "== The 64-bit Windows build by the second compiler (clang and lld)"
+step=$(date +%s)
+build win64-clang build-win64-clang
+took "$step"
 
 start_private_display || exit 1
 tested=()
@@ -64,6 +72,17 @@ for arch in 64 32; do
     else
         tested+=("win$arch FAILED")
         status=1
+    fi
+    if [ "$arch" = 64 ]; then
+        echo "== Core tests of the clang build, under 64-bit Wine"
+        step=$(date +%s)
+        if ctest --preset win64-clang --timeout 600 --no-tests=error; then
+            tested+=("win64-clang core tests passed")
+        else
+            tested+=("win64-clang core tests FAILED")
+            status=1
+        fi
+        took "$step"
     fi
 done
 
