@@ -23,8 +23,9 @@ fi
 # header instead of the link time, and the zips' entries carry it as their date.
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
-# File names the compiler records (__FILE__ in the libraries' headers) become relative to the
-# tree, so the clone's path does not reach the program.
+# File names the compiler records are made relative to the tree: nothing in the stripped program
+# names a source file today, but one assertion or log line with __FILE__ would otherwise carry the
+# clone's path into it.
 path_flags="-ffile-prefix-map=$root/="
 builds="$root/build/release"
 dist="$root/dist"
