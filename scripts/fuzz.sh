@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a fixed time.
+# Builds the libFuzzer targets with clang and runs each for a fixed time, as many
+# at once as there are processors.
 # Usage: scripts/fuzz.sh [SECONDS]   (per target; default 60)
 # The committed seeds in fuzz/corpus/<target> are read, never written: what a
 # run finds goes to the build folder. Exits non-zero when a target crashes,
@@ -29,19 +30,32 @@ if ! { CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelW
 fi
 
 mkdir -p "$logs" "$build/fuzz-artifacts"
-passed=0
-failed=0
-for t in "${targets[@]}"; do
-    work="$build/fuzz-corpus/$t"
+rm -f "$logs"/*.rc
+# One fuzzer per processor at a time: each is single-threaded.
+run_target() {
+    local t=$1 work="$build/fuzz-corpus/$1"
     mkdir -p "$work"
-    log="$logs/$t.log"
     # A hard limit beyond the run time, in case the fuzzer itself stops answering.
     timeout -k 10 $((seconds + 120)) "$build/fuzz/${t}_fuzzer" "$work" "$root/fuzz/corpus/$t" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$build/fuzz-artifacts/$t-" >"$log" 2>&1
-    rc=$?
+        -artifact_prefix="$build/fuzz-artifacts/$t-" >"$logs/$t.log" 2>&1
+    echo $? >"$logs/$t.rc"
+}
+for t in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do
+        wait -n
+    done
+    run_target "$t" &
+done
+wait
+
+passed=0
+failed=0
+for t in "${targets[@]}"; do
+    log="$logs/$t.log"
+    rc=$(cat "$logs/$t.rc" 2>/dev/null || echo "?")
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-    if [ "$rc" -eq 0 ] && ! grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|UndefinedBehaviorSanitizer)|runtime error:' "$log"; then
+    if [ "$rc" = 0 ] && ! grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|UndefinedBehaviorSanitizer)|runtime error:' "$log"; then
         printf 'fuzz: %-13s ok      %s runs in %s s\n' "$t" "${runs:-?}" "$seconds"
         passed=$((passed + 1))
     else

@@ -6,8 +6,9 @@
 # a private X display with Wine prefixes of their own: the 64-bit build always,
 # the 32-bit build too where this machine can run 32-bit programs. Both Windows
 # builds are always compiled, the 64-bit one a second time by clang (its core
-# tests run under Wine too). Last, the release is made twice from clean clones of
-# the last commit, which must give the same bytes. Exits non-zero when anything
+# tests run under Wine too), and clang-tidy analyses src/ with that build's
+# flags. Last, the release is made twice from clean clones of the last commit,
+# which must give the same bytes. Exits non-zero when anything
 # fails, and when no Windows test could run at all.
 #   KESTRO_WINE_ARCHS=64   test the 64-bit build only, even where 32-bit would run
 #   KESTRO_FUZZ_SECONDS=N  fuzz each target for N seconds (default 20)
@@ -103,6 +104,10 @@ build win64 build-win64
 echo "== The 64-bit Windows build by the second compiler (clang and lld)"
 step=$(date +%s)
 build win64-clang build-win64-clang
+took "$step"
+echo "== Static analysis of src/ (scripts/tidy.sh: clang-tidy with the checks in .clang-tidy)"
+step=$(date +%s)
+scripts/tidy.sh || status=1
 took "$step"
 
 start_private_display || exit 1

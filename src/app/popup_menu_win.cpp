@@ -112,7 +112,7 @@ struct SkinnedPopupMenu::Impl {
     void PrepareFont(HWND owner);
     void MeasureItem(MEASUREITEMSTRUCT& measure) const;
     void DrawItem(const DRAWITEMSTRUCT& draw) const;
-    void DrawCaption(HDC dc, const Entry& entry, const RECT& text, bool selected, UINT state) const;
+    void DrawCaption(HDC dc, const Entry& entry, const RECT& area, bool selected, UINT state) const;
     LRESULT MenuChar(wchar_t key) const;
     int HighlightedItem() const;
     void DrawBorder(HWND hwnd, HDC given) const;
@@ -338,7 +338,7 @@ LRESULT CALLBACK SkinnedPopupMenu::Impl::CallWndProc(int code, WPARAM wParam, LP
 
 thread_local SkinnedPopupMenu::Impl* SkinnedPopupMenu::Impl::tracking = nullptr;
 
-SkinnedPopupMenu::SkinnedPopupMenu(std::vector<PopupItem> items) : impl_(std::make_unique<Impl>()) {
+SkinnedPopupMenu::SkinnedPopupMenu(const std::vector<PopupItem>& items) : impl_(std::make_unique<Impl>()) {
     impl_->menu.reset(CreatePopupMenu());
     for (const PopupItem& item : items) {
         if (!item.visible) {
@@ -402,7 +402,7 @@ int SkinnedPopupMenu::Run(HWND owner, POINT screenPoint, const RECT* keyboardAvo
 int SkinnedPopupMenu::Track(HWND ownerWindow, POINT screenPoint, const RECT* keyboardAvoid) {
     TPMPARAMS params{};
     params.cbSize = sizeof(params);
-    UINT flags = TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON;
+    UINT flags = TPM_RETURNCMD | TPM_RIGHTBUTTON; // left- and top-aligned: both flags are 0
     if (keyboardAvoid != nullptr) {
         params.rcExclude = *keyboardAvoid;
         // A menu opened from the keyboard starts with its first item selected, as the menu

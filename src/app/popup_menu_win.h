@@ -16,7 +16,7 @@ struct PopupItem {
 
 class SkinnedPopupMenu {
 public:
-    explicit SkinnedPopupMenu(std::vector<PopupItem> items);
+    explicit SkinnedPopupMenu(const std::vector<PopupItem>& items);
     ~SkinnedPopupMenu();
     // Opens the menu with its top-left corner at a screen point and runs it
     // modally; returns the chosen item's id, 0 when dismissed.

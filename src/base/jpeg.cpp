@@ -18,7 +18,9 @@ struct ErrorManager {
 
 void ErrorExit(j_common_ptr info) {
     auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    std::longjmp(manager->jump, 1);
+    // libjpeg reports errors through this call and expects it not to return; C code cannot be
+    // unwound by an exception, so the jump is the only way back.
+    std::longjmp(manager->jump, 1); // NOLINT(cert-err52-cpp)
 }
 
 void SilentMessage(j_common_ptr) {}
@@ -31,7 +33,7 @@ bool DecodeInto(const unsigned char* data, std::size_t size, std::uint32_t* (*gr
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = ErrorExit;
     errors.base.output_message = SilentMessage;
-    if (setjmp(errors.jump) != 0) {
+    if (setjmp(errors.jump) != 0) { // NOLINT(cert-err52-cpp): where ErrorExit comes back to
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -58,7 +60,7 @@ bool DecodeInto(const unsigned char* data, std::size_t size, std::uint32_t* (*gr
         jpeg_read_scanlines(&info, row, 1);
         std::uint32_t* out = pixels + static_cast<std::size_t>(y) * info.output_width;
         for (JDIMENSION x = 0; x < info.output_width; ++x) {
-            const JSAMPLE* rgb = row[0] + 3 * x;
+            const JSAMPLE* rgb = row[0] + std::size_t{3} * x;
             out[x] = (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | std::uint32_t{rgb[2]};
         }
     }

@@ -28,7 +28,7 @@ std::string ProfileIntegerText(std::int32_t value);
 
 // Five keys of at most 2047 characters fit many times over; anything larger
 // is not a settings file of ours, and the profile functions would load all of it.
-constexpr std::uint64_t kMaxSettingsFileSize = 1024 * 1024;
+constexpr std::uint64_t kMaxSettingsFileSize = std::uint64_t{1024} * 1024;
 
 enum class SettingsFileKind {
     Ansi,    // 8-bit text in the system code page, as earlier versions wrote it

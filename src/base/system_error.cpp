@@ -7,8 +7,8 @@
 namespace kestro {
 
 SystemError::SystemError(TextId text, std::uint32_t code) noexcept : text_(text), code_(code), what_{} {
-    std::snprintf(what_, sizeof(what_), "system error %lu (text %d)", static_cast<unsigned long>(code),
-                  static_cast<int>(text));
+    (void)std::snprintf(what_, sizeof(what_), "system error %lu (text %d)", static_cast<unsigned long>(code),
+                        static_cast<int>(text));
 }
 
 std::string SystemError::Words() const {

@@ -12,7 +12,7 @@
 namespace kestro {
 
 enum TextId : int {
-#define KESTRO_TEXT(name, id, text) name = id,
+#define KESTRO_TEXT(name, id, text) name = (id),
 #include "base/texts.def"
 #undef KESTRO_TEXT
 };

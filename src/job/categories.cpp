@@ -35,6 +35,7 @@ const std::string kHints[kCategoryCount] = {
     ".mpeg, .mpg, .mp4, .dat, .avi, .mov, .asf, .wmv, .3gp, .ra, .rm, .mkv, .flv, .f4v, .rmvb, .webm, .qsv, .m3u8",
     ".aac, .cda, .wav, .aiff,  .mp3, .mid, .wma, .vqf, .ogg, .arm, .ape, .flac, .m4a",
     ".xhtml, .htm, .html, .mht, .mhtml, .asp, .aspx, .lab",
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one hint, too long for one line
     ".7z, .ace, .arc, .arj, .cab, .car, .dar, .exe, .iso, .jar, .package, .pkg, .rar, .rpm, .sh, .tar, .taz, .tgz, "
     ".zip. .zoo, .zz",
 };

@@ -59,14 +59,14 @@ void AddOwnAddresses(std::vector<std::string>& names) {
             if (address != nullptr && address->sa_family == AF_INET) {
                 const auto* bytes =
                     reinterpret_cast<const unsigned char*>(&reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
-                std::snprintf(text, sizeof(text), "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+                (void)std::snprintf(text, sizeof(text), "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
             } else if (address != nullptr && address->sa_family == AF_INET6) {
                 const auto* bytes =
                     reinterpret_cast<const unsigned char*>(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
-                std::snprintf(text, sizeof(text), "%x:%x:%x:%x:%x:%x:%x:%x", bytes[0] << 8 | bytes[1],
-                              bytes[2] << 8 | bytes[3], bytes[4] << 8 | bytes[5], bytes[6] << 8 | bytes[7],
-                              bytes[8] << 8 | bytes[9], bytes[10] << 8 | bytes[11], bytes[12] << 8 | bytes[13],
-                              bytes[14] << 8 | bytes[15]);
+                (void)std::snprintf(text, sizeof(text), "%x:%x:%x:%x:%x:%x:%x:%x", bytes[0] << 8 | bytes[1],
+                                    bytes[2] << 8 | bytes[3], bytes[4] << 8 | bytes[5], bytes[6] << 8 | bytes[7],
+                                    bytes[8] << 8 | bytes[9], bytes[10] << 8 | bytes[11], bytes[12] << 8 | bytes[13],
+                                    bytes[14] << 8 | bytes[15]);
             }
             if (text[0] != '\0') {
                 names.emplace_back(text);

@@ -45,7 +45,7 @@ DriveInfo QueryDrive(char letter) {
     info.label = Narrow(std::wstring(label).substr(0, 32));
     info.fileSystem = Narrow(std::wstring(fileSystem).substr(0, 32));
     char hex[9];
-    std::snprintf(hex, sizeof(hex), "%08lX", static_cast<unsigned long>(serial));
+    (void)std::snprintf(hex, sizeof(hex), "%08lX", static_cast<unsigned long>(serial));
     info.serial = hex;
     ULARGE_INTEGER available{};
     ULARGE_INTEGER total{};

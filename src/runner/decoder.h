@@ -64,7 +64,7 @@ public:
 
     // Longest line handed over in one piece. Nothing the tool prints comes near it; it only
     // bounds the memory that output without any line end could take.
-    static constexpr std::size_t kMaxLineBytes = 256 * 1024;
+    static constexpr std::size_t kMaxLineBytes = std::size_t{256} * 1024;
 
     // The most bytes looked at to tell the encoding of a line: a UTF-16 line of the tool ends well
     // within it, and holding no more keeps the delay and the memory small.

@@ -148,8 +148,8 @@ constexpr unsigned LetterPair(unsigned char first, unsigned char second) {
 }
 
 // For each pair of letters, the phrases that begin with it.
-constexpr std::array<unsigned, 32 * 32> kPhrasesStartingWith = [] {
-    std::array<unsigned, 32 * 32> table{};
+constexpr std::array<unsigned, std::size_t{32} * 32> kPhrasesStartingWith = [] {
+    std::array<unsigned, std::size_t{32} * 32> table{};
     for (const PhraseText& p : kPhrases) {
         table[LetterPair(static_cast<unsigned char>(p.lowered[0]), static_cast<unsigned char>(p.lowered[1]))] |=
             p.phrase;

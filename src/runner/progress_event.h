@@ -63,7 +63,10 @@ public:
         }
         return *this;
     }
-    EventText& operator=(std::string_view text) { return assign(text); }
+    EventText& operator=(std::string_view text) {
+        assign(text);
+        return *this;
+    }
     ~EventText() = default;
 
     EventText& assign(std::string_view text) {

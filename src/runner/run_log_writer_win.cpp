@@ -122,8 +122,8 @@ private:
     bool full_ = false;
 };
 
-void WriteLog(const std::shared_ptr<RunLogWriter::State>& state, std::wstring folder, std::wstring fileName,
-              std::uint64_t maxBytes) {
+void WriteLog(const std::shared_ptr<RunLogWriter::State>& state, const std::wstring& folder,
+              const std::wstring& fileName, std::uint64_t maxBytes) {
     std::wstring path;
     UniqueHandle created = CreateLogFile(folder, fileName, path);
     {
@@ -166,7 +166,7 @@ RunLogWriter::RunLogWriter(std::wstring folder, std::wstring fileName, std::stri
     try {
         std::thread([state = state_, folder = std::move(folder), fileName = std::move(fileName), maxBytes]() mutable noexcept {
             try {
-                WriteLog(state, std::move(folder), std::move(fileName), maxBytes);
+                WriteLog(state, folder, fileName, maxBytes);
             } catch (...) {
                 SwallowedFailure("RunLogWriter: the writing thread");
                 std::lock_guard lock(state->mutex);

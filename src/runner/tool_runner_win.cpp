@@ -410,7 +410,7 @@ ToolRunner::~ToolRunner() {
     impl_->Stop();
 }
 
-void ToolRunner::Start(HWND notify, std::string arguments) {
+void ToolRunner::Start(HWND notify, const std::string& arguments) {
     Impl& d = *impl_;
     d.running = true;
     d.notify = notify;

@@ -29,7 +29,7 @@ public:
     // events are posted to notify. The run counts as running from here until Stop, also when the
     // start fails: Stop is what ends it. Throws SystemError: which step failed, and the system's
     // error number.
-    void Start(HWND notify, std::string arguments);
+    void Start(HWND notify, const std::string& arguments);
     // Ends the run, stopping a tool that still runs; nothing when no run is running. Never throws.
     void Stop() noexcept;
     bool IsRunning() const noexcept;

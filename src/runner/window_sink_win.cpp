@@ -18,7 +18,7 @@ WindowPostSink::WindowPostSink(const HWND& window)
     : window_(window), mailbox_(std::make_shared<ProgressMailbox>()) {}
 
 void WindowPostSink::Post(std::unique_ptr<ProgressEvent> event) {
-    const HWND window = window_;
+    HWND window = window_;
     if (!ReachableWindow(window)) {
         return;
     }
@@ -40,7 +40,7 @@ bool WindowPostSink::RetryWake() {
     if (!mailbox_->NeedsWake()) {
         return true;
     }
-    const HWND window = window_;
+    HWND window = window_;
     if (!ReachableWindow(window)) {
         mailbox_->Clear();
         return true;
@@ -76,7 +76,7 @@ bool WindowPostSink::Wake(HWND window) {
         mailbox_->WakeFailed();
         return false;
     }
-    ticket.release(); // the window owns it now
+    (void)ticket.release(); // the window owns it now
     return true;
 }
 

@@ -165,7 +165,7 @@ void ShowPercentOn(HWND bar, const Form& form) {
     auto state = std::make_unique<PercentBar>();
     state->form = &form;
     if (SetWindowSubclass(bar, &PercentBarProc, kPercentSubclass, reinterpret_cast<DWORD_PTR>(state.get()))) {
-        state.release(); // freed when the bar is destroyed
+        (void)state.release(); // freed when the bar is destroyed
     }
 }
 
