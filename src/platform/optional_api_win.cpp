@@ -126,4 +126,16 @@ GetAdaptersAddressesFunction GetAdaptersAddressesFn() {
     return function;
 }
 
+const AccessibilityFunctions& Accessibility() {
+    static const AccessibilityFunctions functions = [] {
+        AccessibilityFunctions f;
+        HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll");
+        f.resultFromObject = Lookup<decltype(f.resultFromObject)>(oleacc, "LresultFromObject");
+        f.createStandardObject = Lookup<decltype(f.createStandardObject)>(oleacc, "CreateStdAccessibleObject");
+        f.objectFromWindow = Lookup<decltype(f.objectFromWindow)>(oleacc, "AccessibleObjectFromWindow");
+        return f;
+    }();
+    return functions;
+}
+
 } // namespace kestro
