@@ -292,12 +292,14 @@ TEST(OptionalApi, UxThemeIsLoadedFromTheSystemFolder) {
     EXPECT_EQ(FolderOf(L"uxtheme.dll"), SystemFolder());
 }
 
-// Nor are the network libraries behind the checks for shares of this computer.
-TEST(OptionalApi, TheNetworkLibrariesAreLoadedFromTheSystemFolder) {
+// Nor are the network libraries behind the checks for shares of this computer, nor Active
+// Accessibility's.
+TEST(OptionalApi, TheNetworkAndAccessibilityLibrariesAreLoadedFromTheSystemFolder) {
     EXPECT_TRUE(kestro::NetShare().Available());
     EXPECT_NE(kestro::WNetGetConnectionFn(), nullptr);
     EXPECT_NE(kestro::GetAdaptersAddressesFn(), nullptr);
-    for (const wchar_t* module : {L"netapi32.dll", L"mpr.dll", L"iphlpapi.dll"}) {
+    EXPECT_TRUE(kestro::Accessibility().Available());
+    for (const wchar_t* module : {L"netapi32.dll", L"mpr.dll", L"iphlpapi.dll", L"oleacc.dll"}) {
         EXPECT_EQ(FolderOf(module), SystemFolder()) << std::filesystem::path(module).string();
     }
 }
