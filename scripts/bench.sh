@@ -82,7 +82,7 @@ measure_windows() {
     local tools
     if [ -d "$win/tools/bench/CMakeFiles" ]; then
         step bench-tools-build cmake --build "$win" --target bench-driver bench-pipe-baseline bench-minimal-window \
-            bench-event-queue -j"$jobs"
+            bench-same-controls-window bench-event-queue -j"$jobs"
         tools="$win/bin"
     else
         step bench-tools-build bash -c "cmake -S '$root/tools/bench' -B '$win/bench-tools' \
@@ -100,11 +100,11 @@ measure_windows() {
     local wine_rows="$steplogs/wine.tsv"
     rm -f "$wine_rows"
     # Wine's helper processes keep inherited pipes open: output goes to a file, never into a pipe.
-    timeout -k 10 600 "$root/scripts/wine.sh" run "$arch" "$tools/bench-driver.exe" \
+    timeout -k 10 1500 "$root/scripts/wine.sh" run "$arch" "$tools/bench-driver.exe" \
         --program "Z:$win/bin/Tarvask.exe" --tool "Z:$win/bin/winfr.exe" \
         --baseline "Z:$tools/bench-pipe-baseline.exe" --window "Z:$tools/bench-minimal-window.exe" \
-        --work 'D:\kestro-bench' --out "Z:$wine_rows" \
-        --runs 5 --startups 5 --idle-seconds 10 --flood-lines 200000 >"$steplogs/driver.log" 2>&1 </dev/null
+        --controls "Z:$tools/bench-same-controls-window.exe" --work 'D:\kestro-bench' --out "Z:$wine_rows" \
+        --runs 9 --startups 9 --idle-seconds 10 --flood-lines 200000 >"$steplogs/driver.log" 2>&1 </dev/null
     if [ -x "$tools/bench-event-queue.exe" ]; then
         timeout -k 10 300 "$root/scripts/wine.sh" run "$arch" "$tools/bench-event-queue.exe" \
             'D:\kestro-bench' "Z:$steplogs/event-queue.tsv" 200000 >"$steplogs/event-queue.log" 2>&1 </dev/null || true

@@ -13,7 +13,9 @@ cache_dir="${KESTRO_CACHE:-$HOME/.cache/kestro-refindor}"
 tarball=$(ls "$cache_dir"/libjpeg-turbo-src/libjpeg-turbo_*.orig.tar.gz 2>/dev/null | head -n 1 || true)
 [ -n "$tarball" ] || { echo "build-libjpeg: source tarball missing; run scripts/setup.sh" >&2; exit 1; }
 version=$(basename "$tarball" | sed 's/libjpeg-turbo_\(.*\)\.orig\.tar\.gz/\1/')
-prefix="$cache_dir/libjpeg-turbo-mingw-$arch-$version"
+# Built small: the program decodes two small pictures, so the SIMD code would only add to what every
+# start maps, and each function in a section of its own lets the linker drop what is never called.
+prefix="$cache_dir/libjpeg-turbo-mingw-$arch-$version-small"
 if [ -f "$prefix/lib/libjpeg.a" ] && [ -f "$prefix/include/jpeglib.h" ]; then
     echo "$prefix"
     exit 0
@@ -22,12 +24,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 tar -xzf "$tarball" -C "$work"
 src=$(ls -d "$work"/libjpeg-turbo-*/ | head -n 1)
-simd=OFF
-command -v nasm >/dev/null 2>&1 && simd=ON
 cmake -S "$src" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=$simd \
-    -DCMAKE_ASM_NASM_COMPILER=nasm >"$work/configure.log" 2>&1 \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF \
+    -DCMAKE_C_FLAGS_RELEASE="-Os -DNDEBUG -ffunction-sections -fdata-sections" >"$work/configure.log" 2>&1 \
     || { tail -n 30 "$work/configure.log" >&2; echo "build-libjpeg: configure failed" >&2; exit 1; }
 cmake --build "$work/build" --target jpeg-static -j"$(nproc)" >"$work/build.log" 2>&1 \
     || { tail -n 30 "$work/build.log" >&2; echo "build-libjpeg: build failed" >&2; exit 1; }

@@ -5,8 +5,10 @@
 # decides), Xvfb and the tools the tests use,
 # GoogleTest and Google Benchmark, libjpeg-turbo (native) and the libjpeg-turbo
 # source package that the Windows build compiles, pmccabe for the function-size
-# check, and for the language tests a Chinese and Japanese font and the German and
-# English locales. Idempotent: a second run only
+# check, clang with lld and clang-tidy (the fuzz targets, the second Windows
+# compiler and the static analyser), zip for the release, and for the language
+# tests a Chinese and Japanese font and the German and English locales.
+# Idempotent: a second run only
 # checks. Needs root (or sudo) the first time.
 set -euo pipefail
 
@@ -29,9 +31,9 @@ packages=(
     wine wine64 wine32:i386 fonts-wine
     xvfb xauth xdotool x11-apps x11-utils imagemagick
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libjpeg62-turbo-dev dpkg-dev nasm
-    clang libclang-rt-14-dev llvm
-    pmccabe
+    libjpeg62-turbo-dev dpkg-dev
+    clang clang-tidy libclang-rt-14-dev llvm lld
+    pmccabe zip unzip file
     locales fonts-wqy-microhei
 )
 

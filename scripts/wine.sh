@@ -24,7 +24,7 @@ loader_of() {
 
 # Whether ARCH is allowed by KESTRO_WINE_ARCHS and its loader really starts.
 can_run() {
-    local arch=$1 loader out
+    local arch=$1 loader out rc
     loader=$(loader_of "$arch") || return 2
     local allowed=" ${KESTRO_WINE_ARCHS:-32 64} "
     allowed=${allowed//,/ }
@@ -36,12 +36,22 @@ can_run() {
         echo "$loader is not installed"
         return 1
     fi
-    # Asking the loader for its version starts it without a prefix or a server.
-    if ! out=$(timeout 60 "$loader" --version 2>&1 </dev/null); then
-        echo "this machine cannot run Wine's ${arch}-bit loader: $(printf '%s' "$out" | head -n 1 | sed 's/^.*: //')"
-        return 1
+    # Asking the loader for its version starts it without a prefix or a server. bash starts it, not
+    # timeout itself: where the kernel refuses the loader's format, timeout's execvp hands the
+    # binary to /bin/sh as a script, and all that says is the shell's `"(" unexpected`.
+    out=$(timeout 60 bash -c 'exec "$0" --version' "$loader" 2>&1 </dev/null)
+    rc=$?
+    if [ "$rc" -eq 0 ]; then
+        return 0
     fi
-    return 0
+    if [[ "$out" == *"Exec format error"* || "$out" == *"Syntax error"* ]]; then
+        echo "the kernel refuses ${arch}-bit programs: Exec format error"
+    elif [ "$rc" -eq 124 ]; then
+        echo "Wine's ${arch}-bit loader did not answer within 60 s"
+    else
+        echo "this machine cannot run Wine's ${arch}-bit loader: $(printf '%s' "$out" | head -n 1 | sed 's/^.*: //')"
+    fi
+    return 1
 }
 
 command=${1:-}

@@ -431,7 +431,8 @@ void MainWindow::BindGraphics() {
 }
 
 void MainWindow::AcceptFolderDrops(HWND edit) {
-    DragAcceptFiles(edit, TRUE);
+    // What DragAcceptFiles does, without loading the shell for it: most starts see no drop.
+    SetWindowLongPtrW(edit, GWL_EXSTYLE, GetWindowLongPtrW(edit, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     // Explorer runs with less privilege than this program: let its drops through.
     AllowMessageFrom(edit, WM_DROPFILES);
     AllowMessageFrom(edit, WM_COPYDATA);

@@ -6,9 +6,11 @@
 #include <optional>
 #include <stdexcept>
 
+#include "base/paths.h"
 #include "base/settings_values.h"
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
+#include "platform/optional_api_win.h"
 #include "platform/winstr_win.h"
 #include "ui/application_win.h"
 
@@ -19,8 +21,60 @@ namespace {
 constexpr wchar_t kSection[] = L"Options";
 
 struct CoTaskMemDeleter {
-    void operator()(void* p) const noexcept { CoTaskMemFree(p); }
+    void operator()(void* p) const noexcept { FreeComMemory(p); }
 };
+
+// The application-data folder as the registry keeps it for the shell (User Shell Folders, with
+// its environment variables expanded): reading it needs no shell32, which most starts of the
+// program have no other use for. Empty when it is not there as a full path.
+std::wstring RegisteredAppDataFolder() {
+    wchar_t raw[MAX_PATH] = {};
+    DWORD size = sizeof(raw);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                     L"AppData", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, raw,
+                     &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    wchar_t expanded[MAX_PATH] = {};
+    const DWORD length = ExpandEnvironmentStringsW(raw, expanded, MAX_PATH);
+    if (length == 0 || length > MAX_PATH || !IsFullPath(Narrow(expanded))) {
+        return {};
+    }
+    return expanded;
+}
+
+// The application-data folder as the shell tells it (CSIDL_APPDATA).
+std::wstring ShellAppDataFolder() {
+    const ShellFunctions& shell = ShellApi();
+    LPITEMIDLIST rawList = nullptr;
+    if (shell.getSpecialFolderLocation == nullptr || shell.getPathFromIdList == nullptr ||
+        FAILED(shell.getSpecialFolderLocation(Application::Get().Handle(), CSIDL_APPDATA, &rawList)) ||
+        rawList == nullptr) {
+        return {};
+    }
+    const std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter> list(rawList);
+    wchar_t path[MAX_PATH] = {};
+    if (!shell.getPathFromIdList(list.get(), path) || path[0] == L'\0') {
+        return {};
+    }
+    return path;
+}
+
+// folder and every missing folder above it; true when folder is there afterwards.
+bool CreateFolderTree(const std::wstring& folder) {
+    if (folder.empty() || DirectoryExists(Narrow(folder))) {
+        return !folder.empty();
+    }
+    std::wstring parent = folder;
+    while (!parent.empty() && (parent.back() == L'\\' || parent.back() == L'/')) {
+        parent.pop_back();
+    }
+    const std::size_t separator = parent.find_last_of(L"\\/");
+    if (separator != std::wstring::npos && separator > 2) {
+        CreateFolderTree(parent.substr(0, separator));
+    }
+    return CreateDirectoryW(folder.c_str(), nullptr) != FALSE || DirectoryExists(Narrow(folder));
+}
 
 struct FileContent {
     SettingsFileKind kind;
@@ -140,14 +194,11 @@ std::string ReadText(const std::wstring& file, const wchar_t* key) {
 } // namespace
 
 std::string GetAppDataFolder() {
-    LPITEMIDLIST rawList = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(Application::Get().Handle(), CSIDL_APPDATA, &rawList)) ||
-        rawList == nullptr) {
-        return {};
+    std::wstring path = RegisteredAppDataFolder();
+    if (path.empty()) {
+        path = ShellAppDataFolder();
     }
-    const std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter> list(rawList);
-    wchar_t path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(list.get(), path) || path[0] == L'\0') {
+    if (path.empty()) {
         return {};
     }
     std::string folder = Narrow(path);
@@ -168,9 +219,7 @@ std::string SettingsFile(const std::string& appDataFolder) {
             folder.push_back(L'\\');
         }
         folder += L"Kestro\\Refindor\\";
-        if (!DirectoryExists(Narrow(folder))) {
-            SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-        }
+        CreateFolderTree(folder);
         // Whatever the creation reported (a half-created tree, a file in the
         // way), only a folder that is there now will do.
         if (DirectoryExists(Narrow(folder))) {

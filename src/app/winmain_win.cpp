@@ -2,7 +2,6 @@
 // and the message loop until the main window closes.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include "app/main_window_win.h"
 #include "app/settings_win.h"
@@ -15,7 +14,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // not imported, so that a system without it still starts and shows the version warning.
     kestro::RestrictDllSearchToSystemFolder();
     SetErrorMode(SEM_FAILCRITICALERRORS);
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 
@@ -34,8 +32,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         exitCode = app.Run();
         app.SetMainForm(nullptr);
     }
-    if (SUCCEEDED(com)) {
-        CoUninitialize();
-    }
+    // COM was started on this thread when first needed (the taskbar's progress, a web page, the
+    // folder picker), and every object of it is gone with the main window.
+    kestro::EndCom();
     return exitCode;
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/program_version.h"
+
 namespace kestro {
 
 enum TextId : int {

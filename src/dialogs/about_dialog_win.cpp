@@ -2,6 +2,7 @@
 
 #include <oleacc.h>
 
+#include "base/text.h"
 #include "base/texts.h"
 #include "platform/winstr_win.h"
 #include "ui/application_win.h"
@@ -81,7 +82,8 @@ AboutDialog::AboutDialog(HWND owner) {
 
     // Filled in when the dialog is shown.
     c.productName = AddLabel(*this, idProductName, "", 80, 62);
-    c.versionText = AddLabel(*this, idVersion, LoadText(IDS_ABOUT_VERSION), 80, 87);
+    c.versionText =
+        AddLabel(*this, idVersion, FormatText(LoadText(IDS_ABOUT_VERSION), {LoadText(IDS_VERSION_NUMBER)}), 80, 87);
     c.copyrightText = AddLabel(*this, idCopyright, LoadText(IDS_ABOUT_COPYRIGHT), 80, 112);
     c.emailText = AddLabel(*this, idEmail, LoadText(IDS_ABOUT_EMAIL), 80, 137);
     for (HWND label : {c.productName, c.versionText, c.copyrightText, c.emailText}) {

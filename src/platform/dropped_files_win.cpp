@@ -2,18 +2,20 @@
 
 #include "base/paths.h"
 #include "platform/winstr_win.h"
+#include "platform/optional_api_win.h"
 
 namespace kestro {
 
 namespace {
 
 std::wstring FirstDroppedPath(HDROP drop) {
-    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) {
+    const auto query = ShellApi().dragQueryFile;
+    if (query == nullptr || query(drop, 0xFFFFFFFF, nullptr, 0) == 0) {
         return {};
     }
-    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    const UINT length = query(drop, 0, nullptr, 0);
     std::wstring path(length + 1, L'\0');
-    DragQueryFileW(drop, 0, path.data(), length + 1);
+    query(drop, 0, path.data(), length + 1);
     path.resize(length);
     return path;
 }
@@ -22,7 +24,9 @@ std::wstring FirstDroppedPath(HDROP drop) {
 
 std::string DroppedFolder(HDROP drop) {
     const std::wstring path = FirstDroppedPath(drop);
-    DragFinish(drop);
+    if (ShellApi().dragFinish != nullptr) {
+        ShellApi().dragFinish(drop);
+    }
     const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return {};

@@ -8,6 +8,7 @@
 #include "base/paths.h"
 #include "platform/handles_win.h"
 #include "platform/winstr_win.h"
+#include "platform/optional_api_win.h"
 
 namespace kestro {
 
@@ -61,11 +62,13 @@ std::string ExecutableFolder() {
 ToolFolderFacts SystemToolFolderFacts() {
     ToolFolderFacts facts;
     PWSTR localAppData = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &localAppData)) &&
+    const auto knownFolder = ShellApi().getKnownFolderPath;
+    if (knownFolder != nullptr &&
+        SUCCEEDED(knownFolder(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &localAppData)) &&
         localAppData != nullptr) {
         facts.localAppData = Narrow(localAppData);
     }
-    CoTaskMemFree(localAppData);
+    FreeComMemory(localAppData);
     // GetWindowsDirectory may name a folder of the user's own on a terminal server.
     facts.windowsFolder = SystemFolder([](wchar_t* b, UINT n) { return GetSystemWindowsDirectoryW(b, n); });
     facts.systemFolder = SystemFolder([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });

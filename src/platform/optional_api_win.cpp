@@ -120,6 +120,89 @@ GetConnectionFunction WNetGetConnectionFn() {
     return function;
 }
 
+const ShellFunctions& ShellApi() {
+    static const ShellFunctions functions = [] {
+        ShellFunctions f;
+        HMODULE shell32 = LoadSystemLibrary(L"shell32.dll");
+        f.dragQueryFile = Lookup<decltype(f.dragQueryFile)>(shell32, "DragQueryFileW");
+        f.dragFinish = Lookup<decltype(f.dragFinish)>(shell32, "DragFinish");
+        f.browseForFolder = Lookup<decltype(f.browseForFolder)>(shell32, "SHBrowseForFolderW");
+        f.getDesktopFolder = Lookup<decltype(f.getDesktopFolder)>(shell32, "SHGetDesktopFolder");
+        f.getKnownFolderPath = Lookup<decltype(f.getKnownFolderPath)>(shell32, "SHGetKnownFolderPath");
+        f.getMalloc = Lookup<decltype(f.getMalloc)>(shell32, "SHGetMalloc");
+        f.getPathFromIdListEx = Lookup<decltype(f.getPathFromIdListEx)>(shell32, "SHGetPathFromIDListEx");
+        f.getPathFromIdList = Lookup<decltype(f.getPathFromIdList)>(shell32, "SHGetPathFromIDListW");
+        f.getSpecialFolderLocation =
+            Lookup<decltype(f.getSpecialFolderLocation)>(shell32, "SHGetSpecialFolderLocation");
+        f.shellExecute = Lookup<decltype(f.shellExecute)>(shell32, "ShellExecuteW");
+        return f;
+    }();
+    return functions;
+}
+
+const ComFunctions& ComApi() {
+    static const ComFunctions functions = [] {
+        ComFunctions f;
+        HMODULE ole32 = LoadSystemLibrary(L"ole32.dll");
+        f.createInstance = Lookup<decltype(f.createInstance)>(ole32, "CoCreateInstance");
+        f.initialize = Lookup<decltype(f.initialize)>(ole32, "CoInitializeEx");
+        f.uninitialize = Lookup<decltype(f.uninitialize)>(ole32, "CoUninitialize");
+        f.taskMemFree = Lookup<decltype(f.taskMemFree)>(ole32, "CoTaskMemFree");
+        return f;
+    }();
+    return functions;
+}
+
+const AutomationFunctions& AutomationApi() {
+    static const AutomationFunctions functions = [] {
+        AutomationFunctions f;
+        HMODULE oleaut32 = LoadSystemLibrary(L"oleaut32.dll");
+        f.allocString = Lookup<decltype(f.allocString)>(oleaut32, "SysAllocStringLen");
+        f.freeString = Lookup<decltype(f.freeString)>(oleaut32, "SysFreeString");
+        f.clearVariant = Lookup<decltype(f.clearVariant)>(oleaut32, "VariantClear");
+        return f;
+    }();
+    return functions;
+}
+
+namespace {
+// Whether UseCom started COM on this process's GUI thread, which EndCom then ends.
+bool comStarted = false;
+bool comTried = false;
+} // namespace
+
+bool UseCom() {
+    if (!comTried) {
+        comTried = true;
+        const ComFunctions& com = ComApi();
+        comStarted = com.initialize != nullptr &&
+                     SUCCEEDED(com.initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    }
+    // A thread where something else started COM already (RPC_E_CHANGED_MODE aside) can use it too.
+    return comStarted || ComApi().initialize != nullptr;
+}
+
+void EndCom() {
+    if (comStarted && ComApi().uninitialize != nullptr) {
+        ComApi().uninitialize();
+    }
+    comStarted = false;
+    comTried = false;
+}
+
+HRESULT CreateComInstance(const CLSID& clsid, DWORD context, const IID& iid, void** object) {
+    if (!UseCom() || ComApi().createInstance == nullptr) {
+        return E_NOINTERFACE;
+    }
+    return ComApi().createInstance(clsid, nullptr, context, iid, object);
+}
+
+void FreeComMemory(void* memory) noexcept {
+    if (memory != nullptr && ComApi().taskMemFree != nullptr) {
+        ComApi().taskMemFree(memory);
+    }
+}
+
 GetAdaptersAddressesFunction GetAdaptersAddressesFn() {
     static const auto function =
         Lookup<GetAdaptersAddressesFunction>(LoadSystemLibrary(L"iphlpapi.dll"), "GetAdaptersAddresses");

@@ -6,6 +6,9 @@
 // Each function is looked up once; a missing one is null, and its caller carries on without it.
 // Every such look-up of the program is in this module.
 #include <windows.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shlobj.h>
 #include <uxtheme.h>
 
 namespace kestro {
@@ -68,6 +71,51 @@ GetConnectionFunction WNetGetConnectionFn();
 using GetAdaptersAddressesFunction = ULONG(WINAPI*)(ULONG family, ULONG flags, PVOID reserved, PVOID addresses,
                                                     PULONG size);
 GetAdaptersAddressesFunction GetAdaptersAddressesFn();
+
+// shell32, ole32 and oleaut32 are big, and most starts of the program never need them: they serve
+// a folder picked, a web page opened, a file dropped, the taskbar's progress. So they are loaded
+// when first used, from the system folder, and the program starts without them. A member is null
+// where its DLL or the function is missing.
+struct ShellFunctions {
+    decltype(&::DragQueryFileW) dragQueryFile = nullptr;
+    decltype(&::DragFinish) dragFinish = nullptr;
+    decltype(&::SHBrowseForFolderW) browseForFolder = nullptr;
+    decltype(&::SHGetDesktopFolder) getDesktopFolder = nullptr;
+    decltype(&::SHGetKnownFolderPath) getKnownFolderPath = nullptr;
+    decltype(&::SHGetMalloc) getMalloc = nullptr;
+    decltype(&::SHGetPathFromIDListEx) getPathFromIdListEx = nullptr;
+    decltype(&::SHGetPathFromIDListW) getPathFromIdList = nullptr;
+    decltype(&::SHGetSpecialFolderLocation) getSpecialFolderLocation = nullptr;
+    decltype(&::ShellExecuteW) shellExecute = nullptr;
+};
+const ShellFunctions& ShellApi();
+
+struct ComFunctions {
+    decltype(&::CoCreateInstance) createInstance = nullptr;
+    decltype(&::CoInitializeEx) initialize = nullptr;
+    decltype(&::CoUninitialize) uninitialize = nullptr;
+    decltype(&::CoTaskMemFree) taskMemFree = nullptr;
+};
+const ComFunctions& ComApi();
+
+struct AutomationFunctions {
+    decltype(&::SysAllocStringLen) allocString = nullptr;
+    decltype(&::SysFreeString) freeString = nullptr;
+    decltype(&::VariantClear) clearVariant = nullptr;
+    bool Available() const noexcept { return allocString != nullptr && freeString != nullptr && clearVariant != nullptr; }
+};
+const AutomationFunctions& AutomationApi();
+
+// COM for the GUI thread, started the first time something needs it; false where it cannot be.
+// Call it from the GUI thread only.
+bool UseCom();
+// Ends what UseCom started; the program calls it once, at its end, after every COM object is gone.
+void EndCom();
+
+// CoCreateInstance through UseCom; E_NOINTERFACE where COM cannot be had.
+HRESULT CreateComInstance(const CLSID& clsid, DWORD context, const IID& iid, void** object);
+// CoTaskMemFree; nothing for null.
+void FreeComMemory(void* memory) noexcept;
 
 // What answers screen readers (Active Accessibility), from oleacc.dll, which is not among the known
 // DLLs. Its types are written out so that this header needs no <oleacc.h>.

@@ -9,6 +9,7 @@
 #include <cwctype>
 
 #include "platform/handles_win.h"
+#include "platform/optional_api_win.h"
 
 namespace kestro {
 
@@ -17,18 +18,19 @@ namespace {
 // SID_STopLevelBrowser: the service under which a shell view's browser offers itself.
 constexpr GUID kTopLevelBrowser = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
 
+// A VARIANT, cleared by oleaut32 (loaded before any is made: see DesktopShellLauncher::Launch).
 class Variant {
 public:
-    Variant() noexcept { VariantInit(&value_); }
-    ~Variant() { VariantClear(&value_); }
+    Variant() noexcept : value_{} { value_.vt = VT_EMPTY; }
+    ~Variant() { AutomationApi().clearVariant(&value_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     VARIANT& Get() noexcept { return value_; }
 
     // False when the text could not be allocated.
     bool SetText(const std::wstring& text) noexcept {
-        VariantClear(&value_);
-        value_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        AutomationApi().clearVariant(&value_);
+        value_.bstrVal = AutomationApi().allocString(text.data(), static_cast<UINT>(text.size()));
         if (value_.bstrVal == nullptr) {
             return false;
         }
@@ -36,7 +38,7 @@ public:
         return true;
     }
     void SetNumber(LONG number) noexcept {
-        VariantClear(&value_);
+        AutomationApi().clearVariant(&value_);
         value_.vt = VT_I4;
         value_.lVal = number;
     }
@@ -53,8 +55,8 @@ template <class T> bool QueryInto(IUnknown* from, const IID& iid, ComPtr<T>& to)
 ComPtr<IShellDispatch2> DesktopShell() {
     ComPtr<IShellDispatch2> none;
     ComPtr<IShellWindows> windows;
-    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                reinterpret_cast<void**>(windows.Put()))) ||
+    if (FAILED(CreateComInstance(CLSID_ShellWindows, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                 reinterpret_cast<void**>(windows.Put()))) ||
         !windows) {
         return none;
     }
@@ -104,11 +106,15 @@ ComPtr<IShellDispatch2> DesktopShell() {
 } // namespace
 
 bool DesktopShellLauncher::Launch(HWND, const std::wstring& verb, const std::wstring& file) {
+    const AutomationFunctions& automation = AutomationApi();
+    if (!automation.Available()) {
+        return false;
+    }
     ComPtr<IShellDispatch2> shell = DesktopShell();
     if (!shell) {
         return false;
     }
-    BSTR target = SysAllocStringLen(file.data(), static_cast<UINT>(file.size()));
+    BSTR target = automation.allocString(file.data(), static_cast<UINT>(file.size()));
     if (target == nullptr) {
         return false;
     }
@@ -126,13 +132,17 @@ bool DesktopShellLauncher::Launch(HWND, const std::wstring& verb, const std::wst
         }
         launched = SUCCEEDED(shell->ShellExecute(target, arguments.Get(), folder.Get(), operation.Get(), show.Get()));
     }
-    SysFreeString(target);
+    automation.freeString(target);
     return launched;
 }
 
 bool DirectShellLauncher::Launch(HWND owner, const std::wstring& verb, const std::wstring& file) {
     // The result is not examined: the shell shows its own message when it cannot open the file.
-    ShellExecuteW(owner, verb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOW);
+    const auto shellExecute = ShellApi().shellExecute;
+    if (shellExecute == nullptr) {
+        return false;
+    }
+    shellExecute(owner, verb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOW);
     return true;
 }
 

@@ -4,14 +4,15 @@
 
 #include "base/failures.h"
 #include "platform/message_filter_win.h"
+#include "platform/optional_api_win.h"
 
 namespace kestro {
 
 namespace {
 
 HRESULT CreateSystemTaskbar(ITaskbarList3** taskbar) {
-    return CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                            reinterpret_cast<void**>(taskbar));
+    return CreateComInstance(CLSID_TaskbarList, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                             reinterpret_cast<void**>(taskbar));
 }
 
 } // namespace

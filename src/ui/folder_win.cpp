@@ -11,6 +11,7 @@
 #include "ui/application_win.h"
 #include "ui/disabled_windows_win.h"
 #include "ui/subclass_win.h"
+#include "platform/optional_api_win.h"
 
 namespace kestro {
 
@@ -61,7 +62,8 @@ void ParseRoot(HWND owner, const std::wstring& root, ItemList& list) {
         return;
     }
     ComPtr<IShellFolder> desktop;
-    if (SUCCEEDED(SHGetDesktopFolder(desktop.Put())) && desktop) {
+    const auto getDesktop = ShellApi().getDesktopFolder;
+    if (getDesktop != nullptr && SUCCEEDED(getDesktop(desktop.Put())) && desktop) {
         std::wstring name = root;
         desktop->ParseDisplayName(owner, nullptr, name.data(), nullptr, &list.list, nullptr);
     }
@@ -87,7 +89,7 @@ LPITEMIDLIST Browse(BROWSEINFOW& info, HWND owner) {
     OtherWindowsDisabled others(owner);
     info.lParam = reinterpret_cast<LPARAM>(&others);
     const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
+    LPITEMIDLIST chosen = ShellApi().browseForFolder(&info);
     SetErrorMode(previousMode);
     others.EnableAgain();
     ActivateAgain(previous);
@@ -100,8 +102,10 @@ bool SelectFolder(const std::string& title, const std::wstring& root, std::strin
     if (!DirectoryExists(folder)) {
         folder.clear();
     }
+    const ShellFunctions& shell = ShellApi();
     ComPtr<IMalloc> allocator;
-    if (FAILED(SHGetMalloc(allocator.Put())) || !allocator) {
+    if (!UseCom() || shell.getMalloc == nullptr || shell.browseForFolder == nullptr ||
+        shell.getPathFromIdList == nullptr || FAILED(shell.getMalloc(allocator.Put())) || !allocator) {
         return false;
     }
     // Room for long paths; the dialog itself writes at most MAX_PATH characters into it.
@@ -128,8 +132,9 @@ bool SelectFolder(const std::string& title, const std::wstring& root, std::strin
 
     const bool result = chosen.list != nullptr;
     if (result) {
-        if (!SHGetPathFromIDListEx(chosen.list, buffer, static_cast<DWORD>(kBufferChars), GPFIDL_DEFAULT)) {
-            SHGetPathFromIDListW(chosen.list, buffer);
+        if (shell.getPathFromIdListEx == nullptr ||
+            !shell.getPathFromIdListEx(chosen.list, buffer, static_cast<DWORD>(kBufferChars), GPFIDL_DEFAULT)) {
+            shell.getPathFromIdList(chosen.list, buffer);
         }
         folder = Narrow(buffer);
     }

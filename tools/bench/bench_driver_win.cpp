@@ -1,19 +1,21 @@
 // Drives Tarvask.exe from outside, as a user would, and measures it against floor programs run
-// in the same session: the pipe baseline (the tool's output read and thrown away) and a minimal
-// window program linked the same way. Figures:
-//  - a flood of files-recovered lines: time from the Start click to the Scanning dialog closing,
-//    against the pipe baseline's run of the same simulator; meanwhile WM_NULL round trips to the
-//    dialog (SendMessageTimeout) every 10 ms, their 99th percentile; the program's peak working
-//    set and CPU time;
-//  - idle cost: CPU time of the program over a stretch in which the tool prints nothing, next to
-//    the minimal window's over the same stretch;
+// in the same session: the pipe baseline (the tool's output read and thrown away), a window with
+// the main window's standard controls and nothing else, and an empty window, all linked the same
+// way. Figures:
 //  - start-up: process creation to WaitForInputIdle with the main window shown, against the
-//    minimal window program; file sizes.
+//    same-controls window (and the empty one, for information); the peak working set then;
+//  - a flood of files-recovered lines: time from the Start click to the Scanning dialog closing,
+//    against the pipe baseline's run of the same simulator, in alternating pairs; the CPU time of
+//    both per thousand lines; meanwhile WM_NULL round trips to the dialog (SendMessageTimeout)
+//    every 10 ms, their 99th percentile;
+//  - growth: the working set over a long run of two million lines;
+//  - idle cost: CPU time of the program over a stretch in which the tool prints nothing, next to
+//    the empty window's over the same stretch; file sizes.
 //
 // Usage: bench-driver.exe --program TARVASK_EXE --tool WINFR_EXE --baseline PIPE_BASELINE_EXE
-//          --window MINIMAL_WINDOW_EXE --work FOLDER --out FILE
+//          --window EMPTY_WINDOW_EXE --controls SAME_CONTROLS_WINDOW_EXE --work FOLDER --out FILE
 //          [--runs 3] [--startups 5] [--idle-seconds 10] [--flood-lines 200000]
-//          [--only startup,flood,idle,size]
+//          [--only startup,flood,growth,idle,size]
 // FOLDER must be on another drive than C: (the program's first source drive). FILE receives one
 // tab-separated row per figure: figure, value, baseline, ratio, target, holds, note.
 //
@@ -37,6 +39,9 @@ void Driver::Run() {
     }
     if (o_.Takes(L"flood")) {
         Floods();
+    }
+    if (o_.Takes(L"growth")) {
+        Growth();
     }
     if (o_.Takes(L"idle")) {
         Idle();
@@ -74,45 +79,53 @@ namespace {
 using benchdriver::Options;
 using benchdriver::Row;
 
+// One option: its name and where its value goes (text or a count of at least one).
+struct OptionSlot {
+    const wchar_t* name;
+    std::wstring Options::*text;
+    int Options::*count;
+};
+
+bool SetOption(Options& o, const std::wstring& name, const std::wstring& value) {
+    static const OptionSlot slots[] = {
+        {L"--program", &Options::program, nullptr},   {L"--tool", &Options::tool, nullptr},
+        {L"--baseline", &Options::baseline, nullptr}, {L"--window", &Options::window, nullptr},
+        {L"--controls", &Options::controls, nullptr}, {L"--work", &Options::work, nullptr},
+        {L"--out", &Options::out, nullptr},           {L"--only", &Options::only, nullptr},
+        {L"--runs", nullptr, &Options::runs},         {L"--startups", nullptr, &Options::startups},
+        {L"--idle-seconds", nullptr, &Options::idleSeconds},
+    };
+    if (name == L"--flood-lines") {
+        o.floodLines = std::max(1L, static_cast<long>(_wtoi(value.c_str())));
+        return true;
+    }
+    for (const OptionSlot& slot : slots) {
+        if (name != slot.name) {
+            continue;
+        }
+        if (slot.text != nullptr) {
+            o.*slot.text = value;
+        } else {
+            o.*slot.count = std::max(1, _wtoi(value.c_str()));
+        }
+        return true;
+    }
+    return false;
+}
+
 bool ParseOptions(Options& o) {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr) {
         return false;
     }
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::wstring name = argv[i];
-        const std::wstring value = argv[i + 1];
-        if (name == L"--program") {
-            o.program = value;
-        } else if (name == L"--tool") {
-            o.tool = value;
-        } else if (name == L"--baseline") {
-            o.baseline = value;
-        } else if (name == L"--window") {
-            o.window = value;
-        } else if (name == L"--work") {
-            o.work = value;
-        } else if (name == L"--out") {
-            o.out = value;
-        } else if (name == L"--runs") {
-            o.runs = std::max(1, _wtoi(value.c_str()));
-        } else if (name == L"--startups") {
-            o.startups = std::max(1, _wtoi(value.c_str()));
-        } else if (name == L"--idle-seconds") {
-            o.idleSeconds = std::max(1, _wtoi(value.c_str()));
-        } else if (name == L"--only") {
-            o.only = value;
-        } else if (name == L"--flood-lines") {
-            o.floodLines = std::max(1L, static_cast<long>(_wtoi(value.c_str())));
-        } else {
-            LocalFree(argv);
-            return false;
-        }
+    bool known = true;
+    for (int i = 1; known && i + 1 < argc; i += 2) {
+        known = SetOption(o, argv[i], argv[i + 1]);
     }
     LocalFree(argv);
-    return !o.program.empty() && !o.tool.empty() && !o.baseline.empty() && !o.window.empty() && !o.work.empty() &&
-           !o.out.empty();
+    return known && !o.program.empty() && !o.tool.empty() && !o.baseline.empty() && !o.window.empty() &&
+           !o.controls.empty() && !o.work.empty() && !o.out.empty();
 }
 
 } // namespace
@@ -120,9 +133,9 @@ bool ParseOptions(Options& o) {
 int wmain() {
     Options options;
     if (!ParseOptions(options)) {
-        std::fprintf(stderr, "usage: bench-driver --program EXE --tool EXE --baseline EXE --window EXE --work FOLDER "
-                             "--out FILE [--runs N] [--startups N] [--idle-seconds N] [--flood-lines N] "
-                             "[--only startup,flood,idle,size]\n");
+        std::fprintf(stderr, "usage: bench-driver --program EXE --tool EXE --baseline EXE --window EXE --controls EXE "
+                             "--work FOLDER --out FILE [--runs N] [--startups N] [--idle-seconds N] "
+                             "[--flood-lines N] [--only startup,flood,growth,idle,size]\n");
         return 2;
     }
     benchdriver::Driver driver(options);

@@ -14,21 +14,25 @@ namespace benchdriver {
 constexpr wchar_t kMainClass[] = L"Kestro Refindor Made by Kestro Software";
 constexpr wchar_t kDialogClass[] = L"KestroScanDialog";
 constexpr wchar_t kMinimalClass[] = L"Kestro Bench Minimal Window";
+constexpr wchar_t kSameControlsClass[] = L"Kestro Bench Same Controls Window";
 constexpr wchar_t kTitle[] = L"Kestro Refindor";
 
 // The targets.
-constexpr double kStartUpRatio = 1.4;  // start-up to input idle, against the minimal window
-constexpr double kFloodRatio = 1.15;   // a flood, Start to dialog closed, against the pipe baseline
-constexpr double kLatencyP99Ms = 16;   // WM_NULL round trip to the dialog during the flood: one frame
-constexpr double kBeyondMinimalMb = 5; // peak working set beyond the minimal window's
+constexpr double kStartUpRatio = 1.2;        // start-up to input idle, against the same-controls window
+constexpr double kFloodRatio = 1.15;         // a flood, Start to dialog closed, against the pipe baseline
+constexpr double kLatencyP99Ms = 16;         // WM_NULL round trip to the dialog during the flood: one frame
+constexpr double kBeyondSameControlsMb = 2;  // peak working set beyond the same-controls window's
+constexpr double kGrowthMb = 1;              // working set growth over a long run
+constexpr long kGrowthLines = 2000000;       // the long run: a deep scan of a big disk in miniature
+constexpr long kGrowthCheckpointLines = 10000; // ... measured from this many lines on
 
 struct Options {
-    std::wstring program, tool, baseline, window, work, out;
+    std::wstring program, tool, baseline, window, controls, work, out;
     int runs = 3;
     int startups = 5;
     int idleSeconds = 10;
     long floodLines = 200000;
-    // The measurements to take (startup, flood, idle, size); empty: all of them.
+    // The measurements to take (startup, flood, growth, idle, size); empty: all of them.
     std::wstring only;
     bool Takes(const wchar_t* name) const {
         return only.empty() || (L"," + only + L",").find(L"," + std::wstring(name) + L",") != std::wstring::npos;
@@ -64,7 +68,7 @@ template <class Pred> bool WaitFor(Pred pred, double timeoutMs, DWORD everyMs = 
 
 // A visible top-level window of the process with that class (and title, when given), or null.
 HWND FindTopLevel(DWORD process, const wchar_t* className, const wchar_t* title = nullptr);
-// A child window of parent with that class and text, or null.
+// A child window of parent with that class and text (any text when null), or null.
 HWND FindChild(HWND parent, const wchar_t* className, const wchar_t* text);
 
 // Wine answers GetProcessTimes for another process with the caller's own times, so CPU time
@@ -76,6 +80,7 @@ int FindUnixProcess(const std::wstring& exe);
 // of 1/100 s on Linux), from the system elsewhere (unixPid 0).
 double CpuMs(int unixPid, HANDLE process);
 double PeakWorkingSetMb(HANDLE process);
+double WorkingSetMb(HANDLE process);
 double FileKb(const std::wstring& path);
 
 // A started program; ended (politely, then by force) when the object goes.
@@ -113,10 +118,10 @@ private:
                   double& cpuBeforeMs);
 
     void StartUps();
-    // The minimal window's peak working set once it waits for input: from the start-ups, or from
-    // starts of its own when they were not measured.
-    double MinimalPeakMb();
+    void StartUpRows(const std::vector<double>& program, const std::vector<double>& controls,
+                     const std::vector<double>& minimal);
     void Sizes();
+    void Growth();
 
     struct FloodResult {
         double ms = 0;
@@ -125,14 +130,15 @@ private:
         double peakMb = 0;
     };
     void Floods();
-    bool BaselineFlood(int run, double& ms, std::string& failure);
+    void FloodCpuRow(const std::vector<double>& program, const std::vector<double>& baseline);
+    bool BaselineFlood(int run, double& ms, double& cpuMs, std::string& failure);
     bool ProgramFlood(int run, FloodResult& r, std::string& failure);
 
     void Idle();
 
     Options o_;
     std::vector<Row> rows_;
-    double minimalPeakMb_ = 0;
+    double controlsPeakMb_ = 0;
     double idlePeakMb_ = 0;
 };
 

@@ -112,7 +112,7 @@ BOOL CALLBACK FindChildProc(HWND hwnd, LPARAM param) {
     GetClassNameW(hwnd, name, 128);
     wchar_t text[256] = {};
     GetWindowTextW(hwnd, text, 256);
-    if (lstrcmpiW(name, search->className) == 0 && lstrcmpW(text, search->text) == 0) {
+    if (lstrcmpiW(name, search->className) == 0 && (search->text == nullptr || lstrcmpW(text, search->text) == 0)) {
         search->found = hwnd;
         return FALSE;
     }
@@ -233,13 +233,25 @@ double CpuMs(int unixPid, HANDLE process) {
            10.0;
 }
 
-double PeakWorkingSetMb(HANDLE process) {
+namespace {
+
+double WorkingSetOf(HANDLE process, bool peak) {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof(counters);
     if (!GetProcessMemoryInfo(process, &counters, sizeof(counters))) {
         return -1;
     }
-    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+    return static_cast<double>(peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+} // namespace
+
+double PeakWorkingSetMb(HANDLE process) {
+    return WorkingSetOf(process, true);
+}
+
+double WorkingSetMb(HANDLE process) {
+    return WorkingSetOf(process, false);
 }
 
 double FileKb(const std::wstring& path) {
