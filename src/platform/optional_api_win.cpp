@@ -148,6 +148,7 @@ const ComFunctions& ComApi() {
         f.initialize = Lookup<decltype(f.initialize)>(ole32, "CoInitializeEx");
         f.uninitialize = Lookup<decltype(f.uninitialize)>(ole32, "CoUninitialize");
         f.taskMemFree = Lookup<decltype(f.taskMemFree)>(ole32, "CoTaskMemFree");
+        f.disconnectObject = Lookup<decltype(f.disconnectObject)>(ole32, "CoDisconnectObject");
         return f;
     }();
     return functions;

@@ -95,6 +95,7 @@ struct ComFunctions {
     decltype(&::CoInitializeEx) initialize = nullptr;
     decltype(&::CoUninitialize) uninitialize = nullptr;
     decltype(&::CoTaskMemFree) taskMemFree = nullptr;
+    decltype(&::CoDisconnectObject) disconnectObject = nullptr;
 };
 const ComFunctions& ComApi();
 

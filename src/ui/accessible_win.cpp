@@ -82,9 +82,13 @@ long ChildIdOf(const VARIANT& child) noexcept {
     return child.vt == VT_I4 ? child.lVal : -1;
 }
 
+void EmptyVariant(VARIANT* v) noexcept {
+    *v = VARIANT{};
+    v->vt = VT_EMPTY;
+}
+
 VARIANT ChildIdVariant(long id) noexcept {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v{};
     v.vt = VT_I4;
     v.lVal = id;
     return v;
@@ -98,7 +102,11 @@ HRESULT ReturnText(const std::wstring& text, BSTR* result) noexcept {
     if (text.empty()) {
         return S_FALSE;
     }
-    *result = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    const AutomationFunctions& oleaut = AutomationApi();
+    if (oleaut.allocString == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    *result = oleaut.allocString(text.data(), static_cast<UINT>(text.size()));
     return *result != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -123,7 +131,7 @@ ComPtr<IAccessible> ObjectOfWindow(HWND window, LONG objectId) {
 
 LRESULT AnswerGetObject(IAccessible* object, WPARAM wParam) noexcept {
     const AccessibilityFunctions& oleacc = Accessibility();
-    if (object == nullptr || oleacc.resultFromObject == nullptr) {
+    if (object == nullptr || oleacc.resultFromObject == nullptr || !UseCom()) {
         return 0;
     }
     const LRESULT result = oleacc.resultFromObject(IID_IAccessible, wParam, object);

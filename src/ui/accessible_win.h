@@ -55,6 +55,8 @@ private:
 // it was given leaves none but those that their windows keep.
 long LiveAccessibleObjects() noexcept;
 
+// An empty VARIANT, as VariantInit makes it (which oleaut32 would have to be loaded for).
+void EmptyVariant(VARIANT* v) noexcept;
 // The child id a VARIANT carries (VT_I4), or -1 for anything else.
 long ChildIdOf(const VARIANT& child) noexcept;
 VARIANT ChildIdVariant(long id) noexcept;
@@ -65,7 +67,8 @@ HRESULT ReturnText(const std::wstring& text, BSTR* result) noexcept;
 ComPtr<IAccessible> StandardObject(HWND window, LONG objectId);
 // A window's object as clients get it (AccessibleObjectFromWindow), or null.
 ComPtr<IAccessible> ObjectOfWindow(HWND window, LONG objectId);
-// The answer to WM_GETOBJECT that hands object to the client; 0 where that cannot be done.
+// The answer to WM_GETOBJECT that hands object to the client; 0 where that cannot be done. Starts
+// COM on the calling thread, the window's (the GUI thread), where it has not been started yet.
 LRESULT AnswerGetObject(IAccessible* object, WPARAM wParam) noexcept;
 // Whether a WM_GETOBJECT asks for the client area's object.
 bool AsksForClient(LPARAM objectId) noexcept;

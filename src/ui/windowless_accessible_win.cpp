@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/failures.h"
+#include "platform/optional_api_win.h"
 #include "platform/winstr_win.h"
 #include "ui/container_win.h"
 #include "ui/graphic_controls_win.h"
@@ -39,7 +40,7 @@ HWND ChildHolding(HWND parent, HWND window) {
 }
 
 HRESULT ReturnEmpty(VARIANT* result) {
-    VariantInit(result);
+    EmptyVariant(result);
     return S_FALSE;
 }
 
@@ -99,7 +100,9 @@ void WindowlessAccessible::Disconnect() noexcept {
     standard_.Reset();
     // Clients in other programs that still hold the object learn at once that it is gone, and
     // their references no longer keep it alive.
-    CoDisconnectObject(static_cast<IAccessible*>(this), 0);
+    if (ComApi().disconnectObject != nullptr) {
+        ComApi().disconnectObject(static_cast<IAccessible*>(this), 0);
+    }
 }
 
 WindowlessAccessible::Target WindowlessAccessible::Resolve(const VARIANT& child) const {
@@ -136,7 +139,7 @@ ComPtr<IAccessible> WindowlessAccessible::Delegate(const Target& target) const {
 // A child window is an object of its own (its window object, as the system's client gives it); a
 // windowless control is a child id of this object.
 HRESULT WindowlessAccessible::ChildVariant(const AccessibleChild& child, long id, VARIANT* result) const {
-    VariantInit(result);
+    EmptyVariant(result);
     if (child.graphic != nullptr) {
         *result = ChildIdVariant(id);
         return S_OK;
@@ -330,7 +333,7 @@ HRESULT WindowlessAccessible::get_accFocus(VARIANT* child) {
         if (child == nullptr) {
             return E_POINTER;
         }
-        VariantInit(child);
+        EmptyVariant(child);
         return container_ == nullptr ? RPC_E_DISCONNECTED : Focused(child);
     });
 }
@@ -400,7 +403,7 @@ HRESULT WindowlessAccessible::accNavigate(long direction, VARIANT start, VARIANT
         if (end == nullptr) {
             return E_POINTER;
         }
-        VariantInit(end);
+        EmptyVariant(end);
         const Target target = Resolve(start);
         if (!target.valid) {
             return E_INVALIDARG;
@@ -443,7 +446,7 @@ HRESULT WindowlessAccessible::accHitTest(long x, long y, VARIANT* child) {
         if (child == nullptr) {
             return E_POINTER;
         }
-        VariantInit(child);
+        EmptyVariant(child);
         if (container_ == nullptr) {
             return RPC_E_DISCONNECTED;
         }

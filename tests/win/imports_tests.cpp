@@ -250,6 +250,11 @@ TEST(ProgramImports, ThisArchitecturesProgramImportsOnlyKnownSystemDlls) {
     const std::filesystem::path program = ExeFolder() / L"Tarvask.exe";
     ASSERT_TRUE(std::filesystem::exists(program)) << program.string();
     ExpectOnlyKnownDlls(program, kOwnMachine);
+    // The big ones, and those behind screen readers, come when first needed (optional_api_win).
+    const Imports imports = ReadImports(program);
+    for (const char* later : {"shell32.dll", "ole32.dll", "oleaut32.dll", "oleacc.dll"}) {
+        EXPECT_EQ(std::find(imports.dlls.begin(), imports.dlls.end(), later), imports.dlls.end()) << later;
+    }
 }
 
 TEST(ProgramImports, TheOtherArchitecturesProgramImportsOnlyKnownSystemDlls) {
