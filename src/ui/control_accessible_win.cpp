@@ -154,7 +154,7 @@ void SetAccessibleName(HWND control, const std::string& name) {
     const std::wstring text = Widen(name);
     const auto adjust = [&text](HWND window) {
         AccessibleAdjustments adjustments;
-        adjustments.name = [text] { return text; };
+        adjustments.name = [text] { return std::wstring(text); }; // a copy for each asking
         AdjustAccessible(window, std::move(adjustments));
     };
     adjust(control);
