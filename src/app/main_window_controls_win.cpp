@@ -3,12 +3,15 @@
 #include "app/main_window_win.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "resource_ids.h"
+#include "base/text.h"
 #include "job/categories.h"
 #include "platform/message_filter_win.h"
 #include "platform/winstr_win.h"
 #include "ui/application_win.h"
+#include "ui/control_accessible_win.h"
 #include "ui/control_state_win.h"
 #include "ui/hover_image_win.h"
 #include "ui/link_label_win.h"
@@ -82,6 +85,35 @@ void MainWindow::CreateControls() {
     // The filter groups come next in the keyboard order; they are made when first needed.
     CreateMenuControls(panel);
     SetHints();
+    DescribeForScreenReaders();
+}
+
+// The windowless controls that do something take the focus, in the keyboard order where they
+// stand: the title band's links before the first row, the menu button before Start. The title
+// picture and the program icon do what the subtitle does, as the menu picture does what "Menu"
+// does. The edits and combo boxes are named after their labels, also where the label is a check
+// box or does not stand directly before them.
+void MainWindow::DescribeForScreenReaders() {
+    c_.titleLabel->SetAccessibleRole(ROLE_SYSTEM_LINK);
+    c_.subtitleLabel->SetAccessibleRole(ROLE_SYSTEM_LINK);
+    c_.titleBanner->SetPartOf(c_.subtitleLabel.get());
+    c_.productIcon->SetPartOf(c_.subtitleLabel.get());
+    const std::array<GraphicControl*, 4> titleBand{c_.titleLabel.get(), c_.subtitleLabel.get(), c_.updateIcon.get(),
+                                                   c_.updateLink.get()};
+    for (GraphicControl* control : titleBand) {
+        control->SetPlaceBefore(c_.sourceCombo);
+    }
+    c_.menuLabel->SetAccessibleRole(ROLE_SYSTEM_BUTTONMENU);
+    c_.menuImage->SetPartOf(c_.menuLabel.get());
+    c_.menuLabel->SetPlaceBefore(c_.startButton);
+    NameAfter(c_.sourceCombo, IDS_SOURCE_DRIVE);
+    NameAfter(c_.modeCombo, IDS_RECOVERY_MODE);
+    NameAfter(c_.destinationEdit, IDS_SAVE_TO);
+    NameAfter(c_.sourceFolderEdit, IDS_SOURCE_FOLDER_CHECK);
+}
+
+void MainWindow::NameAfter(HWND control, TextId caption) {
+    SetAccessibleName(control, NameOfCaption(LoadText(caption)));
 }
 
 void MainWindow::CreateTitleBand() {
@@ -150,7 +182,8 @@ void MainWindow::CreateSourceRow(Container& panel) {
     SendMessageW(c_.modeCombo, CB_SETCURSEL, 0, 0);
 }
 
-// The button comes before the edit in keyboard order.
+// The button comes before the edit in keyboard order, and the label directly before the edit, where
+// screen readers look for the edit's name.
 void MainWindow::CreateDestinationRow(Container& panel) {
     c_.destinationRow = std::make_unique<Container>(this);
     c_.destinationRow->CreatePanel(panel, 8, 39, 433, 34);
@@ -160,12 +193,12 @@ void MainWindow::CreateDestinationRow(Container& panel) {
                                             .style = kButton,
                                             .bounds = {350, 0, 80, 23},
                                             .id = idDestinationButton});
+    c_.destinationLabel = AddLabel(row, Caption(IDS_SAVE_TO), 0, 5, idStatic + 3);
     c_.destinationEdit = AddControl(row, {.className = WC_EDITW,
                                           .style = kEdit,
                                           .exStyle = WS_EX_CLIENTEDGE,
                                           .bounds = {51, 2, 278, 20},
                                           .id = idDestinationEdit});
-    c_.destinationLabel = AddLabel(row, Caption(IDS_SAVE_TO), 0, 5, idStatic + 3);
 }
 
 void MainWindow::CreateSourceFolderRow(Container& panel) {
@@ -239,6 +272,9 @@ void MainWindow::EnsureFilterGroups() {
     }
     SetHint(c_.wildcardEdit, LoadText(IDS_HINT_WILDCARD));
     SetHint(c_.customTypesEdit, LoadText(IDS_HINT_CUSTOM_TYPES));
+    NameAfter(c_.fileNameEdit, IDS_FILE_NAME_LABEL);
+    NameAfter(c_.wildcardEdit, IDS_WILDCARD_LABEL);
+    NameAfter(c_.customTypesEdit, IDS_CUSTOM_TYPES_CHECK);
     for (std::size_t i = 0; i < kCategoryCount; ++i) {
         SetHint(c_.categoryChecks[i], CategoryHint(static_cast<Category>(i)));
     }
@@ -390,6 +426,8 @@ void MainWindow::BindGraphics() {
     c_.updateLink->OnClick = call(&MainWindow::OpenUpdatePage);
     c_.menuImage->OnClick = call(&MainWindow::ShowMenu);
     c_.menuLabel->OnClick = call(&MainWindow::ShowMenu);
+    // From the keyboard or a screen reader the menu opens below "Menu", as Shift+F10 opens it.
+    c_.menuLabel->OnKeyClick = call(&MainWindow::ShowMenuFromKeyboard);
 }
 
 void MainWindow::AcceptFolderDrops(HWND edit) {

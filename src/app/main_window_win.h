@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/settings_win.h"
+#include "base/texts.h"
 #include "dialogs/scan_dialog_win.h"
 #include "job/command.h"
 #include "job/run_request.h"
@@ -171,6 +172,8 @@ private:
     void CreateFileTypeGroup(Container& panel);
     void CreateMenuControls(Container& panel);
     void SetHints();
+    void DescribeForScreenReaders();
+    void NameAfter(HWND control, TextId caption);
     HWND AddLabel(Container& parent, const std::wstring& text, int x, int y, int id);
     HWND AddCheckBox(Container& parent, const std::wstring& text, int x, int y, int height, int id);
     void BindHandlers();

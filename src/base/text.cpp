@@ -193,4 +193,46 @@ std::string FormatText(std::string_view pattern, std::initializer_list<std::stri
     return out;
 }
 
+namespace {
+
+// s without the Unicode white space at its end.
+std::string_view WithoutTrailingSpace(std::string_view s) {
+    for (bool cut = true; cut && !s.empty();) {
+        cut = false;
+        for (std::size_t length = 1; length <= 3 && length <= s.size(); ++length) {
+            if (LeadingSpaceLength(s.substr(s.size() - length)) == length) {
+                s.remove_suffix(length);
+                cut = true;
+                break;
+            }
+        }
+    }
+    return s;
+}
+
+std::string WithoutAccessKeys(std::string_view caption) {
+    std::string text;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) {
+            ++i; // the marker goes; "&&" leaves one "&"
+        }
+        text.push_back(caption[i]);
+    }
+    return text;
+}
+
+} // namespace
+
+std::string NameOfCaption(std::string_view caption) {
+    const std::string text = WithoutAccessKeys(caption);
+    std::string_view name = WithoutTrailingSpace(WithoutLeadingSpace(text));
+    for (const std::string_view colon : {std::string_view(":"), std::string_view("\xEF\xBC\x9A")}) {
+        if (name.ends_with(colon)) {
+            name.remove_suffix(colon.size());
+            break;
+        }
+    }
+    return std::string(WithoutTrailingSpace(name));
+}
+
 } // namespace kestro

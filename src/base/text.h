@@ -57,6 +57,11 @@ std::string_view WithoutLeadingSpace(std::string_view s);
 // s holds nothing but Unicode white space (or nothing at all).
 bool IsAllSpace(std::string_view s);
 
+// A caption as the name of the control that it labels, for screen readers: without access-key
+// markers ("&&" stands for one "&"), without the Unicode white space at its ends, and without a
+// colon that closes it (":" or the full-width "\uFF1A" of Chinese and Japanese).
+std::string NameOfCaption(std::string_view caption);
+
 // The value of a hexadecimal digit (either case), -1 for any other character.
 int HexDigitValue(char c);
 

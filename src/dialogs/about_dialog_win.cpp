@@ -1,5 +1,7 @@
 #include "dialogs/about_dialog_win.h"
 
+#include <oleacc.h>
+
 #include "base/text.h"
 #include "base/texts.h"
 #include "platform/winstr_win.h"
@@ -106,12 +108,25 @@ AboutDialog::AboutDialog(HWND owner) {
                                     .style = WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                                     .bounds = {260, 201, 79, 23},
                                     .id = IDOK});
+    DescribeForScreenReaders();
     OnCommand(IDOK, [this](int) { SetModalResult(mrOk); });
     // Esc: the way of the close box.
     OnCommand(IDCANCEL, [this](int) { Close(); });
 }
 
 AboutDialog::~AboutDialog() = default;
+
+// The banner and the address are links, read where they stand (the banner, with the product's name
+// on it, first; the address after the lines above it) and reached with Tab before OK.
+void AboutDialog::DescribeForScreenReaders() {
+    Controls& c = *controls_;
+    c.banner.SetAccessibleRole(ROLE_SYSTEM_LINK);
+    c.banner.SetAccessibleName(LoadText(IDS_PRODUCT_NAME));
+    c.banner.SetPlaceBefore(c.productName);
+    c.productIcon.SetPlaceBefore(c.productName);
+    c.webAddress.SetAccessibleRole(ROLE_SYSTEM_LINK);
+    c.webAddress.SetPlaceBefore(c.okButton);
+}
 
 void AboutDialog::OnShow() {
     Controls& c = *controls_;

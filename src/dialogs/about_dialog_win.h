@@ -17,6 +17,8 @@ protected:
     void OnShow() override;
 
 private:
+    void DescribeForScreenReaders();
+
     std::unique_ptr<Controls> controls_;
 };
 

@@ -335,6 +335,8 @@ void ScanDialog::ShowProgress(const ProgressEvent& event) {
             shownPass_ = event.pass;
             SetText(controls_->statusText,
                     LoadText(*event.pass == RunPass::Scanning ? IDS_SCANNING_DISK : IDS_RECOVERING_FILES));
+            // A screen reader announces the new pass ("Recovering files") on this event.
+            NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, controls_->statusText, OBJID_CLIENT, CHILDID_SELF);
         }
         if (*event.pass == RunPass::Recovering && event.totalFiles > 0) {
             CountRecovered(event);

@@ -131,6 +131,8 @@ private:
 template <class T> class ComPtr {
 public:
     ComPtr() = default;
+    // Takes over a reference that the caller owns.
+    explicit ComPtr(T* owned) noexcept : ptr_(owned) {}
     ~ComPtr() { Reset(); }
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;

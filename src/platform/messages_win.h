@@ -20,5 +20,8 @@ constexpr UINT WM_RUNNER_CALL = kFirstOwnMessage + 1;
 // Progress events of a run wait for the window this is posted to (lParam: the ProgressTicket,
 // which the window owns from then on).
 constexpr UINT WM_PROGRESS_WAITING = kFirstOwnMessage + 2;
+// A container is asked to activate one of its windowless controls, as a click would (lParam: the
+// control, which the container looks for among its own before it touches it).
+constexpr UINT WM_ACTIVATE_GRAPHIC = kFirstOwnMessage + 3;
 
 } // namespace kestro

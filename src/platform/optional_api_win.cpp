@@ -171,6 +171,7 @@ const ComFunctions& ComApi() {
         f.initialize = Lookup<decltype(f.initialize)>(ole32, "CoInitializeEx");
         f.uninitialize = Lookup<decltype(f.uninitialize)>(ole32, "CoUninitialize");
         f.taskMemFree = Lookup<decltype(f.taskMemFree)>(ole32, "CoTaskMemFree");
+        f.disconnectObject = Lookup<decltype(f.disconnectObject)>(ole32, "CoDisconnectObject");
         return f;
     }();
     return functions;
@@ -230,6 +231,18 @@ GetAdaptersAddressesFunction GetAdaptersAddressesFn() {
     static const auto function =
         Lookup<GetAdaptersAddressesFunction>(LoadSystemLibrary(L"iphlpapi.dll"), "GetAdaptersAddresses");
     return function;
+}
+
+const AccessibilityFunctions& Accessibility() {
+    static const AccessibilityFunctions functions = [] {
+        AccessibilityFunctions f;
+        HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll");
+        f.resultFromObject = Lookup<decltype(f.resultFromObject)>(oleacc, "LresultFromObject");
+        f.createStandardObject = Lookup<decltype(f.createStandardObject)>(oleacc, "CreateStdAccessibleObject");
+        f.objectFromWindow = Lookup<decltype(f.objectFromWindow)>(oleacc, "AccessibleObjectFromWindow");
+        return f;
+    }();
+    return functions;
 }
 
 } // namespace kestro

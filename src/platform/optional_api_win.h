@@ -106,6 +106,7 @@ struct ComFunctions {
     decltype(&::CoInitializeEx) initialize = nullptr;
     decltype(&::CoUninitialize) uninitialize = nullptr;
     decltype(&::CoTaskMemFree) taskMemFree = nullptr;
+    decltype(&::CoDisconnectObject) disconnectObject = nullptr;
 };
 const ComFunctions& ComApi();
 
@@ -127,5 +128,20 @@ void EndCom();
 HRESULT CreateComInstance(const CLSID& clsid, DWORD context, const IID& iid, void** object);
 // CoTaskMemFree; nothing for null.
 void FreeComMemory(void* memory) noexcept;
+
+// What answers screen readers (Active Accessibility), from oleacc.dll, which is not among the known
+// DLLs. Its types are written out so that this header needs no <oleacc.h>.
+struct AccessibilityFunctions {
+    // LresultFromObject: the answer to WM_GETOBJECT.
+    LRESULT(WINAPI* resultFromObject)(REFIID iid, WPARAM wParam, IUnknown* object) = nullptr;
+    // CreateStdAccessibleObject: the system's own object for a window.
+    HRESULT(WINAPI* createStandardObject)(HWND window, LONG objectId, REFIID iid, void** object) = nullptr;
+    // AccessibleObjectFromWindow: a window's object as a client gets it (through WM_GETOBJECT).
+    HRESULT(WINAPI* objectFromWindow)(HWND window, DWORD objectId, REFIID iid, void** object) = nullptr;
+    bool Available() const noexcept {
+        return resultFromObject != nullptr && createStandardObject != nullptr && objectFromWindow != nullptr;
+    }
+};
+const AccessibilityFunctions& Accessibility();
 
 } // namespace kestro

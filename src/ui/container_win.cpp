@@ -4,8 +4,11 @@
 
 #include <algorithm>
 
+#include "base/failures.h"
 #include "platform/handles_win.h"
+#include "platform/messages_win.h"
 #include "ui/graphic_controls_win.h"
+#include "ui/windowless_accessible_win.h"
 
 namespace kestro {
 
@@ -49,9 +52,20 @@ bool IsControlReport(UINT msg) {
 
 } // namespace
 
+// Out of line: the members hold objects whose types only this file knows in full.
+Container::Container(ControlHost* host) : host_(host) {}
+
 Container::~Container() {
+    DisconnectAccessible();
     // Graphic controls are members of the forms and die with them; forget any still listed.
     graphics_.clear();
+}
+
+void Container::DisconnectAccessible() noexcept {
+    if (accessible_) {
+        accessible_->Disconnect();
+        accessible_.Reset();
+    }
 }
 
 void Container::CreatePanel(Container& parent, int x, int y, int width, int height, DWORD extraStyle) {
@@ -74,6 +88,9 @@ void Container::RemoveGraphic(GraphicControl* control) {
     if (pressed_ == control) {
         pressed_ = nullptr;
     }
+    if (focused_ == control) {
+        focused_ = nullptr;
+    }
 }
 
 GraphicControl* Container::GraphicAt(POINT point) const {
@@ -92,6 +109,8 @@ void Container::OnHandleDestroyed() {
     hovered_ = nullptr;
     pressed_ = nullptr;
     tracking_ = false;
+    focused_ = nullptr;
+    DisconnectAccessible();
 }
 
 void Container::PaintBackground(HDC dc, const RECT& area) {
@@ -107,6 +126,14 @@ void Container::PaintGraphics(HDC dc, const RECT& area) {
         RECT overlap;
         if (IntersectRect(&overlap, &bounds, &area)) {
             control->Paint(dc);
+        }
+    }
+    if (GraphicControl* focused = FocusedGraphic()) {
+        RECT frame = focused->ClientRect();
+        InflateRect(&frame, 1, 1);
+        RECT overlap;
+        if (IntersectRect(&overlap, &frame, &area)) {
+            DrawFocusRect(dc, &frame);
         }
     }
 }
@@ -162,9 +189,31 @@ LRESULT Container::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     default:
+        if (LRESULT result = 0; HandleAccessMessage(msg, wParam, lParam, result)) {
+            return result;
+        }
         break;
     }
     return Default(msg, wParam, lParam);
+}
+
+// The messages of the keyboard focus and of screen readers; true when the message was answered.
+bool Container::HandleAccessMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (msg) {
+    case WM_GETOBJECT:
+        result = OnGetObject(wParam, lParam);
+        return result != 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        OnFocusChanged(msg == WM_SETFOCUS);
+        return false;
+    case WM_ACTIVATE_GRAPHIC:
+        OnActivationRequest(lParam);
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
 }
 
 // A panel's controls report to the host; the host's own controls are its own business.
@@ -260,6 +309,85 @@ bool Container::OnSetCursor(HWND hit, UINT hitTest) {
     }
     ::SetCursor(control->Cursor());
     return true;
+}
+
+// A window without windowless controls is the system's business alone.
+LRESULT Container::OnGetObject(WPARAM wParam, LPARAM objectId) {
+    if (!AsksForClient(objectId) || graphics_.empty()) {
+        return 0;
+    }
+    if (!accessible_) {
+        accessible_ = ComPtr<WindowlessAccessible>(new WindowlessAccessible(*this));
+    }
+    return AnswerGetObject(accessible_.Get(), wParam);
+}
+
+bool Container::Owns(const GraphicControl* control) const {
+    return std::find(graphics_.begin(), graphics_.end(), control) != graphics_.end();
+}
+
+// A control hidden or disabled while it had the focus has it no longer.
+GraphicControl* Container::FocusedGraphic() const {
+    const bool holds = hwnd_ != nullptr && focused_ != nullptr && GetFocus() == hwnd_;
+    return holds && focused_->Visible() && focused_->Enabled() ? focused_ : nullptr;
+}
+
+void Container::FocusGraphic(GraphicControl& control) {
+    if (!Owns(&control)) {
+        return;
+    }
+    if (GetFocus() != hwnd_) {
+        focused_ = &control;
+        SetFocus(hwnd_); // WM_SETFOCUS shows it
+        return;
+    }
+    InvalidateFocusFrame();
+    focused_ = &control;
+    ShowFocus();
+}
+
+// The focus rectangle is drawn one pixel outside the control, so it never runs through its text.
+void Container::InvalidateFocusFrame() const {
+    if (focused_ != nullptr && hwnd_ != nullptr) {
+        RECT frame = focused_->ClientRect();
+        InflateRect(&frame, 1, 1);
+        InvalidateRect(hwnd_, &frame, FALSE);
+    }
+}
+
+// Screen readers follow the focus event to the control's child id in the window's client object.
+void Container::ShowFocus() {
+    if (focused_ != nullptr) {
+        InvalidateFocusFrame();
+        NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd_, OBJID_CLIENT, AccessibleIdOf(*this, *focused_));
+    }
+}
+
+// The control that had the focus gets it back with the window; one that can no longer take it
+// (hidden or disabled meanwhile) leaves the focus with the window alone.
+void Container::OnFocusChanged(bool gained) {
+    if (focused_ != nullptr && (!focused_->Visible() || !focused_->Enabled())) {
+        InvalidateFocusFrame();
+        focused_ = nullptr;
+    }
+    if (gained) {
+        ShowFocus();
+    } else {
+        InvalidateFocusFrame();
+    }
+}
+
+bool Container::RequestActivation(GraphicControl& control) {
+    return hwnd_ != nullptr && Owns(&control) &&
+           PostMessageW(hwnd_, WM_ACTIVATE_GRAPHIC, 0, reinterpret_cast<LPARAM>(&control)) != FALSE;
+}
+
+// The control may have gone since the request was made: only one still listed here is touched.
+void Container::OnActivationRequest(LPARAM control) {
+    auto* requested = reinterpret_cast<GraphicControl*>(control);
+    if (Owns(requested) && requested->Visible() && requested->Enabled()) {
+        requested->Activate();
+    }
 }
 
 } // namespace kestro

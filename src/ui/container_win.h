@@ -12,6 +12,7 @@
 namespace kestro {
 
 class GraphicControl;
+class WindowlessAccessible;
 
 // What a container and its windowless controls ask of the top-level window they live on: where
 // the controls' notifications go, the scale of places given in 96-DPI pixels, the font, and the
@@ -37,7 +38,7 @@ protected:
 
 class Container : public Window {
 public:
-    explicit Container(ControlHost* host) : host_(host) {}
+    explicit Container(ControlHost* host);
     ~Container() override;
 
     ControlHost& Host() const { return *host_; }
@@ -51,6 +52,15 @@ public:
     const std::vector<GraphicControl*>& Graphics() const { return graphics_; }
     GraphicControl* GraphicAt(POINT clientPoint) const;
     GraphicControl* HoveredGraphic() const { return hovered_; }
+
+    // The keyboard focus on a windowless control: the container's window holds the focus and the
+    // control shows a focus rectangle. FocusGraphic gives it the focus (and tells screen readers);
+    // FocusedGraphic is the control that has it, null while the window does not have the focus.
+    void FocusGraphic(GraphicControl& control);
+    GraphicControl* FocusedGraphic() const;
+    // The control's click from the keyboard or an assistive technology (GraphicControl::Activate),
+    // once the messages waiting now have been handled; false when it cannot be arranged.
+    bool RequestActivation(GraphicControl& control);
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -67,6 +77,14 @@ private:
     void OnButtonDown(int button, POINT point);
     void OnButtonUp(int button, WPARAM keys, POINT point);
     bool OnSetCursor(HWND hit, UINT hitTest);
+    bool HandleAccessMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    LRESULT OnGetObject(WPARAM wParam, LPARAM objectId);
+    void OnFocusChanged(bool gained);
+    void OnActivationRequest(LPARAM control);
+    bool Owns(const GraphicControl* control) const;
+    void ShowFocus();
+    void InvalidateFocusFrame() const;
+    void DisconnectAccessible() noexcept;
     bool ReportsToHost() const;
     void UpdateHover(POINT clientPoint);
     void PaintGraphics(HDC dc, const RECT& area);
@@ -75,6 +93,10 @@ private:
     GraphicControl* hovered_ = nullptr;
     GraphicControl* pressed_ = nullptr;
     bool tracking_ = false;
+    // The control that has the focus whenever the window has it; kept while the focus is elsewhere.
+    GraphicControl* focused_ = nullptr;
+    // What screen readers are given for the client area, made when first asked for.
+    ComPtr<WindowlessAccessible> accessible_;
 };
 
 } // namespace kestro

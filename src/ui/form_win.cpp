@@ -143,6 +143,9 @@ bool Form::PreTranslateMessage(MSG& msg) {
     if (hwnd_ == nullptr) {
         return false;
     }
+    if (OnWindowlessKey(msg)) {
+        return true;
+    }
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
         // Enter toggles a focused check box, as Space does.
         HWND focus = GetFocus();

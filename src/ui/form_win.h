@@ -96,7 +96,9 @@ public:
     // The path of the close box, the system menu and Alt+F4.
     void Close();
 
-    // Keyboard navigation for this form; true when the message was used.
+    // Keyboard navigation for this form; true when the message was used. Windowless controls that
+    // take the focus (GraphicControl::Focusable) are reached with Tab and Shift+Tab in their place
+    // among the controls (GraphicControl::SetPlaceBefore) and activated with Enter or Space.
     virtual bool PreTranslateMessage(MSG& msg);
 
     static Form* ActiveForm() noexcept { return activeForm_; }
@@ -131,6 +133,16 @@ private:
     void MeasureFitted(HWND control);
     void PlaceAgain(const std::vector<HWND>& children);
     void FitComboHeight(HWND control, int x, int y, int width, int height);
+
+    // The keyboard among windowless controls (form_keyboard_win.cpp).
+    bool OnWindowlessKey(const MSG& msg);
+    bool TabFromWindow(HWND focus, bool back);
+    void TabFromGraphic(GraphicControl& control, bool back);
+    std::vector<GraphicControl*> GraphicsBefore(HWND stop) const;
+    HWND KeyboardStopOf(const GraphicControl& control) const;
+    HWND TabStopHolding(HWND focus) const;
+    void FocusByKeyboard(HWND window);
+    void FocusByKeyboard(GraphicControl& control);
 
     int dpi_ = 96;
     SIZE clientSize96_{};

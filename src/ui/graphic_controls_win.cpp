@@ -1,6 +1,10 @@
 #include "ui/graphic_controls_win.h"
 
+#include <oleacc.h>
+
+#include "base/texts.h"
 #include "platform/winstr_win.h"
+#include "ui/application_win.h"
 #include "ui/container_win.h"
 
 namespace kestro {
@@ -48,9 +52,11 @@ void GraphicControl::SetEnabled(bool enabled) {
     }
 }
 
+// A pixel more all round: the focus rectangle is drawn there, and goes with the control.
 void GraphicControl::Invalidate() const {
     if (parent_.Handle() != nullptr) {
-        const RECT r = ClientRect();
+        RECT r = ClientRect();
+        InflateRect(&r, 1, 1);
         InvalidateRect(parent_.Handle(), &r, FALSE);
     }
 }
@@ -70,6 +76,34 @@ void GraphicControl::MouseUp(int button, POINT point) {
 void GraphicControl::Click() {
     if (OnClick) {
         OnClick(*this);
+    }
+}
+
+long GraphicControl::DefaultRole() const {
+    return ROLE_SYSTEM_GRAPHIC;
+}
+
+long Label::DefaultRole() const {
+    return ROLE_SYSTEM_STATICTEXT;
+}
+
+bool GraphicControl::Focusable() const {
+    const long role = AccessibleRole();
+    return role == ROLE_SYSTEM_LINK || role == ROLE_SYSTEM_BUTTONMENU || role == ROLE_SYSTEM_PUSHBUTTON;
+}
+
+std::string GraphicControl::DefaultActionText() const {
+    if (!Focusable()) {
+        return {};
+    }
+    return LoadText(AccessibleRole() == ROLE_SYSTEM_BUTTONMENU ? IDS_ACTION_OPEN : IDS_ACTION_CLICK);
+}
+
+void GraphicControl::Activate() {
+    if (OnKeyClick) {
+        OnKeyClick(*this);
+    } else {
+        Click();
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/handles_win.h"
 #include "ui/container_win.h"
@@ -42,8 +43,35 @@ public:
 
     void Invalidate() const;
 
+    // What screen readers say of the control, and whether the keyboard reaches it. The role is a
+    // ROLE_SYSTEM_ value: by default a picture is a graphic and a label static text, which the
+    // keyboard passes by; a link or a menu button takes the focus, and its default action does
+    // what a click does.
+    long AccessibleRole() const { return role_ != 0 ? role_ : DefaultRole(); }
+    void SetAccessibleRole(long role) noexcept { role_ = role; }
+    // The visible text (a label's caption), or the name given to a picture.
+    virtual std::string AccessibleName() const { return name_; }
+    void SetAccessibleName(std::string name) { name_ = std::move(name); }
+    // "Click", "Open" (for a menu button), in the program's language; empty for a control that
+    // does nothing.
+    std::string DefaultActionText() const;
+    bool Focusable() const;
+    // A picture that does what a text beside it does is one thing with that text: screen readers
+    // know them as one object, found at either of them, named by the text.
+    void SetPartOf(GraphicControl* whole) noexcept { whole_ = whole; }
+    GraphicControl* PartOf() const noexcept { return whole_; }
+    // Where the control comes in the order in which the keyboard (Tab) and screen readers go
+    // through the window: just before window, or, for the keyboard, before the first control that
+    // Tab reaches from window on. Null: after everything else of its parent.
+    void SetPlaceBefore(HWND window) noexcept { placeBefore_ = window; }
+    HWND PlaceBefore() const noexcept { return placeBefore_; }
+    // A click from the keyboard or an assistive technology rather than the mouse: OnKeyClick
+    // where set (a menu opens below the control rather than at the mouse), Click otherwise.
+    void Activate();
+
     // Events, as the toolkit raises them.
     std::function<void(GraphicControl&)> OnClick;
+    std::function<void(GraphicControl&)> OnKeyClick;
     std::function<void(GraphicControl&, int button, POINT point)> OnMouseDown;
     std::function<void(GraphicControl&, int button, POINT point)> OnMouseUp;
 
@@ -58,6 +86,8 @@ public:
     virtual void DpiChanged() { Invalidate(); }
 
 protected:
+    // The role of the control's kind.
+    virtual long DefaultRole() const;
     int S(int value) const;
 
 private:
@@ -69,6 +99,10 @@ private:
     bool visible_ = true;
     bool enabled_ = true;
     HCURSOR cursor_ = nullptr;
+    long role_ = 0;
+    std::string name_;
+    GraphicControl* whole_ = nullptr;
+    HWND placeBefore_ = nullptr;
 };
 
 class Image : public GraphicControl {
@@ -111,6 +145,11 @@ public:
 
     void Paint(HDC dc) override;
     void DpiChanged() override;
+    // Drawn without access keys: the caption as it stands.
+    std::string AccessibleName() const override { return caption_; }
+
+protected:
+    long DefaultRole() const override;
 
 private:
     void ApplyAutoSize();

@@ -1,5 +1,7 @@
 #include "ui/link_label_win.h"
 
+#include <oleacc.h>
+
 #include "base/text.h"
 #include "ui/application_win.h"
 
@@ -30,6 +32,10 @@ void LinkLabel::SetFontLinkColor(Color color) {
 void LinkLabel::MouseEnter() { SetFontColor(hoverColor_); }
 
 void LinkLabel::MouseLeave() { SetFontColor(linkColor_); }
+
+long LinkLabel::DefaultRole() const {
+    return ROLE_SYSTEM_LINK;
+}
 
 void LinkLabel::Click() {
     // Blanks and control characters alone name nothing; the shell gets the URL as it stands.

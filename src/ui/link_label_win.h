@@ -24,6 +24,9 @@ public:
     void MouseLeave() override;
     void Click() override;
 
+protected:
+    long DefaultRole() const override;
+
 private:
     std::string url_;
     Color hoverColor_ = RGB(255, 0, 0);

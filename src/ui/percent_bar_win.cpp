@@ -5,10 +5,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 
+#include <oleacc.h>
+
 #include "platform/handles_win.h"
+#include "ui/control_accessible_win.h"
 #include "ui/form_win.h"
 
 namespace kestro {
@@ -16,6 +20,15 @@ namespace kestro {
 namespace {
 
 constexpr UINT_PTR kPercentSubclass = 1;
+
+// The whole percent of the bar's position, as the bar shows it and screen readers say it.
+int ShownPercent(HWND bar) {
+    return static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0)) * 100 / 1000;
+}
+
+std::wstring PercentText(HWND bar) {
+    return std::to_wstring(ShownPercent(bar)) + L"%";
+}
 
 // The bar carries its whole percent in the middle, drawn over the control's own painting in the
 // dialog's font as it is now (a DPI change replaces the font). In high contrast the bar is drawn
@@ -25,7 +38,7 @@ void DrawPercent(HWND bar, HDC dc, HFONT font) {
     RECT client;
     GetClientRect(bar, &client);
     const auto position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    const std::wstring text = std::to_wstring(position * 100 / 1000) + L"%";
+    const std::wstring text = PercentText(bar);
     SelectGuard selected(dc, font);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const auto draw = [&](COLORREF color, const RECT& part) {
@@ -145,8 +158,13 @@ LRESULT CALLBACK PercentBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam
     case PBM_SETRANGE:
     case PBM_SETRANGE32: {
         // The control repaints only the part of the bar that changed; the text needs all of it.
+        // Screen readers hear of a new percent, not of every move within one.
+        const int before = ShownPercent(bar);
         const LRESULT result = DefSubclassProc(bar, msg, wParam, lParam);
         InvalidateRect(bar, nullptr, FALSE);
+        if (ShownPercent(bar) != before) {
+            NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, bar, OBJID_CLIENT, CHILDID_SELF);
+        }
         return result;
     }
     case WM_NCDESTROY:
@@ -159,6 +177,24 @@ LRESULT CALLBACK PercentBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam
     return DefSubclassProc(bar, msg, wParam, lParam);
 }
 
+// The name is the text of the label directly before the bar, as the system names a control; the
+// system's own object has neither this role nor this value where the bar is drawn over (Wine's
+// knows no progress bar at all).
+AccessibleAdjustments PercentBarAccessible(HWND bar) {
+    AccessibleAdjustments adjustments;
+    adjustments.role = ROLE_SYSTEM_PROGRESSBAR;
+    adjustments.value = [bar] { return PercentText(bar); };
+    adjustments.name = [bar] {
+        HWND label = GetWindow(bar, GW_HWNDPREV);
+        wchar_t text[256] = {};
+        if (label != nullptr && HasClass(label, WC_STATICW)) {
+            GetWindowTextW(label, text, static_cast<int>(std::size(text)));
+        }
+        return std::wstring(text);
+    };
+    return adjustments;
+}
+
 } // namespace
 
 void ShowPercentOn(HWND bar, const Form& form) {
@@ -167,6 +203,7 @@ void ShowPercentOn(HWND bar, const Form& form) {
     if (SetWindowSubclass(bar, &PercentBarProc, kPercentSubclass, reinterpret_cast<DWORD_PTR>(state.get()))) {
         (void)state.release(); // freed when the bar is destroyed
     }
+    AdjustAccessible(bar, PercentBarAccessible(bar));
 }
 
 } // namespace kestro

@@ -41,11 +41,13 @@ Window::~Window() {
     }
 }
 
+// The class's procedure, not the window's: a tooltip that watches a window's mouse (TTF_SUBCLASS)
+// puts its own procedure in front of the window's.
 Window* Window::FromHandle(HWND hwnd) noexcept {
     if (hwnd == nullptr) {
         return nullptr;
     }
-    WNDPROC proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+    WNDPROC proc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
     if (proc != &Window::StaticWndProc) {
         return nullptr;
     }

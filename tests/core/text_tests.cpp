@@ -97,6 +97,31 @@ TEST(UnicodeSpace, KnowsEveryWhiteSpaceCharacterByItsUtf8Length) {
     EXPECT_FALSE(IsAllSpace(" \xE2\x80\x8B"));
 }
 
+TEST(NameOfCaption, LeavesWhatTheLabelSaysWithoutMarkersColonAndBlanks) {
+    const struct {
+        const char* caption;
+        const char* name;
+    } cases[] = {
+        {"Save to:", "Save to"},
+        {"File name: ", "File name"},
+        {"Modalit\xC3\xA9 :", "Modalit\xC3\xA9"}, // a blank before the colon
+        {"Mode\xC2\xA0:\xE2\x80\xAF", "Mode"},         // no-break spaces
+        // a full-width colon
+        {"\xE4\xBF\x9D\xE5\xAD\x98\xE5\x85\x88\xEF\xBC\x9A", "\xE4\xBF\x9D\xE5\xAD\x98\xE5\x85\x88"},
+        {"&OK", "OK"},
+        {"Save && close", "Save & close"},
+        {"Custom file types", "Custom file types"},
+        {"Ratio: 1:2", "Ratio: 1:2"}, // only a closing colon goes
+        {"Drive::", "Drive:"},
+        {"a&", "a&"},
+        {" : ", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NameOfCaption(c.caption), c.name) << c.caption;
+    }
+}
+
 TEST(StringTable, HoldsEachTextOnce) {
     const auto entries = AllTexts();
     ASSERT_GT(entries.size(), 20u);

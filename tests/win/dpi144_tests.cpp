@@ -12,6 +12,7 @@
 #include "dialogs/scan_dialog_win.h"
 #include "platform/winstr_win.h"
 #include "runner/tool_runner_win.h"
+#include "support/accessible_tables.h"
 #include "support/fakes.h"
 #include "support/remote.h"
 #include "support/wine_helpers.h"
@@ -83,9 +84,18 @@ void ExpectLayout(MainWindow& w, int dpi) {
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(c.startButton, WM_GETFONT, 0, 0)), sizeof(font), &font);
     EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96)) << "fonts are made for the DPI";
+    // Also those of the windowless labels on a panel that a tooltip watches.
+    GetObjectW(c.menuLabel->ActiveFont(), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96)) << "the menu label's font at " << dpi;
 }
 
 TEST_F(Dpi144Test, TheSystemReports144) { EXPECT_EQ(WindowDpi(nullptr), 144); }
+
+// Screen readers find every part where it is drawn at this DPI too.
+TEST(AccessibleTreesAt144Dpi, MatchTheTablesInEnglishAndGerman) {
+    ExpectAccessibleTrees(Language::English, 144);
+    ExpectAccessibleTrees(Language::German, 144);
+}
 
 TEST_F(Dpi144Test, MainWindowLayoutsScale) {
     MainWindow& w = Open();

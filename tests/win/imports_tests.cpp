@@ -250,6 +250,11 @@ TEST(ProgramImports, ThisArchitecturesProgramImportsOnlyKnownSystemDlls) {
     const std::filesystem::path program = ExeFolder() / L"Tarvask.exe";
     ASSERT_TRUE(std::filesystem::exists(program)) << program.string();
     ExpectOnlyKnownDlls(program, kOwnMachine);
+    // The big ones, and those behind screen readers, come when first needed (optional_api_win).
+    const Imports imports = ReadImports(program);
+    for (const char* later : {"shell32.dll", "ole32.dll", "oleaut32.dll", "oleacc.dll"}) {
+        EXPECT_EQ(std::find(imports.dlls.begin(), imports.dlls.end(), later), imports.dlls.end()) << later;
+    }
 }
 
 TEST(ProgramImports, TheOtherArchitecturesProgramImportsOnlyKnownSystemDlls) {
@@ -292,12 +297,14 @@ TEST(OptionalApi, UxThemeIsLoadedFromTheSystemFolder) {
     EXPECT_EQ(FolderOf(L"uxtheme.dll"), SystemFolder());
 }
 
-// Nor are the network libraries behind the checks for shares of this computer.
-TEST(OptionalApi, TheNetworkLibrariesAreLoadedFromTheSystemFolder) {
+// Nor are the network libraries behind the checks for shares of this computer, nor Active
+// Accessibility's.
+TEST(OptionalApi, TheNetworkAndAccessibilityLibrariesAreLoadedFromTheSystemFolder) {
     EXPECT_TRUE(kestro::NetShare().Available());
     EXPECT_NE(kestro::WNetGetConnectionFn(), nullptr);
     EXPECT_NE(kestro::GetAdaptersAddressesFn(), nullptr);
-    for (const wchar_t* module : {L"netapi32.dll", L"mpr.dll", L"iphlpapi.dll"}) {
+    EXPECT_TRUE(kestro::Accessibility().Available());
+    for (const wchar_t* module : {L"netapi32.dll", L"mpr.dll", L"iphlpapi.dll", L"oleacc.dll"}) {
         EXPECT_EQ(FolderOf(module), SystemFolder()) << std::filesystem::path(module).string();
     }
 }

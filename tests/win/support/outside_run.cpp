@@ -9,7 +9,7 @@
 namespace kestro::testing_win {
 
 HWND DestinationEdit(HWND main) {
-    return GetWindow(Child(main, L"Button", L"Browser..."), GW_HWNDNEXT);
+    return FindWindowExW(GetParent(Child(main, L"Button", L"Browser...")), nullptr, L"Edit", nullptr);
 }
 
 void SetDestination(HWND main, const std::filesystem::path& destination) {

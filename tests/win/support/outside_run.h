@@ -11,7 +11,7 @@
 
 namespace kestro::testing_win {
 
-// The destination edit: the control after the first "Browser..." button.
+// The destination edit: the edit on the row of the first "Browser..." button.
 HWND DestinationEdit(HWND main);
 void SetDestination(HWND main, const std::filesystem::path& destination);
 void PressStart(HWND main);
