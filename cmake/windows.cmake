@@ -152,11 +152,6 @@ endforeach()
 if(TARGET win_resources_tests)
     target_link_libraries(win_resources_tests PRIVATE version)
 endif()
-# The Advanced options dialog's test reads the accessible names of its controls (oleacc needs the
-# interface ids of uuid, linked before it).
-if(TARGET win_advanced_options_dialog_tests)
-    target_link_libraries(win_advanced_options_dialog_tests PRIVATE uuid oleacc)
-endif()
 # The folder picker test puts another program's window on the screen.
 if(TARGET win_main_window_life_tests AND TARGET bench-minimal-window)
     add_dependencies(win_main_window_life_tests bench-minimal-window)

@@ -8,6 +8,7 @@
 
 #include "app/main_window_win.h"
 #include "dialogs/about_dialog_win.h"
+#include "dialogs/advanced_options_dialog_win.h"
 #include "dialogs/scan_dialog_win.h"
 #include "runner/tool_runner_win.h"
 #include "support/fakes.h"
@@ -164,6 +165,23 @@ std::vector<ExpectedPart> AboutParts() {
     };
 }
 
+// The overwrite choices are walked inside their group, which itself says nothing.
+std::vector<ExpectedPart> AdvancedOptionsParts() {
+    return {
+        Control("Recover undeleted files too (Recycle Bin)",
+                "Auch nicht gelöschte Dateien wiederherstellen (Papierkorb)", {12, 12, 388, 29}),
+        Control("Recover system files", "Systemdateien wiederherstellen", {12, 35, 388, 52}),
+        Control("Recover files without their primary data stream", "Dateien ohne primären Datenstrom wiederherstellen",
+                {12, 58, 388, 75}),
+        Control("Keep both", "Beide behalten", {24, 106, 376, 123}),
+        Control("Never overwrite", "Nie überschreiben", {24, 128, 376, 145}),
+        Control("Always overwrite", "Immer überschreiben", {24, 150, 376, 167}),
+        Control("Restore defaults", "Zurücksetzen", {12, 188, 142, 211}),
+        Control("OK", "OK", {228, 188, 303, 211}),
+        Control("Cancel", "Abbrechen", {313, 188, 388, 211}),
+    };
+}
+
 std::vector<ExpectedPart> ScanningParts() {
     ExpectedPart bar = Control("Recovering files", "Dateien werden wiederhergestellt", {16, 45, 353, 57});
     bar.role = ROLE_SYSTEM_PROGRESSBAR;
@@ -219,6 +237,11 @@ void ExpectAccessibleTrees(Language language, int dpi) {
         ShowWindow(about.Handle(), SW_SHOWNA);
         ExpectParts(WalkFromAnotherThread(about.Handle()), AboutParts(), language, dpi, code + " About");
         ShowWindow(about.Handle(), SW_HIDE);
+        AdvancedOptionsDialog options(w.Handle(), ToolOptions{});
+        ShowWindow(options.Handle(), SW_SHOWNA);
+        ExpectParts(WalkFromAnotherThread(options.Handle()), AdvancedOptionsParts(), language, dpi,
+                    code + " Advanced options");
+        ShowWindow(options.Handle(), SW_HIDE);
         ScanDialog scanning(w.Handle(), RunRequest{.destination = "D:\\"}, std::make_shared<ToolRunner>());
         // Shown without its show handler, which would start the tool.
         ShowWindow(scanning.Handle(), SW_SHOWNA);

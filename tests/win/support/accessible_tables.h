@@ -27,17 +27,18 @@ struct ExpectedPart {
     RECT place{};
 };
 
-// The main window with each filter, the About dialog and the Scanning dialog (its bar at 600 of
-// 1000 in the recovering pass).
+// The main window with each filter, the About dialog, the Advanced options dialog and the Scanning
+// dialog (its bar at 600 of 1000 in the recovering pass).
 std::vector<ExpectedPart> MainWindowParts(Filter filter);
 std::vector<ExpectedPart> AboutParts();
+std::vector<ExpectedPart> AdvancedOptionsParts();
 std::vector<ExpectedPart> ScanningParts();
 
 // Each part as seen against its row: names in the language, places at the DPI (within 2 pixels).
 void ExpectParts(const std::vector<AccessiblePart>& seen, const std::vector<ExpectedPart>& expected, Language language,
                  int dpi, const std::string& where);
 
-// Makes the three windows in the language (then English again), walks their trees from another
+// Makes the four windows in the language (then English again), walks their trees from another
 // thread and checks them against the tables; the windows are made at the screen's DPI, dpi.
 void ExpectAccessibleTrees(Language language, int dpi);
 
